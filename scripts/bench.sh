@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds the optimised tree and runs the benchmarks: bench.sh [benchmark flags].
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" release
+"$root/build/datafile/datafile_bench" "$@"

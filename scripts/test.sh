@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds the project twice (optimised, and with the address
+# and undefined-behaviour sanitizers) and runs every test in both builds; the
+# fuzzer's corpus is replayed as one of the tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+jobs=$(nproc)
+for kind in release asan; do
+  echo "== $kind build"
+  "$root/scripts/build.sh" "$kind"
+  dir="$root/build"
+  [ "$kind" = asan ] && dir="$root/build-asan"
+  echo "== $kind tests"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+done
