@@ -1,0 +1,23 @@
+// Conversions between the system's 8-bit texts (Windows-1252) and Unicode.
+//
+// Windows-1252 leaves five bytes undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D); like
+// Windows they map to the C1 control characters of the same value, so that every
+// byte survives a round trip. A character that Windows-1252 cannot hold becomes "?"
+// (one "?" per character: a surrogate pair is one character, a lone surrogate too).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+std::u16string Win1252ToUtf16(std::string_view text);
+std::string Utf16ToWin1252(std::u16string_view text);
+
+std::string Win1252ToUtf8(std::string_view text);
+// Invalid UTF-8 becomes "?" as well: one per maximal ill-formed subsequence (a lead
+// byte with the continuation bytes that still fitted it, or a stray byte), so that
+// overlong forms, encoded surrogates and truncated sequences never hide valid text.
+std::string Utf8ToWin1252(std::string_view text);
+
+}  // namespace platform
