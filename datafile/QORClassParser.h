@@ -62,7 +62,9 @@ class TVistaStreamParser : public TComponent, public IPersistIT {
   // current, and the record's fields go to that object's ReadField; when its
   // record closes, the object goes to its parent's AddSubObject, or to Results at
   // the outermost level. Fields outside any object go to the parser's own
-  // ReadField. Starts with Clear; returns the reader's result.
+  // ReadField. Every record end closes the innermost object, so an object's
+  // ReadField reads its sub-records as groups (BeginGroup/EndGroup) and never
+  // enters one as a record. Starts with Clear; returns the reader's result.
   bool Parse(platform::Stream& stream);
 
   // Makes Object the innermost open object; it needs the persistence interface
