@@ -24,7 +24,7 @@ int64_t Stream::CopyFrom(Stream& source, int64_t count) {
     source.SetPosition(0);
     count = source.Size();
   }
-  constexpr int64_t kChunk = 64 * 1024;
+  constexpr int64_t kChunk = int64_t{64} * 1024;
   std::vector<uint8_t> chunk(static_cast<size_t>(std::min(count, kChunk)));
   int64_t left = count;
   while (left > 0) {

@@ -389,6 +389,15 @@ TEST_F(ReaderTest, CallsThatNeedAnOpenRecordOrAStream) {
     EXPECT_STREQ(e.what(), "Exception:Error in VistaReader.SetCurrentObject");
   }
   EXPECT_EQ(fresh.CurrentObject(), nullptr);
+  for (bool folding_mode : {true, false}) {
+    fresh.SetFoldingMode(folding_mode);
+    try {
+      fresh.EndFolding();
+      FAIL();
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), "Exception:Foldings do not match");
+    }
+  }
 }
 
 // Damaged sizes must end reading with an orderly error: never a crash, a loop, a
