@@ -19,6 +19,7 @@
 #include "platform/exception.h"
 #include "platform/recording_canvas.h"
 #include "platform/resources.h"
+#include "platform/tests/temp_folder.h"
 
 namespace {
 
@@ -413,19 +414,13 @@ class FuncForceDirectoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = fs::current_path();
-    std::string pattern = (fs::temp_directory_path() / "qor_func_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
     fs::current_path(root_);
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
+  void TearDown() override { fs::current_path(previous_); }
 
   fs::path previous_;
-  fs::path root_;
+  platform_test::TempFolder folder_{"qor_func"};
+  fs::path root_ = folder_.path();
 };
 
 TEST_F(FuncForceDirectoryTest, CreatesMissingFolders) {

@@ -40,11 +40,8 @@ void ReadInto(IPersistIT& object, const Bytes& record) {
   reader.Read(stream, &Handler::Read, &object);
 }
 
-Bytes PatientRecord(const Bytes& body, bool checksums) {
-  Bytes record = Bytes().I32(-23).I32(static_cast<int32_t>(body.size() + (checksums ? 1 : 0)));
-  record.Append(body);
-  if (checksums) record.U8(record.Sum());
-  return record;
+Bytes Record(int32_t tag, const Bytes& body, bool checksums) {
+  return checksums ? qor_test::CheckedRecord(tag, body) : qor_test::PlainRecord(tag, body);
 }
 
 TEST(IdentityTest, PatientRecordLayoutInBothModes) {
@@ -58,7 +55,7 @@ TEST(IdentityTest, PatientRecordLayoutInBothModes) {
   body.I32(2023).Str("Berg");
   for (bool checksums : {false, true}) {
     SCOPED_TRACE(checksums);
-    EXPECT_EQ(Write(patient, checksums), PatientRecord(body, checksums).vec());
+    EXPECT_EQ(Write(patient, checksums), Record(-23, body, checksums).vec());
   }
 }
 
@@ -77,10 +74,7 @@ TEST(IdentityTest, ParameterRecordLayoutInBothModes) {
   body.I32(2028).Str("PaO2");
   for (bool checksums : {false, true}) {
     SCOPED_TRACE(checksums);
-    Bytes record = Bytes().I32(-24).I32(static_cast<int32_t>(body.size() + (checksums ? 1 : 0)));
-    record.Append(body);
-    if (checksums) record.U8(record.Sum());
-    EXPECT_EQ(Write(parameter, checksums), record.vec());
+    EXPECT_EQ(Write(parameter, checksums), Record(-24, body, checksums).vec());
   }
 }
 
@@ -91,7 +85,7 @@ TEST(IdentityTest, PatientRecordReadsBackAndSkipsUnknownFields) {
   body.I32(2022).I32(4).I32(-3);
   body.I32(2023).Str("Lind");
   TUniquePatientInformation patient;
-  ReadInto(patient, PatientRecord(body, false));
+  ReadInto(patient, Record(-23, body, false));
   EXPECT_TRUE(patient.Registered);
   EXPECT_EQ(patient.RegisteredNo, -3);
   EXPECT_EQ(patient.PatientName, "Lind");
@@ -102,7 +96,7 @@ TEST(IdentityTest, DisplayNameFollowsTheOrderOfTheFields) {
     Bytes body;
     for (const auto& [tag, text] : fields)
       body.I32(tag).Str(text);
-    return Bytes().I32(-24).I32(static_cast<int32_t>(body.size())).Append(body);
+    return qor_test::PlainRecord(-24, body);
   };
   TUniqueParameterInformation written_order;
   ReadInto(written_order, record({{2025, "pCO2"}, {2028, "PaCO2"}}));

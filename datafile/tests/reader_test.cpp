@@ -20,16 +20,12 @@ constexpr std::string_view kChecksumHeader = "*QOR Fluvantronics Save File Heade
 
 // A plain file whose header record holds Body after the header text.
 std::vector<uint8_t> PlainFile(const Bytes& body) {
-  Bytes file;
-  file.I32(1).I32(static_cast<int32_t>(12 + kPlainHeader.size() + 4 + body.size()));
-  return file.I32(9).Str(kPlainHeader).Append(body).vec();
+  return qor_test::PlainRecord(1, Bytes().I32(9).Str(kPlainHeader).Append(body)).vec();
 }
 
 // The same with checksums.
 std::vector<uint8_t> ChecksummedFile(const Bytes& body) {
-  Bytes inner = Bytes().I32(9).Str(kChecksumHeader).Append(body);
-  Bytes file = Bytes().I32(1).I32(static_cast<int32_t>(inner.size() + 1)).Append(inner);
-  return file.U8(file.Sum()).vec();
+  return qor_test::CheckedRecord(1, Bytes().I32(9).Str(kChecksumHeader).Append(body)).vec();
 }
 
 // What the test handler does with a tag.

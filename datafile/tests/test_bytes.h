@@ -49,6 +49,17 @@ class Bytes {
   std::vector<uint8_t> bytes_;
 };
 
+// A folding of a file with checksums: tag, size (body + 1), body, check byte.
+inline Bytes CheckedRecord(int32_t tag, const Bytes& body) {
+  Bytes record = Bytes().I32(tag).I32(static_cast<int32_t>(body.size() + 1)).Append(body);
+  return record.U8(record.Sum());
+}
+
+// A record of a plain file: tag, size, body.
+inline Bytes PlainRecord(int32_t tag, const Bytes& body) {
+  return Bytes().I32(tag).I32(static_cast<int32_t>(body.size())).Append(body);
+}
+
 inline std::vector<uint8_t> Contents(const platform::MemoryStream& stream) {
   return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.Size());
 }

@@ -97,8 +97,7 @@ TEST_F(WriterTest, NestedFoldingCountsInnerRecordWithItsCheckByte) {
   Bytes inner = Bytes().I32(200).I32(9 + 1).I32(3).I32(1).U8(0x7F);
   inner.U8(inner.Sum());
   Bytes body = Bytes().I32(2).I32(4).I32(8).Append(inner);
-  Bytes outer = Bytes().I32(100).I32(static_cast<int32_t>(body.size() + 1)).Append(body);
-  outer.U8(outer.Sum());
+  Bytes outer = qor_test::CheckedRecord(100, body);
   EXPECT_EQ(Written(), outer.vec());
 }
 
@@ -111,8 +110,7 @@ TEST_F(WriterTest, GroupInFoldingHasNoCheckByteButCountsInTheFolding) {
   writer_.EndFolding();
 
   const Bytes group = Bytes().I32(220).I32(4).I32(5);
-  Bytes outer = Bytes().I32(100).I32(static_cast<int32_t>(group.size() + 1)).Append(group);
-  outer.U8(outer.Sum());
+  Bytes outer = qor_test::CheckedRecord(100, group);
   EXPECT_EQ(Written(), outer.vec());
 }
 
@@ -128,8 +126,7 @@ TEST_F(WriterTest, FoldingInGroupCountsTwiceItsCheckByteInTheEnclosingFolding) {
   Bytes inner = Bytes().I32(3).I32(1);
   inner.U8(inner.Sum());
   const Bytes group = Bytes().I32(2).I32(static_cast<int32_t>(inner.size())).Append(inner);
-  Bytes outer = Bytes().I32(1).I32(static_cast<int32_t>(group.size() + 1)).Append(group);
-  outer.U8(outer.Sum());
+  Bytes outer = qor_test::CheckedRecord(1, group);
   EXPECT_EQ(Written(), outer.vec());
 }
 
@@ -174,8 +171,7 @@ TEST_F(WriterTest, MixUpRaisesAndLeavesTheWriterUsable) {
   writer_.EndFolding();
 
   const Bytes group = Bytes().I32(2).I32(4).I32(3);
-  Bytes outer = Bytes().I32(1).I32(static_cast<int32_t>(group.size() + 1)).Append(group);
-  outer.U8(outer.Sum());
+  Bytes outer = qor_test::CheckedRecord(1, group);
   EXPECT_EQ(Written(), outer.vec());
 }
 

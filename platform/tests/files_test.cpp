@@ -5,19 +5,15 @@
 #include <fstream>
 
 #include "platform/files.h"
+#include "platform/tests/temp_folder.h"
 
 namespace {
 
 class FilesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/files_test_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  platform_test::TempFolder folder_{"files_test"};
+  const std::string& dir_ = folder_.path();
   void Touch(const std::string& name) { std::ofstream(dir_ + "/" + name) << "x"; }
-  std::string dir_;
 };
 
 TEST_F(FilesTest, ExistenceOfFilesAndFolders) {

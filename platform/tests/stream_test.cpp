@@ -12,6 +12,7 @@
 
 #include "platform/exception.h"
 #include "platform/stream.h"
+#include "platform/tests/temp_folder.h"
 
 namespace {
 
@@ -66,13 +67,8 @@ TEST(MemoryStreamTest, CopyFromWholeOrPart) {
 
 class MemoryStreamFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/stream_test_XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string dir_;
+  platform_test::TempFolder folder_{"stream_test"};
+  const std::string& dir_ = folder_.path();
 };
 
 TEST_F(MemoryStreamFileTest, SaveReplacesTheFileAndLoadReadsItBack) {
