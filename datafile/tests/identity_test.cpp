@@ -3,7 +3,7 @@
 #include "datafile/QORClassIdentity.h"
 #include "datafile/QORClassReader.h"
 #include "datafile/QORClassWriter.h"
-#include "datafile/tests/test_bytes.h"
+#include "datafile/tests/test_support.h"
 #include "platform/exception.h"
 #include "platform/stream.h"
 
@@ -181,13 +181,8 @@ TEST(IdentityTest, AssignmentCopiesAndRefusesOtherClasses) {
   patient_copy.Assign(patient);
   EXPECT_EQ(patient_copy.PatientName, "Berg");
 
-  try {
-    copy.Assign(patient);
-    FAIL();
-  } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(),
-                 "Cannot assign a TUniquePatientInformation to a TUniqueParameterInformation");
-  }
+  EXPECT_EQ(qor_test::MessageOf<EConvertError>([&] { copy.Assign(patient); }),
+            "Cannot assign a TUniquePatientInformation to a TUniqueParameterInformation");
 }
 
 TEST(IdentityTest, InterfaceCountsNoReferences) {
@@ -206,12 +201,8 @@ TEST(IdentityTest, InterfaceCountsNoReferences) {
 
 TEST(IdentityTest, PersistBaseHasNoRecordType) {
   TPersistIt base;
-  try {
-    base.RecordType();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Exception:RecordType not implemented for this class. jhdsa783241");
-  }
+  EXPECT_EQ(qor_test::MessageOf<Exception>([&] { base.RecordType(); }),
+            "Exception:RecordType not implemented for this class. jhdsa783241");
   EXPECT_EQ(base.CreateEmpty(), nullptr);
 }
 

@@ -7,6 +7,7 @@
 #include "datafile/QORClassParser.h"
 #include "datafile/QORClassReader.h"
 #include "datafile/QORClassWriter.h"
+#include "datafile/tests/test_support.h"
 #include "platform/exception.h"
 #include "platform/random.h"
 #include "platform/stream.h"
@@ -140,12 +141,8 @@ TEST(StreamParserTest, ClosingRecordsHandsChildrenToParentsAndParentsToResults) 
 
 TEST(StreamParserTest, ObjectsWithoutTheInterfaceAreRefused) {
   TVistaStreamParser parser(nullptr);
-  try {
-    parser.PushObject(std::make_unique<TObject>());
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Exception:Could not get Interface. daiu873");
-  }
+  EXPECT_EQ(qor_test::MessageOf<Exception>([&] { parser.PushObject(std::make_unique<TObject>()); }),
+            "Exception:Could not get Interface. daiu873");
   EXPECT_EQ(parser.OpenObjects(), 0u);
 }
 

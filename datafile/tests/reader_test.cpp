@@ -7,7 +7,7 @@
 
 #include "datafile/QORClassReader.h"
 #include "datafile/QORClassWriter.h"
-#include "datafile/tests/test_bytes.h"
+#include "datafile/tests/test_support.h"
 #include "platform/exception.h"
 #include "platform/stream.h"
 
@@ -371,28 +371,15 @@ TEST_F(ReaderTest, BufferFieldMustHaveTheSizeAsked) {
 
 TEST_F(ReaderTest, CallsThatNeedAnOpenRecordOrAStream) {
   TVistaReader fresh;
-  try {
-    fresh.Position();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Exception:No Stream");
-  }
+  EXPECT_EQ(qor_test::MessageOf<Exception>([&] { (void)fresh.Position(); }), "Exception:No Stream");
   TObject object;
-  try {
-    fresh.SetCurrentObject(&object);
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Exception:Error in VistaReader.SetCurrentObject");
-  }
+  EXPECT_EQ(qor_test::MessageOf<Exception>([&] { fresh.SetCurrentObject(&object); }),
+            "Exception:Error in VistaReader.SetCurrentObject");
   EXPECT_EQ(fresh.CurrentObject(), nullptr);
   for (bool folding_mode : {true, false}) {
     fresh.SetFoldingMode(folding_mode);
-    try {
-      fresh.EndFolding();
-      FAIL();
-    } catch (const Exception& e) {
-      EXPECT_STREQ(e.what(), "Exception:Foldings do not match");
-    }
+    EXPECT_EQ(qor_test::MessageOf<Exception>([&] { fresh.EndFolding(); }),
+              "Exception:Foldings do not match");
   }
 }
 

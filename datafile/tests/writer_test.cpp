@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "datafile/QORClassWriter.h"
-#include "datafile/tests/test_bytes.h"
+#include "datafile/tests/test_support.h"
 #include "platform/exception.h"
 #include "platform/stream.h"
 
@@ -143,12 +143,8 @@ TEST_F(WriterTest, PlainFoldingsAndGroupsLookAlike) {
 
 TEST_F(WriterTest, ClosingWithNothingOpenRaises) {
   Start(true);
-  try {
-    writer_.EndFolding();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Exception:Foldings do not match");
-  }
+  EXPECT_EQ(qor_test::MessageOf<Exception>([&] { writer_.EndFolding(); }),
+            "Exception:Foldings do not match");
   EXPECT_THROW(writer_.EndGroup(), Exception);
   EXPECT_TRUE(Written().empty());
 }
@@ -160,12 +156,8 @@ TEST_F(WriterTest, MixUpRaisesAndLeavesTheWriterUsable) {
   writer_.BeginFolding(1);
   writer_.BeginGroup(2);
   writer_.WriteInt32(3);
-  try {
-    writer_.EndFolding();
-    FAIL();
-  } catch (const Exception& e) {
-    EXPECT_STREQ(e.what(), "Exception:Groups and foldings have been mixed up");
-  }
+  EXPECT_EQ(qor_test::MessageOf<Exception>([&] { writer_.EndFolding(); }),
+            "Exception:Groups and foldings have been mixed up");
   writer_.EndGroup();
   EXPECT_THROW(writer_.EndGroup(), Exception);
   writer_.EndFolding();

@@ -1,9 +1,11 @@
-// Builds expected byte sequences by hand, field by field, for comparing with what
-// the writer produced or feeding to the reader.
+// Test support: byte sequences built by hand, field by field, for comparing with
+// what the writer produced or feeding to the reader; and exception messages.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -68,6 +70,17 @@ inline void Fill(platform::MemoryStream& stream, const std::vector<uint8_t>& byt
   stream.Clear();
   stream.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
   stream.SetPosition(0);
+}
+
+// The message of the exception of class E that F raises; "(none)" when F returns.
+template <typename E, typename F>
+std::string MessageOf(F&& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "(none)";
 }
 
 }  // namespace qor_test
