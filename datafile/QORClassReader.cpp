@@ -156,15 +156,9 @@ void TVistaReader::ReadOldHeader() {
   if (BytesLeft() < 4 || ReadTag() != qor::kHeaderRecordTag)
     throw EInvalidQORFIle("Exception: No QOR file");
   // Whatever keeps the header text from being read (a stream too short for it, a
-  // length or character size it cannot have) means the same: no data file.
+  // length it cannot have) means the same as a wrong text: no data file.
   std::string text;
   try {
-    int32_t length;
-    int32_t char_size;
-    const int64_t at = Pos();
-    ReadStringHeader(length, char_size);
-    if (char_size != 1 && char_size != 2) throw EInvalidQORFIle("");
-    stream_->SetPosition(at);
     text = ReadStringField();
   } catch (const Exception&) {
     throw EInvalidQORFIle("Exception:Not a valid qor-file");
@@ -222,12 +216,11 @@ bool TVistaReader::ReadGroupMode() {
   // Every pass reads a tag or closes a group, and reading never moves backwards,
   // so this ends on any input.
   while (StreamSize() > Pos()) {
-    int64_t limit =
-        group_stack_.empty() ? StreamSize() : group_stack_.back().start + group_stack_.back().size;
+    int64_t limit = group_stack_.empty() ? StreamSize() : group_stack_.back().End();
     while (limit > Pos()) {
       CallHandler(ReadTag());
       if (stopped_) return true;
-      if (!group_stack_.empty()) limit = group_stack_.back().start + group_stack_.back().size;
+      if (!group_stack_.empty()) limit = group_stack_.back().End();
     }
     if (Depth() > 0) EndFolding();
   }
@@ -280,8 +273,7 @@ void TVistaReader::BeginGroup(int32_t size) {
   const int64_t start = Pos();
   const int64_t end = start + int64_t{size};
   if (size < 0 || end > StreamSize()) Corrupted();
-  if (!group_stack_.empty() && end > group_stack_.back().start + group_stack_.back().size)
-    Corrupted();
+  if (!group_stack_.empty() && end > group_stack_.back().End()) Corrupted();
   if (folding_mode_ && !folding_stack_.empty() && end > folding_end_) Corrupted();
   group_stack_.push_back({nullptr, size, start});
 }
@@ -293,8 +285,8 @@ void TVistaReader::EndGroup() {
   // A handler that read past the group's end found a record shorter than its
   // content: the sizes cannot be trusted, and going back would read garbage.
   const int64_t position = Pos();
-  if (position > group.start + group.size) Corrupted();
-  Skip(group.start + group.size - position);
+  if (position > group.End()) Corrupted();
+  Skip(group.End() - position);
 }
 
 void TVistaReader::FireFoldingEnd(uint8_t checksum_byte, bool ok) {

@@ -106,6 +106,7 @@ class TVistaReader : public TQORReadWriter {
     TObject* obj = nullptr;
     int64_t size = 0;
     int64_t start = 0;
+    int64_t End() const { return start + size; }
   };
 
   void ReadHeader(int64_t start);

@@ -43,12 +43,7 @@ MemoryStream::~MemoryStream() {
 // realloc rather than new[]: large blocks then grow in place (the C library remaps
 // their pages), so building a file never holds two copies of it.
 void MemoryStream::Grow(int64_t needed) {
-  if (needed <= capacity_) return;
-  int64_t capacity = std::max<int64_t>({needed, capacity_ + capacity_ / 2, 256});
-  void* data = std::realloc(data_, static_cast<size_t>(capacity));
-  if (!data) throw std::bad_alloc();
-  data_ = static_cast<uint8_t*>(data);
-  capacity_ = capacity;
+  if (needed > capacity_) Reserve(std::max<int64_t>({needed, capacity_ + capacity_ / 2, 256}));
 }
 
 void MemoryStream::Reserve(int64_t capacity) {
