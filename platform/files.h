@@ -14,7 +14,8 @@
 
 namespace platform {
 
-// The path as the operating system takes it: "\" becomes "/", the text UTF-8.
+// The path as the operating system takes it: "\" becomes "/", the text UTF-8, and a
+// drive path ("C:\ZQT\") lies in the drive's per-user folder (paths.h).
 std::string ToOsPath(std::string_view path);
 
 // Whether a file (not a folder) of that name exists.
