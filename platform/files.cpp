@@ -106,15 +106,22 @@ std::optional<std::string> FindNoCase(const std::string& folder, const std::stri
   if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
   if (EntryExists(prefix + name)) return prefix + name;
 
-  const std::string os_folder = folder.empty() ? "." : ToOsPath(folder);
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(os_folder.c_str()), ::closedir);
-  if (!dir) return std::nullopt;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string entry_name = Utf8ToWin1252(entry->d_name);
-    if (entry_name == "." || entry_name == "..") continue;
+  for (const std::string& entry_name : ListFolder(folder)) {
     if (FoldName(entry_name) == wanted) return prefix + entry_name;
   }
   return std::nullopt;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  const std::string os_folder = folder.empty() ? "." : ToOsPath(folder);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(os_folder.c_str()), ::closedir);
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    std::string name = Utf8ToWin1252(entry->d_name);
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  }
+  return names;
 }
 
 void ReadWholeFile(const std::string& path, const std::function<uint8_t*(int64_t)>& allocate) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -32,6 +33,10 @@ bool CreateDir(const std::string& path);
 // exact match wins; returns the entry's path (Folder, a separator, the entry's own
 // name) or nothing.
 std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name);
+
+// The names of the folder's entries (files and folders, without "." and ".."), in
+// the order the file system gives them; empty when the folder cannot be read.
+std::vector<std::string> ListFolder(const std::string& folder);
 
 // Reads the whole file. Allocate is called once with the file's size and returns
 // where the bytes go. Raises EFOpenError "Cannot open file "<name>". <reason>".
