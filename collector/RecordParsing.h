@@ -59,6 +59,9 @@ std::optional<platform::DateTime> ParseResultTime(std::string_view field);
 // header or timeless order. A valid order time does not stop this.
 class TSampleTimeRule {
  public:
+  // A message's walk starts: its results take their time from a header or an order
+  // of their own message, the time itself carries over.
+  void BeginMessage() { time_from_result_ = false; }
   void OnHeader() { time_from_result_ = true; }
   // Field 8 of an order record; Now is the current local time.
   void OnOrder(std::string_view field8, platform::DateTime now);

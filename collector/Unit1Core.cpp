@@ -1,0 +1,115 @@
+#include "collector/Unit1Core.h"
+
+#include <exception>
+#include <utility>
+
+#include "platform/locale.h"
+
+TCollectorCore::TCollectorCore(TCollectorView& view, TCollectorPaths paths, TSaveFileAccess& save,
+                               TAnalyzerLinkLimits limits)
+    : view_(view),
+      paths_(std::move(paths)),
+      log_(paths_.log_file),
+      filing_(save, automation_),
+      link_(*this, limits),
+      now_(platform::Now) {}
+
+TCollectorCore::~TCollectorCore() = default;
+
+// ---- The transfer log ----
+
+void TCollectorCore::LoadTransferLog() {
+  if (!log_.Load())
+    log_.Reset(platform::DateTimeToSystemText(now_()) + platform::LoadResString(SNewLogfile));
+  view_.TransferLogChanged();
+}
+
+bool TCollectorCore::NewTransferLog(std::string* error) {
+  log_.Reset(platform::DateTimeToSystemText(now_()) + platform::LoadResString(SNewLogfile));
+  view_.TransferLogChanged();
+  return log_.Save(error);
+}
+
+void TCollectorCore::AddLogEntry(const std::string& entry) {
+  std::string error;
+  const bool saved = log_.Add(entry, &error);
+  view_.TransferLogChanged();
+  // Not through ReportFailure: that would log again, and fail again.
+  if (!saved) view_.ShowError(OneLine(platform::LoadResString(SLogNotSaved) + error));
+}
+
+void TCollectorCore::ReportFailure(const std::string& text) {
+  view_.ShowError(OneLine(text));
+  AddLogEntry(platform::DateTimeToSystemText(now_()) + ": " + text);
+}
+
+// ---- Receiving ----
+
+void TCollectorCore::ReceiveFromAnalyzer(std::string_view bytes) {
+  link_.Receive(bytes);
+}
+
+void TCollectorCore::DataSourceChanging() {
+  link_.DropHalfMessage();
+}
+
+void TCollectorCore::SendToAnalyzer(std::string_view bytes) {
+  view_.SendToAnalyzer(bytes);
+}
+
+void TCollectorCore::MessageComplete(std::vector<std::string> lines) {
+  QueueMessage(std::move(lines));
+}
+
+void TCollectorCore::LinkNotice(const TLinkNotice& notice) {
+  ReportFailure(notice.text);
+}
+
+void TCollectorCore::QueueMessage(std::vector<std::string> lines) {
+  if (queued_lines_ + lines.size() > kMaxQueuedLines) {
+    ReportFailure(platform::LoadResString(SQueueFull));
+    return;
+  }
+  queued_lines_ += lines.size();
+  queue_.push_back(std::move(lines));
+  view_.PostProcessMessage();
+}
+
+bool TCollectorCore::ProcessNextMessage() {
+  if (walking_) {
+    // Asked from within a walk: its turn comes when this one has ended.
+    view_.PostProcessMessage();
+    return false;
+  }
+  if (queue_.empty()) return false;
+  std::vector<std::string> lines = std::move(queue_.front());
+  queue_.pop_front();
+  queued_lines_ -= lines.size();
+  ProcessMessage(lines);
+  return true;
+}
+
+// ---- Reports ----
+
+void TCollectorCore::CheckAutomation() {
+  if (automation_reported_ || automation_.AutomationOK() || !automation_.AutoObject()) return;
+  automation_reported_ = true;
+  ReportFailure(platform::LoadResString(SAutomationFailed) + automation_.LastFailure());
+}
+
+void TCollectorCore::ReportSaveNotices() {
+  for (const std::string& notice : filing_.TakeNotices())
+    ReportFailure(notice);
+}
+
+std::string TCollectorCore::PatientText() const {
+  return state_.patient_name + " (" + state_.patient_id + ")";
+}
+
+void TCollectorCore::LogTransfer() {
+  const std::string entry = platform::DateTimeToSystemText(state_.sample_time.SampleTime()) +
+                            platform::LoadResString(STransferring) + state_.patient_name + " (" +
+                            state_.patient_id + platform::LoadResString(SToWardvorta);
+  AddLogEntry(entry);
+  view_.ShowTransfer(OneLine(entry));
+}

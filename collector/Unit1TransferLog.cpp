@@ -1,0 +1,99 @@
+#include "collector/Unit1TransferLog.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+
+#include "platform/files.h"
+
+namespace {
+
+// The last kMaxReadBytes of the file; false when it cannot be read.
+bool ReadTail(const std::string& path, std::string& text) {
+  const int fd = ::open(platform::ToOsPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (ok) {
+    const off_t size = st.st_size;
+    const off_t start = size > static_cast<off_t>(TTransferLog::kMaxReadBytes)
+                            ? size - TTransferLog::kMaxReadBytes
+                            : 0;
+    text.resize(static_cast<size_t>(size - start));
+    size_t done = 0;
+    while (ok && done < text.size()) {
+      const ssize_t n = ::pread(fd, text.data() + done, text.size() - done, start + done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // the file shrank meanwhile: keep what was read
+      done += static_cast<size_t>(n);
+    }
+    text.resize(done);
+    // A tail cut from a larger file starts inside a line: drop that part line.
+    if (start > 0) {
+      const size_t eol = text.find_first_of("\r\n");
+      text.erase(0, eol == std::string::npos ? text.size() : eol + 1);
+    }
+  }
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+std::string OneLine(std::string_view text) {
+  std::string line(text);
+  for (char& c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return line;
+}
+
+bool TTransferLog::Load() {
+  lines_.clear();
+  std::string text;
+  if (!ReadTail(file_name_, text)) return false;
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t eol = text.find_first_of("\r\n", pos);
+    if (eol == std::string::npos) eol = text.size();
+    lines.push_back(text.substr(pos, eol - pos));
+    pos = eol;
+    if (pos < text.size() && text[pos] == '\r') ++pos;
+    if (pos < text.size() && text[pos] == '\n') ++pos;
+  }
+  const size_t keep = kKeptLines + 1;
+  if (lines.size() > keep) lines.erase(lines.begin(), lines.end() - keep);
+  lines_ = std::move(lines);
+  return true;
+}
+
+void TTransferLog::Reset(std::string_view line) {
+  lines_.assign(1, OneLine(line));
+}
+
+bool TTransferLog::Add(std::string_view entry, std::string* error) {
+  if (lines_.size() > kKeptLines) lines_.erase(lines_.begin(), lines_.end() - kKeptLines);
+  lines_.push_back(OneLine(entry));
+  return Save(error);
+}
+
+bool TTransferLog::Save(std::string* error) const {
+  std::string text;
+  for (const std::string& line : lines_) {
+    text += line;
+    text += "\r\n";
+  }
+  try {
+    platform::WriteFileAtomically(file_name_, text.data(), text.size());
+    return true;
+  } catch (const std::exception& failure) {
+    if (error) *error = failure.what();
+    return false;
+  }
+}

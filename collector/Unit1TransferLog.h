@@ -1,0 +1,49 @@
+// The transfer log: the lines the main window shows in Memo4 and keeps in the file
+// "ABL 625 Logfile.txt" of the data folder.
+//
+// Before each entry the oldest lines go while more than kKeptLines remain, so the
+// log holds at most kKeptLines + 1 lines; the file is then rewritten whole (through
+// a temporary file and a rename, so a failed save leaves the previous log whole).
+// The file holds Windows-1252 text with CR LF line ends, as the main application's
+// tools have always read it; reading accepts any line end. Reading keeps only the
+// newest lines, and reads at most the last kMaxReadBytes of a file, so a huge or
+// foreign file cannot swamp the window.
+//
+// Entries are made from data off the wire: control characters in them (which would
+// break the file's lines) become "?".
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TTransferLog {
+ public:
+  static constexpr size_t kKeptLines = 200;
+  static constexpr size_t kMaxReadBytes = 1 << 20;
+
+  explicit TTransferLog(std::string file_name) : file_name_(std::move(file_name)) {}
+
+  const std::string& FileName() const { return file_name_; }
+  const std::vector<std::string>& Lines() const { return lines_; }
+
+  // Replaces the lines with the file's (its last kKeptLines + 1); false, leaving
+  // the lines empty, when the file cannot be read.
+  bool Load();
+  // Replaces the lines with this one (a new log), without saving.
+  void Reset(std::string_view line);
+  // Removes the oldest lines while more than kKeptLines remain, then appends the
+  // entry; then saves. False when the save failed (Error tells why); the entry is
+  // in the lines either way.
+  bool Add(std::string_view entry, std::string* error = nullptr);
+  // Writes the whole log to the file; false (Error set) when it cannot.
+  bool Save(std::string* error = nullptr) const;
+
+ private:
+  std::string file_name_;
+  std::vector<std::string> lines_;
+};
+
+// Text fit for one line of a log or a window: control characters become "?".
+std::string OneLine(std::string_view text);

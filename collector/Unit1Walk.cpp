@@ -1,0 +1,261 @@
+// TCollectorCore's walk over one message: ProcessMessage and its record handlers,
+// patients and their files.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+#include <optional>
+#include <span>
+
+#include "collector/Unit1Core.h"
+#include "datafile/QORFunc.h"
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "platform/locale.h"
+
+// What one walk keeps to itself.
+struct TCollectorCore::TWalk {
+  bool patient_known = false;  // PatientKnown
+  bool patient_seen = false;   // the message has a P record
+  bool patient_named = false;  // its last P record named a usable patient
+  bool reported_no_patient = false;
+  // Reported together: results not numbers (parameter "text"), points not written.
+  std::vector<std::string> not_numbers;
+  std::vector<std::string> not_written;
+  std::string not_written_file;
+};
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& parts, const char* separator) {
+  std::string text;
+  for (const std::string& part : parts) {
+    if (!text.empty()) text += separator;
+    text += part;
+  }
+  return text;
+}
+
+// Marks the core busy with a walk for as long as the walk runs, however it ends.
+class TWalking {
+ public:
+  explicit TWalking(bool& walking) : walking_(walking) { walking_ = true; }
+  ~TWalking() { walking_ = false; }
+  TWalking(const TWalking&) = delete;
+  TWalking& operator=(const TWalking&) = delete;
+
+ private:
+  bool& walking_;
+};
+
+}  // namespace
+
+void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
+  TWalking walking(walking_);
+  TWalk walk;
+  filing_.BeginWalk();
+  state_.sample_time.BeginMessage();
+  size_t i = 0;
+  try {
+    for (; i < lines.size(); ++i) {
+      const std::string& line = lines[i];
+      view_.RelayToDataClients(line, true);
+      if (line.size() < 2) continue;
+      switch (line[1]) {
+        case 'H':
+          Header(line);
+          break;
+        case 'P':
+          Patient(line, walk);
+          break;
+        case 'O':
+          Order(line, walk);
+          break;
+        case 'R':
+          Result(line, walk);
+          break;
+        default:
+          break;
+      }
+    }
+    FlushReports(walk);
+  } catch (const std::exception& error) {
+    FlushReports(walk);
+    std::string text = platform::LoadResString(SWalkFailed);
+    if (walk.patient_named) text += " (" + PatientText() + ")";
+    ReportFailure(text + ": " + error.what());
+    // The data clients still get the whole message; the next one starts empty.
+    try {
+      for (++i; i < lines.size(); ++i)
+        view_.RelayToDataClients(lines[i], true);
+    } catch (const std::exception&) {
+      // Sending to data clients reports nothing; a client that went away is dropped
+      // by its own disconnection.
+    }
+  }
+  if (walk.patient_known) filing_.NotifyBatchDone();
+  view_.RelayToDataClients(std::string(1, astm::kEOT), false);
+  ReportSaveNotices();
+  CheckAutomation();
+}
+
+void TCollectorCore::Header(const std::string& line) {
+  state_.sample_time.OnHeader();
+  const THeaderDelimiters delimiters = ReadHeaderDelimiters(line);
+  state_.field_delimiter = delimiters.field;
+  state_.component_delimiter = delimiters.component;
+  state_.last_name.clear();
+  state_.first_name.clear();
+  state_.sender = SenderIdentification(line, state_.field_delimiter, state_.component_delimiter);
+  view_.ShowSender(state_.sender);
+}
+
+TRegisteredEntries TCollectorCore::ReadRegisteredEntries() const {
+  const platform::TIniFile ini(paths_.ini_file);
+  TRegisteredEntries entries;
+  for (int i = 0; i < 3; ++i)
+    entries[i] = ini.ReadString("Registered", std::to_string(i + 1), "");
+  return entries;
+}
+
+void TCollectorCore::Patient(const std::string& line, TWalk& walk) {
+  FlushReports(walk);
+  const char fd = state_.field_delimiter;
+  const char cd = state_.component_delimiter;
+  walk.patient_seen = true;
+  walk.patient_named = false;
+  walk.patient_known = false;
+
+  const std::string id_field = GetPiece(4, line, fd);
+  const std::string id = RemoveIdPunctuation(id_field);
+  TRegisteredEntries registered;
+  if (id == "1" || id == "2" || id == "3") registered = ReadRegisteredEntries();
+  const TPatientIdentity identity = ResolvePatientId(id_field, options_.use_first_ten, registered);
+  for (const std::string& notice : identity.notices)
+    ReportFailure(notice);
+
+  const std::string name = GetPiece(6, line, fd);
+  state_.last_name = GetPiece(1, name, cd);
+  state_.first_name = GetPiece(2, name, cd);
+  if (!identity.accepted) {
+    // Nothing of this message may reach another patient's file.
+    state_.patient_id.clear();
+    state_.patient_folder.clear();
+    state_.patient_name.clear();
+    return;
+  }
+  state_.patient_folder = PatientFolderPath(paths_.data_dir, identity.folder_name);
+  state_.patient_id = identity.shown_id;
+  walk.patient_named = true;
+  walk.patient_known = PatientExists(state_.patient_folder);
+  if (!walk.patient_known && options_.auto_create) {
+    CreatePatient(state_.patient_id, state_.first_name, state_.last_name, state_.patient_folder);
+  }
+}
+
+void TCollectorCore::Order(const std::string& line, TWalk& walk) {
+  FlushReports(walk);
+  const char fd = state_.field_delimiter;
+  state_.sample_time.OnOrder(GetPiece(8, line, fd), now_());
+  state_.specimen =
+      ReadSpecimen(GetPiece(16, line, fd), state_.component_delimiter, options_.translations);
+  walk.patient_known = walk.patient_named && PatientExists(state_.patient_folder);
+  if (!walk.patient_known) return;
+  state_.patient_name = ReadPatientName(state_.patient_folder);
+  const TFilingPatient patient{state_.patient_id, state_.patient_folder, state_.patient_name};
+  std::string failure;
+  if (filing_.OpenPatientSaveFile(patient, &failure)) {
+    LogTransfer();
+  } else {
+    ReportFailure(platform::LoadResString(SNoSaveFile) + PatientText() + ": " + failure);
+  }
+  ReportSaveNotices();
+}
+
+void TCollectorCore::Result(const std::string& line, TWalk& walk) {
+  const char fd = state_.field_delimiter;
+  const char cd = state_.component_delimiter;
+  state_.parameter =
+      ResultParameter(GetPiece(3, line, fd), cd, state_.specimen.source, options_.grouping);
+  const std::string value_text = GetPiece(4, line, fd);
+  const std::optional<double> value = StrToValue(value_text, platform::DecimalSeparator());
+  state_.result_value = value.value_or(0);
+  state_.result_unit = GetPiece(5, line, fd);
+  const platform::DateTime sample_time =
+      state_.sample_time.OnResult(GetPiece(12, line, fd), now_());
+
+  if (!walk.patient_seen) {
+    if (!walk.reported_no_patient) ReportFailure(platform::LoadResString(SNoPatientRecord));
+    walk.reported_no_patient = true;
+    return;
+  }
+  if (!walk.patient_known) return;
+  if (!value) {
+    walk.not_numbers.push_back(state_.parameter + " \"" + value_text + "\"");
+    return;
+  }
+  const TResultToFile result{
+      state_.parameter, options_.grouping ? state_.specimen.source : std::string(),
+      std::string(),    state_.result_unit,
+      sample_time,      *value};
+  const TResultFiling::TStored stored =
+      filing_.StoreResult(result, state_.patient_id, state_.specimen.source, options_.grouping);
+  if (stored == TResultFiling::TStored::kNotWritten) {
+    walk.not_written.push_back(state_.parameter);
+    walk.not_written_file = filing_.SaveFileName();
+  }
+}
+
+void TCollectorCore::FlushReports(TWalk& walk) {
+  if (!walk.not_numbers.empty()) {
+    AddLogEntry(platform::DateTimeToSystemText(now_()) + ": " +
+                platform::LoadResString(SNotNumbers) + PatientText() + ": " +
+                Joined(walk.not_numbers, "; "));
+    walk.not_numbers.clear();
+  }
+  if (!walk.not_written.empty()) {
+    ReportFailure(platform::LoadResString(SNotWritten) + walk.not_written_file + " (" +
+                  PatientText() + "): " + Joined(walk.not_written, ", "));
+    walk.not_written.clear();
+  }
+}
+
+bool TCollectorCore::PatientExists(const std::string& folder) {
+  if (folder.empty()) return false;
+  const std::optional<std::string> file = platform::FindNoCase(folder, "PATIENT.");
+  return file && platform::FileExists(*file);
+}
+
+std::string TCollectorCore::ReadPatientName(const std::string& folder) {
+  const std::optional<std::string> file = platform::FindNoCase(folder, "PATIENT.");
+  if (!file) return "";
+  // The last name lies within the first 25 bytes; the rest of the file is not ours.
+  const int fd = ::open(platform::ToOsPath(*file).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return "";
+  uint8_t bytes[25];
+  size_t done = 0;
+  while (done < sizeof bytes) {
+    const ssize_t n = ::read(fd, bytes + done, sizeof bytes - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  return PatientNameFromFile(std::span<const uint8_t>(bytes, done));
+}
+
+bool TCollectorCore::CreatePatient(const std::string& shown_id, const std::string& first_name,
+                                   const std::string& last_name, const std::string& folder) {
+  const std::string who = shown_id + " (" + first_name + " " + last_name + ") - " + folder;
+  try {
+    if (!ForceDirectory(folder)) throw Exception("Exception: Could not create directory");
+    const std::vector<uint8_t> bytes = BuildPatientFile(shown_id, first_name, last_name);
+    platform::WriteFileAtomically(folder + "Patient", bytes.data(), bytes.size());
+  } catch (const std::exception& error) {
+    ReportFailure(platform::LoadResString(SNotCreated) + who + ": " + error.what());
+    return false;
+  }
+  view_.ShowNewPatient(OneLine(platform::LoadResString(SCreated) + who));
+  return true;
+}

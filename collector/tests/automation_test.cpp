@@ -1,0 +1,129 @@
+// The automation object through the activation layer: the stand-in server library
+// found through the settings store, its log of every call, and the collector's hold
+// on the object.
+#include "collector/Unit1Automation.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "collector/tests/core_fakes.h"
+#include "platform/tests/temp_folder.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// Points an environment variable elsewhere while it lives.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+class StandInTest : public ::testing::Test {
+ protected:
+  void Register(const std::string& library) {
+    std::ofstream(store_, std::ios::binary)
+        << "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
+           "{6EB172E1-23B9-11D1-AF5F-444553540000}\\InprocServer32]\n"
+           "@=\""
+        << library << "\"\n";
+  }
+  std::string Log() const {
+    std::ifstream in(log_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  platform_test::TempFolder folder_{"gasbridge_automation"};
+  std::string store_ = folder_.path() + "/registry.reg";
+  std::string log_ = folder_.path() + "/automation.log";
+  ScopedEnv registry_env_{"QOR_REGISTRY", store_};
+  ScopedEnv log_env_{"QOR_AUTOMATION_LOG", log_};
+};
+
+TEST_F(StandInTest, EveryCallIsAppendedToTheLog) {
+  Register(QOR_STANDIN_LIBRARY);
+  TAutomation automation;
+  automation.SetAutoObject(CoVistameterAutoObject::Create());
+  ASSERT_TRUE(automation.AutomationOK());
+  EXPECT_TRUE(automation.AddValue("123456-7890", "Arterial pO2", "kPa", 36910.625, 12.02));
+  EXPECT_TRUE(
+      automation.AddValueWithSource("123456-7890", "pO2", "Art\xE4r \"a\"", "kPa", 36910.5, -2.5));
+  EXPECT_TRUE(automation.TransferDone());
+  automation.AutoObject()->Reserved5();
+  EXPECT_EQ(Log(),
+            "AddValue(\"123456-7890\", \"Arterial pO2\", \"kPa\", 36910.625, 12.02)\n"
+            "AddValueWithSource(\"123456-7890\", \"pO2\", \"Art\xC3\xA4r \\\"a\\\"\", \"kPa\", "
+            "36910.5, -2.5)\n"
+            "TransferDone()\n"
+            "Reserved5()\n");
+}
+
+TEST_F(StandInTest, ALogThatCannotBeWrittenFailsTheCallAndEndsAutomation) {
+  Register(QOR_STANDIN_LIBRARY);
+  ScopedEnv unwritable("QOR_AUTOMATION_LOG", folder_.path() + "/no/such/folder/log");
+  TAutomation automation;
+  automation.SetAutoObject(CoVistameterAutoObject::Create());
+  EXPECT_FALSE(automation.TransferDone());
+  EXPECT_FALSE(automation.AutomationOK());
+  EXPECT_THAT(automation.LastFailure(), HasSubstr("TransferDone: "));
+  // No further call is made.
+  EXPECT_TRUE(automation.TransferDone());
+}
+
+TEST_F(StandInTest, CreationFailsWithoutARegisteredServer) {
+  for (const std::string library : {"", "/no/such/library.so"}) {
+    if (!library.empty()) Register(library);
+    try {
+      CoVistameterAutoObject::Create();
+      ADD_FAILURE() << "created with " << library;
+    } catch (const platform::EOleSysError& error) {
+      EXPECT_NE(error.ErrorCode(), platform::S_OK);
+    }
+  }
+}
+
+TEST(AutomationTest, TheCallsGoInPlaceWithTheirArgumentsConverted) {
+  TRecordingAutoObject object;
+  {
+    TAutomation automation;
+    automation.SetAutoObject(&object);
+    automation.AddValue("id", "Art\xE4r pO2", "kPa", 1.5, 2);
+    automation.AddValueWithSource("id", "pO2", "Art\xE4r", "kPa", 1.5, 2);
+    automation.TransferDone();
+  }
+  EXPECT_THAT(object.calls,
+              ElementsAre("AddValue(id,Art\xE4r pO2,kPa,1.5,2)",
+                          "AddValueWithSource(id,pO2,Art\xE4r,kPa,1.5,2)", "TransferDone()"));
+  // The reference it was given is released at the end.
+  EXPECT_EQ(object.references, 0);
+}
+
+TEST(AutomationTest, WithoutAnObjectNoCallIsMade) {
+  TAutomation automation;
+  EXPECT_FALSE(automation.AutomationOK());
+  EXPECT_TRUE(automation.TransferDone());
+  EXPECT_TRUE(automation.LastFailure().empty());
+}
+
+}  // namespace

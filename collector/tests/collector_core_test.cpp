@@ -1,0 +1,546 @@
+// The main window's core: message queue and walk, patients, filing, automation
+// calls and the transfer log, with an in-memory save component and a recording
+// window.
+#include "collector/Unit1Core.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "collector/tests/core_fakes.h"
+#include "collector/tests/fake_save_file.h"
+#include "platform/date_time.h"
+#include "platform/locale.h"
+#include "platform/tests/temp_folder.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::StartsWith;
+
+// A record from its fields: "4R" and "1" give "4R|1".
+std::string Rec(std::initializer_list<std::string> fields) {
+  std::string line;
+  for (const std::string& field : fields) {
+    if (!line.empty()) line += '|';
+    line += field;
+  }
+  return line;
+}
+
+const std::string kHeader = "1H|\\^&|||ABL SYSTEM 625^||||||||1|20010119155000";
+
+std::string PatientRec(const std::string& id, const std::string& name = "Doe^John") {
+  return Rec({"2P", "1", "", id, "", name});
+}
+
+// An order with the time (field 8) and the specimen (field 16).
+std::string OrderRec(const std::string& time, const std::string& specimen) {
+  return Rec({"3O", "1", "", "Sample #^1", "", "", "", time, "", "", "", "", "", "", "", specimen});
+}
+
+// A result with the parameter, value, unit and time (field 12).
+std::string ResultRec(const std::string& parameter, const std::string& value,
+                      const std::string& unit, const std::string& time = "") {
+  return Rec({"4R", "1", "^^^" + parameter + "^M", value, unit, "", "", "", "F", "", "", time});
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class CollectorCoreTest : public ::testing::Test {
+ protected:
+  CollectorCoreTest()
+      : locale_(platform::LocaleSettings{'.', "%Y-%m-%d", "%H:%M:%S", 1033}),
+        paths_(TCollectorPaths::FromRoot(root_.path() + "/")),
+        core_(view_, paths_, save_) {
+    std::filesystem::create_directories(paths_.data_dir);
+    core_.SetClock([this] { return now_; });
+    core_.Automation().SetAutoObject(&auto_object_);
+    core_.LoadTransferLog();
+  }
+  ~CollectorCoreTest() override { core_.Automation().SetAutoObject(nullptr); }
+
+  // A registered patient's folder with its patient file.
+  std::string MakePatient(const std::string& folder_name, const std::string& last_name,
+                          const std::string& shown_id) {
+    const std::string folder = paths_.data_dir + folder_name + "/";
+    std::filesystem::create_directories(folder);
+    const std::vector<uint8_t> bytes = BuildPatientFile(shown_id, "John", last_name);
+    std::ofstream(folder + "Patient", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return folder;
+  }
+
+  const TFakeFile& File(const std::string& folder_name, const std::string& save_name = "ABL") {
+    return save_.files.at(paths_.data_dir + folder_name + "/" + save_name + ".vor");
+  }
+
+  void Walk(const std::vector<std::string>& lines) {
+    core_.QueueMessage(lines);
+    ASSERT_TRUE(core_.ProcessNextMessage());
+  }
+
+  std::vector<std::string> LogLines() const { return core_.Log().Lines(); }
+
+  platform_test::TempFolder root_{"gasbridge_core"};
+  platform::ScopedLocaleSettings locale_;
+  TCollectorPaths paths_;
+  TRecordingView view_;
+  TFakeSaveFile save_;
+  TRecordingAutoObject auto_object_;
+  TCollectorCore core_;
+  platform::DateTime now_ = platform::EncodeDate(2024, 3, 1) + platform::EncodeTime(10, 0, 0, 0);
+};
+
+const platform::DateTime k1550 =
+    platform::EncodeDate(2001, 1, 19) + platform::EncodeTime(15, 50, 12, 0);
+
+TEST_F(CollectorCoreTest, AKnownPatientsResultsAreFiledHandedOverLoggedAndRelayed) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  const std::vector<std::string> message = {
+      kHeader,
+      PatientRec("1234567890"),
+      OrderRec("200101191500", "Blood^Arterial"),
+      ResultRec("pO2", "12.02", "kPa", "20010119155012"),
+      ResultRec("pCO2", "6,93", "kPa"),
+      ResultRec("pO2", "11.5", "kPa"),
+      "5L|1|N",
+  };
+  Walk(message);
+
+  const TFakeFile& file = File("12345678.$90");
+  EXPECT_EQ(file.monitor_name, "Radiometer ABLxxx");
+  EXPECT_EQ(file.monitor_detail, "");
+  EXPECT_EQ(file.patient_id, "123456-7890");
+  EXPECT_EQ(file.patient_name, "Doe");
+  // Without the settings key the translations are empty: "Arterial" stays.
+  EXPECT_EQ(file.definitions,
+            (std::vector<TSerieDefinition>{{0, "Arterial pO2", "", "", "", "kPa"},
+                                           {1, "Arterial pCO2", "", "", "", "kPa"}}));
+  // The first result's time serves every result of the message.
+  EXPECT_EQ(file.points,
+            (std::vector<TFakePoint>{{0, k1550, 12.02}, {1, k1550, 6.93}, {0, k1550, 11.5}}));
+  EXPECT_THAT(
+      auto_object_.calls,
+      ElementsAre("AddValue(123456-7890,Arterial pO2,kPa,36910.65986,12.02)",
+                  "AddValue(123456-7890,Arterial pCO2,kPa,36910.65986,6.93)",
+                  "AddValue(123456-7890,Arterial pO2,kPa,36910.65986,11.5)", "TransferDone()"));
+  // The log entry carries the order's time; the banner shows it too.
+  const std::string entry = "2001-01-19 15:00:00 Transferring Doe (123456-7890) to Wardvorta";
+  EXPECT_EQ(LogLines().back(), entry);
+  EXPECT_THAT(view_.transfers, ElementsAre(entry));
+  EXPECT_THAT(view_.senders, ElementsAre("ABL SYSTEM 625"));
+  ASSERT_EQ(view_.relayed.size(), message.size() + 1);
+  for (size_t i = 0; i < message.size(); ++i)
+    EXPECT_EQ(view_.relayed[i], "F:" + message[i]);
+  EXPECT_EQ(view_.relayed.back(), "B:\x04");
+  EXPECT_THAT(view_.errors, IsEmpty());
+  // The log file holds the same lines, CR LF ended.
+  EXPECT_EQ(ReadFile(paths_.log_file), "2024-03-01 10:00:00: New logfile\r\n" + entry + "\r\n");
+}
+
+TEST_F(CollectorCoreTest, WithGroupingTheSourceIsThePlaceAndGoesApartToTheAutomationObject) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  core_.Options().grouping = true;
+  core_.Options().translations.arterial = "Artery";
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pO2", "12.02", "kPa", "20010119155012")});
+  EXPECT_EQ(File("12345678.$90").definitions,
+            (std::vector<TSerieDefinition>{{0, "pO2", "Artery", "", "", "kPa"}}));
+  EXPECT_THAT(auto_object_.calls,
+              ElementsAre("AddValueWithSource(123456-7890,pO2,Artery,kPa,36910.65986,12.02)",
+                          "TransferDone()"));
+}
+
+TEST_F(CollectorCoreTest, ASeriesIsFoundAgainByItsTrimmedNames) {
+  // " Gas" (kind Gas, no source) is kept trimmed by the definition's identity.
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  core_.Options().grouping = true;
+  for (int i = 0; i < 2; ++i) {
+    Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Gas^"),
+          ResultRec("pO2", "12", "kPa"), ResultRec("pO2", "13", "mmHg")});
+  }
+  const TFakeFile& file = File("12345678.$90");
+  EXPECT_EQ(file.definitions, (std::vector<TSerieDefinition>{{0, "pO2", "Gas", "", "", "kPa"},
+                                                             {1, "pO2", "Gas", "", "", "mmHg"}}));
+  ASSERT_EQ(file.points.size(), 4u);
+  EXPECT_EQ(file.points[2].index, 0);
+  EXPECT_EQ(file.points[3].index, 1);
+}
+
+TEST_F(CollectorCoreTest, AnUnknownPatientWithoutAutomaticCreationGetsNothingButTheRelay) {
+  const std::vector<std::string> message = {kHeader, PatientRec("99"),
+                                            OrderRec("200101191500", "Blood^Arterial"),
+                                            ResultRec("pO2", "12.02", "kPa")};
+  Walk(message);
+  EXPECT_TRUE(save_.files.empty());
+  EXPECT_THAT(auto_object_.calls, IsEmpty());
+  EXPECT_EQ(view_.relayed.size(), message.size() + 1);
+  EXPECT_EQ(view_.relayed.back(), "B:\x04");
+  EXPECT_FALSE(std::filesystem::exists(paths_.data_dir + "99.$"));
+  EXPECT_EQ(LogLines().size(), 1u);  // the "New logfile" line only
+}
+
+TEST_F(CollectorCoreTest, AutomaticCreationWritesThePatientFileAndFilesTheResults) {
+  core_.Options().auto_create = true;
+  Walk({kHeader, PatientRec("ABCDEFGHIJK", "Svensson^Anna"),
+        OrderRec("200101191500", "Blood^Venous"), ResultRec("K+", "3.9", "mmol/L")});
+  const std::string folder = paths_.data_dir + "BCDEFGHI.$JK/";
+  EXPECT_THAT(view_.new_patients, ElementsAre("Created: BCDEFG-HIJK (Anna Svensson) - " + folder));
+  const std::string bytes = ReadFile(folder + "Patient");
+  ASSERT_EQ(bytes.size(), 271u);
+  EXPECT_EQ(bytes.substr(0, 2), "\xF1\x03");
+  EXPECT_EQ(bytes.substr(2, 21), std::string("Svensson") + std::string(13, '\0'));
+  EXPECT_EQ(bytes.substr(23, 21), std::string("Anna") + std::string(17, '\0'));
+  EXPECT_EQ(bytes.substr(44, 12), std::string("BCDEFG-HIJK") + std::string(1, '\0'));
+  EXPECT_EQ(File("BCDEFGHI.$JK").points.size(), 1u);
+  EXPECT_EQ(File("BCDEFGHI.$JK").patient_name, "Svensson");
+}
+
+TEST_F(CollectorCoreTest, AFailedCreationIsReportedNotAnnounced) {
+  core_.Options().auto_create = true;
+  // A file where the data folder's patient folder would go.
+  std::ofstream(paths_.data_dir + "12.$") << "in the way";
+  Walk({kHeader, PatientRec("12", "Doe^John"), OrderRec("200101191500", "Blood^Venous"),
+        ResultRec("K+", "3.9", "mmol/L")});
+  EXPECT_THAT(view_.new_patients, IsEmpty());
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_THAT(view_.errors[0], StartsWith("Patient not created: 12- (John Doe) - "));
+  EXPECT_THAT(LogLines().back(), HasSubstr("Patient not created: 12- (John Doe)"));
+  EXPECT_TRUE(save_.files.empty());
+  EXPECT_THAT(auto_object_.calls, IsEmpty());
+}
+
+TEST_F(CollectorCoreTest, ValuesThatAreNotNumbersAreLoggedNotFiled) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pH", ".....", ""), ResultRec("pO2", "?7.2", "kPa"),
+        ResultRec("BE", "-2.1", "mmol/L"), ResultRec("Code", "", "KS")});
+  const TFakeFile& file = File("12345678.$90");
+  // A signed number is a number; an empty value is filed as 0, as it always was.
+  ASSERT_EQ(file.points.size(), 2u);
+  EXPECT_EQ(file.points[0].value, -2.1);
+  EXPECT_EQ(file.points[1].value, 0.0);
+  EXPECT_EQ(auto_object_.calls.size(), 3u);
+  EXPECT_EQ(LogLines().back(),
+            "2024-03-01 10:00:00: Not a number, not filed for Doe (123456-7890): "
+            "Arterial pH \".....\"; Arterial pO2 \"?7.2\"");
+  EXPECT_THAT(view_.errors, IsEmpty());
+}
+
+TEST_F(CollectorCoreTest, AMessageWithoutAPatientRecordFilesNothing) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pO2", "12", "kPa")});
+  auto_object_.calls.clear();
+  // The next message names no patient: the one before must not get its results.
+  Walk({kHeader, OrderRec("200101191500", "Blood^Arterial"), ResultRec("pO2", "99", "kPa"),
+        ResultRec("pCO2", "99", "kPa")});
+  EXPECT_EQ(File("12345678.$90").points.size(), 1u);
+  EXPECT_THAT(auto_object_.calls, IsEmpty());
+  EXPECT_THAT(view_.errors, ElementsAre("Results not filed: the message names no patient"));
+}
+
+TEST_F(CollectorCoreTest, ARejectedIdIsReportedAndFilesNothing) {
+  core_.Options().auto_create = true;
+  Walk({kHeader, PatientRec("../etc"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pO2", "12", "kPa")});
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_THAT(view_.errors[0], HasSubstr("Patient id rejected"));
+  EXPECT_THAT(LogLines().back(), HasSubstr("Patient id rejected"));
+  EXPECT_TRUE(save_.files.empty());
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(paths_.data_dir), {}), 1);  // the log
+}
+
+TEST_F(CollectorCoreTest, RegisteredPatientsComeFromTheIniFile) {
+  std::ofstream(paths_.ini_file) << "[Registered]\r\n2=12345678.$90\\PATIENT.\r\n3=NoMark\\x\r\n";
+  MakePatient("12345678.$90", "Reg", "123456-7890");
+  Walk({kHeader, PatientRec("2"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pO2", "12", "kPa")});
+  EXPECT_EQ(File("12345678.$90").points.size(), 1u);
+  EXPECT_EQ(File("12345678.$90").patient_id, "123456-7890");
+  // An entry without ".$" counts as not registered, and says so.
+  Walk({kHeader, PatientRec("3")});
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_THAT(view_.errors[0], HasSubstr("Registered patient 3 ignored"));
+}
+
+TEST_F(CollectorCoreTest, AFailedWalkIsReportedFinishedAndNotRepeated) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  save_.fail_definitions = true;
+  const std::vector<std::string> message = {kHeader,
+                                            PatientRec("1234567890"),
+                                            OrderRec("200101191500", "Blood^Arterial"),
+                                            ResultRec("pO2", "12", "kPa"),
+                                            ResultRec("pCO2", "6", "kPa"),
+                                            "5L|1|N"};
+  Walk(message);
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_THAT(view_.errors[0],
+              StartsWith("Message not completely filed (Doe (123456-7890)): Cannot create file"));
+  EXPECT_THAT(LogLines().back(), HasSubstr("Message not completely filed (Doe (123456-7890))"));
+  // Every line and the EOT still reach the data clients, once.
+  ASSERT_EQ(view_.relayed.size(), message.size() + 1);
+  EXPECT_EQ(view_.relayed[5], "F:5L|1|N");
+  EXPECT_EQ(view_.relayed.back(), "B:\x04");
+  // The automation object got the end of the message.
+  EXPECT_EQ(auto_object_.calls.back(), "TransferDone()");
+  // The next message is walked alone.
+  save_.fail_definitions = false;
+  view_.relayed.clear();
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("Na+", "140", "mmol/L")});
+  EXPECT_EQ(view_.relayed.size(), 5u);
+  EXPECT_EQ(File("12345678.$90").points,
+            (std::vector<TFakePoint>{{0, File("12345678.$90").points[0].time, 140}}));
+}
+
+TEST_F(CollectorCoreTest, PointsThatCannotBeWrittenAreReported) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  save_.fail_points = true;
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pO2", "12", "kPa"), ResultRec("pCO2", "6", "kPa")});
+  const std::string file = paths_.data_dir + "12345678.$90/ABL.vor";
+  EXPECT_THAT(view_.errors, ElementsAre("Results not written to " + file +
+                                        " (Doe (123456-7890)): Arterial pO2, Arterial pCO2"));
+  // The automation object still gets the values.
+  EXPECT_EQ(auto_object_.calls.size(), 3u);
+}
+
+TEST_F(CollectorCoreTest, AnotherIdentitysSaveFileSendsTheResultsToTheNextName) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  save_.files[paths_.data_dir + "12345678.$90/ABL.vor"] =
+      TFakeFile{"Radiometer ABLxxx", "", "123456-7890", "Someone else", {}, {}};
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pO2", "12", "kPa")});
+  EXPECT_EQ(core_.Filing().SaveName(), "ABL1");
+  EXPECT_EQ(File("12345678.$90", "ABL1").points.size(), 1u);
+  EXPECT_THAT(view_.errors, IsEmpty());
+}
+
+TEST_F(CollectorCoreTest, AForeignOrInconsistentSaveFileIsNotUsed) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  const std::string folder = paths_.data_dir + "12345678.$90/";
+  save_.files[folder + "ABL.vor"] = TFakeFile{"Other monitor", "", "123456-7890", "Doe", {}, {}};
+  save_.files[folder + "ABL1.vor"] =
+      TFakeFile{"Radiometer ABLxxx", "", "123456-7890", "Doe", {{1, "x", "", "", "", ""}}, {}};
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pO2", "12", "kPa")});
+  EXPECT_EQ(core_.Filing().SaveName(), "ABL2");
+  EXPECT_EQ(File("12345678.$90", "ABL2").points.size(), 1u);
+}
+
+TEST_F(CollectorCoreTest, NoSaveFileThatOpensIsReportedInsteadOfATransfer) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  save_.fail_open = true;
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+        ResultRec("pO2", "12", "kPa")});
+  EXPECT_EQ(core_.Filing().SaveName(), "ABL99");
+  EXPECT_FALSE(core_.Filing().SaveFileOpen());
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_THAT(view_.errors[0], StartsWith("Results not filed, no save file opens for Doe "
+                                          "(123456-7890): Cannot open file"));
+  EXPECT_THAT(view_.transfers, IsEmpty());
+  EXPECT_THAT(LogLines().back(), Not(HasSubstr("Transferring")));
+  // The value still goes to the automation object, as it always has.
+  EXPECT_EQ(auto_object_.calls.size(), 2u);
+}
+
+TEST_F(CollectorCoreTest, TheSaveComponentsNoticesGoToTheErrorLine) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  save_.notice = "ABL.vor has a checksum error.";
+  Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial")});
+  EXPECT_THAT(view_.errors, ElementsAre("ABL.vor has a checksum error."));
+  EXPECT_THAT(LogLines().back(), HasSubstr("ABL.vor has a checksum error."));
+}
+
+TEST_F(CollectorCoreTest, AfterAFailedAutomationCallNoneIsMadeButFilingGoesOn) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  for (const bool throws : {false, true}) {
+    SCOPED_TRACE(throws);
+    TRecordingAutoObject object;
+    object.fail_at = 1;
+    object.throw_instead = throws;
+    core_.Automation().SetAutoObject(&object);
+    Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+          ResultRec("pO2", "12", "kPa"), ResultRec("pCO2", "6", "kPa")});
+    EXPECT_EQ(object.calls.size(), 1u);
+    EXPECT_FALSE(core_.Automation().AutomationOK());
+    core_.Automation().SetAutoObject(nullptr);
+  }
+  EXPECT_EQ(File("12345678.$90").points.size(), 4u);
+  // Reported once, for the run.
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_THAT(view_.errors[0], StartsWith("Wardvorta's automation object failed; no more values "
+                                          "go to it: AddValue: "));
+}
+
+TEST_F(CollectorCoreTest, TheSampleTime) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  struct Case {
+    const char* name;
+    std::vector<std::string> lines;
+    platform::DateTime time;
+  };
+  const platform::DateTime order_time =
+      platform::EncodeDate(2001, 1, 19) + platform::EncodeTime(15, 0, 0, 0);
+  const Case cases[] = {
+      {"first R after H",
+       {kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^A"),
+        ResultRec("a", "1", "", "20010119155012")},
+       k1550},
+      {"invalid R time is now",
+       {kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^A"),
+        ResultRec("a", "1", "", "20011319155012")},
+       now_},
+      {"no H: the order's time",
+       {PatientRec("1234567890"), OrderRec("200101191500", "Blood^A"),
+        ResultRec("a", "1", "", "20010119155012")},
+       order_time},
+      {"timeless O: the R's",
+       {PatientRec("1234567890"), OrderRec("", "Blood^A"),
+        ResultRec("a", "1", "", "20010119155012")},
+       k1550},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    save_.files.clear();
+    Walk(c.lines);
+    ASSERT_EQ(File("12345678.$90").points.size(), 1u);
+    EXPECT_EQ(File("12345678.$90").points[0].time, c.time);
+  }
+}
+
+TEST_F(CollectorCoreTest, MessagesAreWalkedInTheOrderTheyCame) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  for (const char* value : {"1", "2", "3"}) {
+    core_.QueueMessage({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^A"),
+                        ResultRec("a", value, "")});
+  }
+  EXPECT_EQ(view_.posts, 3);
+  EXPECT_EQ(core_.QueuedMessages(), 3u);
+  while (core_.ProcessNextMessage()) {
+  }
+  const std::vector<TFakePoint>& points = File("12345678.$90").points;
+  ASSERT_EQ(points.size(), 3u);
+  EXPECT_EQ(points[0].value, 1);
+  EXPECT_EQ(points[2].value, 3);
+  EXPECT_FALSE(core_.ProcessNextMessage());
+}
+
+TEST_F(CollectorCoreTest, TheQueueIsBounded) {
+  const std::vector<std::string> big(TCollectorCore::kMaxQueuedLines / 2, "1C|x");
+  core_.QueueMessage(big);
+  core_.QueueMessage(big);
+  core_.QueueMessage({"1C|one more"});
+  EXPECT_EQ(core_.QueuedMessages(), 2u);
+  EXPECT_THAT(view_.errors, ElementsAre("Message dropped: too many record lines wait to be filed"));
+}
+
+TEST_F(CollectorCoreTest, SerialBytesBecomeAcknowledgedQueuedMessages) {
+  const auto frame = [](const std::string& record, char end) {
+    const std::string body = record + "\r" + end;
+    return "\x02" + body + Checksum(body) + "\r\n";
+  };
+  core_.ReceiveFromAnalyzer("\x05" + frame("1H|\\^&", '\x17') + frame("2L|1", '\x03') + "\x04");
+  EXPECT_EQ(view_.sent, "\x06\x06\x06");
+  ASSERT_EQ(core_.QueuedMessages(), 1u);
+  // A half message dropped on a change of data source is reported.
+  core_.ReceiveFromAnalyzer("\x05" + frame("1H|\\^&", '\x17'));
+  core_.DataSourceChanging();
+  EXPECT_THAT(view_.errors, ElementsAre("Message dropped: the data source changed before its end"));
+  EXPECT_THAT(LogLines().back(), HasSubstr("the data source changed"));
+}
+
+TEST_F(CollectorCoreTest, TheTransferLogKeepsAtMost201Lines) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  for (int i = 0; i < 205; ++i)
+    core_.AddLogEntry("entry " + std::to_string(i));
+  EXPECT_EQ(LogLines().size(), 201u);
+  EXPECT_EQ(LogLines().front(), "entry 4");
+  EXPECT_EQ(LogLines().back(), "entry 204");
+  // The file is rewritten whole each time.
+  std::ifstream in(paths_.log_file, std::ios::binary);
+  int lines = 0;
+  for (std::string line; std::getline(in, line);)
+    ++lines;
+  EXPECT_EQ(lines, 201);
+  // Loaded again: the same lines.
+  TTransferLog again(paths_.log_file);
+  ASSERT_TRUE(again.Load());
+  EXPECT_EQ(again.Lines(), LogLines());
+}
+
+TEST_F(CollectorCoreTest, TheLogStartsNewWhenItsFileCannotBeRead) {
+  std::filesystem::remove(paths_.log_file);
+  core_.LoadTransferLog();
+  EXPECT_THAT(LogLines(), ElementsAre("2024-03-01 10:00:00: New logfile"));
+  std::string error;
+  EXPECT_TRUE(core_.NewTransferLog(&error));
+  EXPECT_EQ(ReadFile(paths_.log_file), "2024-03-01 10:00:00: New logfile\r\n");
+}
+
+TEST_F(CollectorCoreTest, ALogThatCannotBeSavedIsShownInTheErrorLine) {
+  std::filesystem::remove_all(paths_.data_dir);
+  std::ofstream(root_.path() + "/DATA") << "a file where the data folder should be";
+  core_.AddLogEntry("entry");
+  ASSERT_EQ(view_.errors.size(), 1u);
+  EXPECT_THAT(view_.errors[0], StartsWith("The transfer log could not be saved: "));
+  EXPECT_EQ(LogLines().back(), "entry");
+}
+
+TEST(TransferLogTest, ReadingKeepsTheNewestLinesOfAnyLineEnds) {
+  platform_test::TempFolder folder;
+  const std::string path = folder.path() + "/log.txt";
+  std::string text;
+  for (int i = 0; i < 300; ++i)
+    text += "line " + std::to_string(i) + (i % 3 ? "\r\n" : "\n");
+  text += "last\rno end";
+  std::ofstream(path, std::ios::binary) << text;
+  TTransferLog log(path);
+  ASSERT_TRUE(log.Load());
+  ASSERT_EQ(log.Lines().size(), 201u);
+  EXPECT_EQ(log.Lines()[199], "last");
+  EXPECT_EQ(log.Lines()[200], "no end");
+  EXPECT_EQ(log.Lines()[0], "line 101");
+}
+
+TEST(TransferLogTest, OnlyTheTailOfAHugeFileIsRead) {
+  platform_test::TempFolder folder;
+  const std::string path = folder.path() + "/log.txt";
+  {
+    std::ofstream out(path, std::ios::binary);
+    const std::string filler(1000, 'x');
+    for (int i = 0; i < 3000; ++i)
+      out << filler << "\r\n";
+    out << "the end\r\n";
+  }
+  TTransferLog log(path);
+  ASSERT_TRUE(log.Load());
+  EXPECT_EQ(log.Lines().size(), 201u);
+  EXPECT_EQ(log.Lines().back(), "the end");
+  EXPECT_EQ(log.Lines().front(), std::string(1000, 'x'));
+}
+
+TEST(TransferLogTest, EntriesAreOneLineEach) {
+  platform_test::TempFolder folder;
+  TTransferLog log(folder.path() + "/log.txt");
+  ASSERT_TRUE(
+      log.Add("a\r\nb\x01"
+              "c"));
+  EXPECT_THAT(log.Lines(), ElementsAre("a??b?c"));
+}
+
+}  // namespace
