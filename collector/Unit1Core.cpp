@@ -19,18 +19,29 @@ TCollectorCore::~TCollectorCore() = default;
 // ---- The transfer log ----
 
 void TCollectorCore::LoadTransferLog() {
-  if (!log_.Load())
+  if (!log_.Load()) {
     log_.Reset(platform::DateTimeToSystemText(now_()) + platform::LoadResString(SNewLogfile));
+  }
+  log_loaded_ = true;
+  std::vector<std::string> early = std::move(early_entries_);
+  early_entries_.clear();
+  for (const std::string& entry : early)
+    AddLogEntry(entry);
   view_.TransferLogChanged();
 }
 
 bool TCollectorCore::NewTransferLog(std::string* error) {
+  log_loaded_ = true;
   log_.Reset(platform::DateTimeToSystemText(now_()) + platform::LoadResString(SNewLogfile));
   view_.TransferLogChanged();
   return log_.Save(error);
 }
 
 void TCollectorCore::AddLogEntry(const std::string& entry) {
+  if (!log_loaded_) {
+    early_entries_.push_back(entry);
+    return;
+  }
   std::string error;
   const bool saved = log_.Add(entry, &error);
   view_.TransferLogChanged();

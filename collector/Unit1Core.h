@@ -138,6 +138,8 @@ class TCollectorCore : private TAnalyzerLinkEvents {
 
   // The transfer log: loaded at start (a "New logfile" line when the file cannot
   // be read), emptied to a "New logfile" line on request, and entries added.
+  // Entries made before the log is loaded wait and follow its lines, so that an
+  // early failure never replaces the log with itself.
   void LoadTransferLog();
   // False (Error set) when the new log could not be saved.
   bool NewTransferLog(std::string* error);
@@ -196,6 +198,8 @@ class TCollectorCore : private TAnalyzerLinkEvents {
   std::deque<std::vector<std::string>> queue_;
   size_t queued_lines_ = 0;
   bool walking_ = false;
+  bool log_loaded_ = false;
+  std::vector<std::string> early_entries_;
   bool automation_reported_ = false;
   std::function<platform::DateTime()> now_;
 };

@@ -40,6 +40,9 @@ class TSaveFileAccess {
  public:
   virtual ~TSaveFileAccess() = default;
 
+  // The size of a new file's reserved block for definitions (500 by default).
+  virtual void SetMinimumReservedSpaceForMonitorParameters(int32_t /*bytes*/) {}
+
   // The file every other operation works on.
   virtual void SetFileName(const std::string& file_name) = 0;
   virtual const std::string& FileName() const = 0;

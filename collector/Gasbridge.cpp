@@ -1,0 +1,64 @@
+// Gasbridge's program start: the toolkit, the language module the main
+// application's settings name, the main window (and the banners), the message loop.
+//
+//   gasbridge [SOURCE] [--quit-after=SECONDS]
+//
+// SOURCE is the data source, as the autostart entry gives it: "COM3", "ABL" or
+// "WARDVORTA" and a host. Options of our own start with "--" and never count as the
+// source: --quit-after ends the program after that many seconds (for running it
+// without a person, e.g. on the offscreen platform). Qt's own options (-platform
+// offscreen, ...) are taken by Qt.
+#include <QStringList>
+#include <QTimer>
+#include <optional>
+#include <string>
+
+#include "collector/Unit1.h"
+#include "collector/Unit1Settings.h"
+#include "datafile/QORClassLanguage.h"
+#include "platform/qt/application.h"
+#include "platform/qt/qt_text.h"
+
+int main(int argc, char** argv) {
+  platform::qt::TApplication app(argc, argv);
+  // The program ends when the main window closes, not when a banner does.
+  app.setQuitOnLastWindowClosed(false);
+  app.SetTitle("Gasbridge");
+
+  std::string argument;
+  bool have_argument = false;
+  std::optional<int> quit_after;
+  const QStringList arguments = app.arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) {
+    const QString& arg = arguments[i];
+    if (arg.startsWith("--quit-after=")) {
+      bool ok = false;
+      const int seconds = arg.mid(13).toInt(&ok);
+      if (ok && seconds >= 0) quit_after = seconds;
+    } else if (!arg.startsWith("--") && !have_argument) {
+      argument = platform::qt::FromQString(arg);
+      have_argument = true;
+    }
+  }
+
+  TLanguageManager::SetLanguage(TLanguageManager::GetRegisteredLanguage(kLanguageKey));
+
+  // Ends every event loop, a message box's too, whatever the windows say: Qt's
+  // quit() asks the windows first, and the main window refuses until the user
+  // confirms.
+  const auto end = [&app] {
+    app.Terminate();
+    QCoreApplication::exit(0);
+  };
+  // Set first, so that it also ends a start-up waiting for a person (a message
+  // box on a screen no one sees).
+  if (quit_after) QTimer::singleShot(*quit_after * 1000, &app, end);
+  TForm1Setup setup;
+  setup.argument = argument;
+  TForm1 form(std::move(setup));
+  form.OnMainWindowClosed = end;
+  // The message loop starts with the main window shown; it hides itself at once
+  // when its icon is in the notification area.
+  if (!app.Terminated()) form.show();
+  return app.Run();
+}

@@ -1,0 +1,263 @@
+// Gasbridge's main window, TForm1: its components come from the form resource
+// "TForm1"; its work without the toolkit is TCollectorCore's (Unit1Core.h).
+//
+// Start-up (FormCreate) settles the data root and the files under it, the
+// settings, the relay server, AutoStart, the data source chosen on the command line
+// or in the autostart entry, the transfer log and the main application's automation
+// object, then shows the notification icon and hides the window. Each step that
+// fails is shown in the error line and written to the transfer log, and the others
+// still run; only an automation object that cannot be created ends the program, as
+// nothing could be handed to the main application.
+//
+// Exactly one data source is active: a serial port (COM1 and up), the TCP analyzer
+// server ("Network (ABL)") or the relay client ("Network (Wardvorta)"). ComSel lists
+// "Disabled", COM1 to COM16 and the two network sources (entries 17 and 18); a port
+// above 16 chosen on the command line or in the autostart entry gets an entry of its
+// own after them, so the port's number is never taken for a list position.
+//
+// The serial receiver's bytes go to the core, which answers ACK and NAK through the
+// port and queues each completed message; the processing message then walks them
+// one at a time. Every handler runs through the application-wide exception hook
+// (AppException), which shows the failure in the error line and logs it.
+//
+// The network sources (the TCP analyzer feed, the relay server and client, the
+// data clients' list and the lifetick watchdog) are Unit1Relay.cpp's; they hand
+// their messages to the same queue (QueueMessage) and share the window's fields
+// below.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "collector/Unit1Core.h"
+#include "collector/Unit1Port.h"
+#include "collector/Unit1Settings.h"
+#include "platform/canvas.h"
+#include "platform/qt/forms.h"
+#include "platform/qt/sockets.h"
+#include "platform/qt/timer.h"
+#include "platform/registry.h"
+#include "platform/resources.h"
+
+class TTaskbarIconControler;
+class TFileVersionScanner;
+class TOnlyOne;
+
+inline constexpr platform::ResourceString SABLUnknown{"Unit1.SABLUnknown", "ABL Unknown"};
+inline constexpr platform::ResourceString SCaption{"Unit1.SCaption",
+                                                   "ABL Data Input Module (Ver. "};
+inline constexpr platform::ResourceString SUnableToStart{
+    "Unit1.SUnableToStart", "Unable to start. Please contact QOR/Fluvantronics AB"};
+inline constexpr platform::ResourceString SReallyClearLog{"Unit1.SReallyClearLog",
+                                                          "Really want to clear logfile"};
+inline constexpr platform::ResourceString SReallyClose{"Unit1.SReallyClose",
+                                                       "Do You really want to close"};
+inline constexpr platform::ResourceString SNoMoreData{"Unit1.SNoMoreData",
+                                                      "N.B. No more ABL data will be collected!"};
+inline constexpr platform::ResourceString SUseFirstTenHint{
+    "Unit1.SUseFirstTenHint",
+    "Check to use FIRST 10 characters of the ABL Blood Gas Analyzer patient ID\r\n"
+    "Uncheck to use LAST 10 characters of the ABL Blood Gas Analyzer patient ID"};
+inline constexpr platform::ResourceString SConnectedTo{"Unit1.SConnectedTo", "Connected to "};
+inline constexpr platform::ResourceString SLifetickMissing{"Unit1.SLifetickMissing",
+                                                           "Expected lifetick is missing"};
+inline constexpr platform::ResourceString SHostCaption{"Unit1.SHostCaption",
+                                                       "IP address or computer name"};
+inline constexpr platform::ResourceString SHostPrompt{"Unit1.SHostPrompt",
+                                                      "Enter IP address or computer name"};
+
+// The error line's colours.
+inline constexpr platform::Color kErrorRed = 255;
+inline constexpr platform::Color kWarningYellow = 65535;
+
+// The two banners (TfrmStatus, TfrmNewPatient), which the program creates after
+// the main window.
+class TCollectorBanners {
+ public:
+  virtual ~TCollectorBanners() = default;
+  virtual void ShowStatus(const std::string& text) = 0;
+  virtual void ShowNewPatient(const std::string& caption) = 0;
+};
+
+// What the program (or a test) gives the window besides its resource.
+struct TForm1Setup {
+  // The first command-line argument ("" without one).
+  std::string argument;
+  // The devices behind ComPort and SaveIt1.
+  TAnalyzerPortFactory make_port;
+  TSaveFileFactory make_save_file;
+  // Creates the automation object; raises when it cannot (the default goes through
+  // the activation layer).
+  std::function<IVistameterAutoObject*()> create_auto_object;
+  // The relay server's port when not the resource's (tests: 0, any free port).
+  std::optional<int> relay_port;
+  // Milliseconds on a monotonic clock (the default: the steady clock).
+  std::function<int64_t()> monotonic_ms;
+  // Requests the end of the program (the default: the application's Terminate).
+  std::function<void()> terminate;
+};
+
+class TForm1 : public platform::qt::TForm, private TCollectorView {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(TForm1Setup setup);
+  ~TForm1() override;
+
+  // The window's components, as the resource names them.
+  platform::qt::TMemo* Memo1 = nullptr;
+  platform::qt::TMemo* Memo4 = nullptr;
+  platform::qt::TLabel* lblError = nullptr;
+  platform::qt::TLabel* lblDisconnected = nullptr;
+  platform::qt::TLabel* lblNoNetwork = nullptr;
+  platform::qt::TLabel* lblABLIdentification = nullptr;
+  platform::qt::TGroupBox* gbComSel = nullptr;
+  platform::qt::TComboBox* ComSel = nullptr;
+  platform::qt::TButton* btnComSel = nullptr;
+  platform::qt::TButton* BitBtn1 = nullptr;
+  platform::qt::TButton* Button3 = nullptr;
+  platform::qt::TCheckBox* cbAutoStart = nullptr;
+  platform::qt::TCheckBox* cbAutoCreate = nullptr;
+  platform::qt::TCheckBox* cbPatientIDReductionUseFirstTen = nullptr;
+  platform::qt::TCheckBox* cbParameterGrouping = nullptr;
+  platform::qt::TGroupBox* gbConnectedDataClients = nullptr;
+  platform::qt::TListBox* ListBoxConnectedClients = nullptr;
+  platform::qt::TTimer* Timer1 = nullptr;
+  TComPortComponent* ComPort = nullptr;
+  platform::qt::TServerSocket* ServerSocket1 = nullptr;
+  platform::qt::TServerSocket* ServerSocketABL = nullptr;
+  platform::qt::TClientSocket* ClientSocket1 = nullptr;
+  TSaveItComponent* SaveIt1 = nullptr;
+  TTaskbarIconControler* TaskbarIconControler1 = nullptr;
+  TFileVersionScanner* FileVersion = nullptr;
+  TOnlyOne* OnlyOne1 = nullptr;
+
+  // Runs when closing has been granted: the program ends.
+  std::function<void()> OnMainWindowClosed;
+
+  // The banners, once the program has made them (none: nothing is shown).
+  void SetBanners(TCollectorBanners* banners) { banners_ = banners; }
+
+  // The core (after FormCreate's first step).
+  TCollectorCore& Core() { return *core_; }
+  // The data source in use.
+  const TDataSource& DataSource() const { return source_; }
+  bool MayClose() const { return may_close_; }
+
+  // Event handlers bound in the form resource.
+  void FormCreate();
+  void FormShow();
+  void FormCloseQuery(bool& can_close);
+  void FormDestroy();
+  void BitBtn1Click();
+  void Button3Click();
+  void cbAutoStartClick();
+  void cbAutoCreateClick();
+  void cbParameterGroupingClick();
+  void cbPatientIDReductionUseFirstTenClick();
+  void ComSelChange();
+  void btnComSelClick();
+  void gbComSelClick();
+  void TaskbarIconControler1Click();
+  void Timer1Timer();
+  void ComPortTriggerAvail(uint16_t count);
+
+  // Window messages: the processing message (WM_USER+2), hiding after the first
+  // show (WM_USER+3), the end of the session (WM_ENDSESSION).
+  void WMProcessMessage();
+  void WMHideOnStart();
+  void WMEndSession();
+
+  // The settings (Unit1Settings.h over the settings store).
+  std::string GetDataRoot();
+  bool ReadRegBool(const std::string& name);
+  int32_t ReadRegInteger(const std::string& name, int32_t default_value);
+  void WriteRegBool(const std::string& name, bool value);
+  void ReadSettings();
+  void ReadSpecimenTranslations();
+
+  void UpdateCaption(const std::string& suffix);
+  void AppException(const std::exception& error);
+  void ShowError(const std::string& text, platform::Color color);
+
+  // Selects a data source as ComSelChange does (Ask: the relay host is asked for).
+  void SelectDataSource(const TDataSource& source, bool ask);
+  // A completed message of any receiver.
+  void QueueMessage(std::vector<std::string> lines);
+
+  // ---- The network sources (Unit1Relay.cpp) ----
+  void StartABLServer();
+  void StopABLServer();
+  void ServerSocketABLClientConnect(platform::qt::TCustomWinSocket* socket);
+  void ServerSocketABLClientDisconnect(platform::qt::TCustomWinSocket* socket);
+  void ServerSocketABLClientRead(platform::qt::TCustomWinSocket* socket);
+  void RelayToDataClients(const std::string& text, bool framed) override;
+  void SendLifetick();
+  void ServerSocket1ClientConnect(platform::qt::TCustomWinSocket* socket);
+  void ServerSocket1ClientDisconnect(platform::qt::TCustomWinSocket* socket);
+  void RemoveDataClient(platform::qt::TCustomWinSocket* socket);
+  void ClearClientList();
+  void ConnectToRelayServer(bool ask);
+  void DisconnectFromRelayServer();
+  static bool IsIPAddress(const std::string& text);
+  void LifetickReceived();
+  void ClientSocket1Connect(platform::qt::TCustomWinSocket* socket);
+  void ClientSocket1Disconnect(platform::qt::TCustomWinSocket* socket);
+  void ClientSocket1Read(platform::qt::TCustomWinSocket* socket);
+  // Timer1's relay step while "Network (Wardvorta)" is selected.
+  void RelayWatchdog();
+
+  // Fields of the window that the network sources share.
+  int32_t ClientSocketPort = kDefaultClientSocketPort;
+  int32_t ABLSocketPort = kDefaultABLSocketPort;
+  bool CheckForDSR = false;
+  std::string RelayHost;
+  bool RelayConnected = false;
+  int32_t ReconnectCountdown = 10;
+  // Monotonic milliseconds (MonotonicMs) of the last send to the data clients and
+  // the last sign of life from the relay server.
+  int64_t LastRelaySend = 0;
+  int64_t LastLifetick = 0;
+  std::vector<platform::qt::TCustomWinSocket*> DataClients;
+  // The receive buffer of the TCP feed and the relay client.
+  std::string RxBuffer;
+
+  int64_t MonotonicMs() const { return monotonic_ms_(); }
+
+ private:
+  // TCollectorView
+  void SendToAnalyzer(std::string_view bytes) override;
+  void PostProcessMessage() override;
+  void ShowSender(const std::string& identification) override;
+  void ShowTransfer(const std::string& entry) override;
+  void ShowNewPatient(const std::string& caption) override;
+  void ShowError(const std::string& text) override;
+  void TransferLogChanged() override;
+
+  void RegisterMethods();
+  void FindComponents();
+  // Runs one start-up step; a failure is shown and kept for the transfer log.
+  void StartStep(const std::function<void()>& step);
+  void SelectComSelEntry();
+  int ComSelIndexOf(const TDataSource& source);
+  TDataSource SourceOfComSelIndex(int index) const;
+  void CloseSerialPort();
+  void OpenSerialPort(int number);
+  bool IconActive() const;
+
+  TForm1Setup setup_;
+  platform::TRegistry registry_;
+  std::unique_ptr<TCollectorCore> core_;
+  TCollectorBanners* banners_ = nullptr;
+  TDataSource source_;
+  bool may_close_ = false;
+  bool hide_on_show_ = true;
+  bool creating_ = false;
+  std::vector<std::string> start_failures_;
+  std::string last_hook_failure_;
+  std::function<int64_t()> monotonic_ms_;
+};
