@@ -127,13 +127,15 @@ TEST_F(EventLoopTest, AStartedCallIsWaitedForBeyondTheTimeOut) {
         &receiver,
         [&] {
           started = true;
-          while (!release) std::this_thread::yield();
+          while (!release)
+            std::this_thread::yield();
           finished = true;
         },
         1000ms);
   });
   std::thread releaser([&] {
-    while (!started) std::this_thread::yield();
+    while (!started)
+      std::this_thread::yield();
     std::this_thread::sleep_for(1300ms);
     release = true;
   });
