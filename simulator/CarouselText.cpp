@@ -2,10 +2,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <system_error>
 
 #include "platform/exception.h"
+#include "platform/locale.h"
 
 namespace simulator {
 
@@ -34,69 +34,15 @@ std::string FilterFloatText(std::string_view text) {
   return result;
 }
 
-bool TryDecimalTextToFloat(std::string_view text, char decimal_separator, double& value) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && text[begin] == ' ')
-    ++begin;
-  while (end > begin && text[end - 1] == ' ')
-    --end;
-
-  // Rewritten in the form from_chars reads: "." as the point, no "+".
-  std::string normal;
-  size_t i = begin;
-  if (i < end && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') normal += '-';
-    ++i;
-  }
-  int digits = 0;
-  bool point = false;
-  for (; i < end; ++i) {
-    const char c = text[i];
-    if (IsDigit(c)) {
-      normal += c;
-      ++digits;
-    } else if (c == decimal_separator && !point) {
-      normal += '.';
-      point = true;
-    } else {
-      break;
-    }
-  }
-  if (digits == 0) return false;
-  if (i < end && (text[i] == 'E' || text[i] == 'e')) {
-    normal += 'e';
-    ++i;
-    if (i < end && (text[i] == '+' || text[i] == '-')) normal += text[i++];
-    const size_t exponent_start = i;
-    while (i < end && IsDigit(text[i]))
-      normal += text[i++];
-    if (i == exponent_start) return false;
-  }
-  if (i != end) return false;
-
-  double result = 0;
-  const auto [ptr, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), result);
-  if (ec != std::errc() || ptr != normal.data() + normal.size()) {
-    // from_chars reports underflow as out of range too; a tiny value is zero.
-    if (ec != std::errc::result_out_of_range) return false;
-    const double approx = std::strtod(normal.c_str(), nullptr);
-    if (std::isinf(approx)) return false;
-    result = approx;
-  }
-  value = result;
-  return true;
-}
-
-double FloatTextToValue(std::string_view text, char decimal_separator) {
+double FloatTextToValue(std::string_view text) {
   double value = 0;
-  if (TryDecimalTextToFloat(text, decimal_separator, value)) return value;
+  if (platform::TryTextToFloat(text, value)) return value;
   const size_t point = text.find('.');
   if (point == std::string_view::npos)
     throw EConvertError("'" + std::string(text) + "' is not a valid floating point value");
   std::string comma(text);
   comma[point] = ',';
-  if (TryDecimalTextToFloat(comma, decimal_separator, value)) return value;
+  if (platform::TryTextToFloat(comma, value)) return value;
   throw EConvertError("'" + comma + "' is not a valid floating point value");
 }
 

@@ -19,22 +19,16 @@ inline constexpr std::string_view kFloatEditAbout = "v1.0, 990523";
 // holds only digits and at most one ".".
 std::string FilterFloatText(std::string_view text);
 
-// Value read: the text converted with the system's conversion (DecimalSeparator
-// as its decimal point); when that fails and the text holds a ".", its first "." is
-// replaced by "," and converted again. Raises EConvertError "'<text>' is not a valid
-// floating point value" (the text last tried) when no conversion succeeds; an empty
-// text so raises.
-double FloatTextToValue(std::string_view text, char decimal_separator);
+// Value read: the text converted with the system's conversion
+// (platform::TryTextToFloat, the user's decimal separator); when that fails and the
+// text holds a ".", its first "." is replaced by "," and converted again. Raises EConvertError
+// "'<text>' is not a valid floating point value" (the text last tried) when no conversion succeeds;
+// an empty text so raises.
+double FloatTextToValue(std::string_view text);
 
 // Value written: the number in fixed notation with "." (15 significant digits, no
 // exponent, no trailing zeros), so that the typing filter keeps it. Nothing for a
 // value the field cannot show, negative or not finite: the text then stays.
 std::optional<std::string> FloatValueToText(double value);
-
-// The system's decimal conversion of a number text: blanks around it, an optional
-// sign, digits with at most one DecimalSeparator (at least one digit), an optional
-// exponent ("E" or "e", a sign, digits). False for anything else and for values
-// beyond the range of a double.
-bool TryDecimalTextToFloat(std::string_view text, char decimal_separator, double& value);
 
 }  // namespace simulator

@@ -7,26 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include "simulator/tests/initial_form.h"
+
 namespace simulator {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-// The window's initial values.
-MessageForm InitialForm() {
-  MessageForm form;
-  form.patient_id = "1";
-  form.fio2 = "21";
-  form.ca = "1.24";
-  form.cl = "97";
-  form.k = "3.9";
-  form.na = "143";
-  form.ph = "7.62";
-  form.po2 = "41.2";
-  form.specimen_type = SpecimenType::kBlood;
-  form.specimen_source = SpecimenSource::kArterial;
-  return form;
-}
+using simulator_test::InitialForm;
 
 // 2024-03-05 07:08:09 local time.
 platform::DateTime SampleTime() {
@@ -263,7 +251,8 @@ TEST(FrameBytes, FramesTheLineWithEndMarkChecksumCrLf) {
 // An analyzer's own frames, one record each and each ending ETX, carry the
 // checksums that FrameBytes writes.
 TEST(FrameBytes, ReproducesTheFramesOfAnAnalyzerCapture) {
-  std::ifstream file(SIMULATOR_TEST_DATA "/02_abl80basic_capture_frames.astm", std::ios::binary);
+  std::ifstream file(QOR_ANALYZER_CAPTURES_DIR "/02_abl80basic_capture_frames.astm",
+                     std::ios::binary);
   ASSERT_TRUE(file) << "missing capture";
   std::stringstream content;
   content << file.rdbuf();
