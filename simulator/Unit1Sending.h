@@ -93,8 +93,9 @@ class TMessageSender {
   TMessageSender& operator=(const TMessageSender&) = delete;
 
   // Start: periodic sending of the built message every IntervalSeconds (bounded by
-  // IntervalMs). False, with nothing started, when there is no line to send on
-  // (the window then shows "Please set Com Number first").
+  // IntervalMs). False, with no timer started, when there is no line to send on
+  // (the window then shows "Please set Com Number first"); the list to send is
+  // the built one either way.
   bool Start(int interval_seconds);
   // Send: the canned message once over the serial line, at the next 1 s tick.
   // (With "Network" selected the tick sends the built message, every 16 s.)
