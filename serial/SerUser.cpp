@@ -247,19 +247,19 @@ void TSerBaseDispatcher::SetDispatchExitHandler(std::function<void()> handler) {
   dispatch_exit_handler_ = std::move(handler);
 }
 
-void TSerBaseDispatcher::DonePort() {
+bool TSerBaseDispatcher::DonePort() {
   if (dispatching_) {
     // Called while a delivery is under way (from inside a handler): the dispatch
     // thread is waiting for it and must not be joined here. Stop the flow of bytes,
     // tell the threads to end, and let the dispatch thread report its end.
     FlushOutBuffer();
     FlushInBuffer();
+    close_requested_ = true;  // before the kill, so that an exit on the kill sees it
     kill_threads_ = true;
-    close_requested_ = true;
     SetDeviceEventMask(0);
     if (event_handled_) event_handled_->Set();
     if (stop_output_) stop_output_->Set();
-    return;
+    return true;
   }
   StopThreads();
   if (buffers_allocated_) {
@@ -268,6 +268,7 @@ void TSerBaseDispatcher::DonePort() {
   }
   ReleaseBuffers();
   CloseDevice();
+  return false;
 }
 
 void TSerBaseDispatcher::FinishClose() {
