@@ -271,8 +271,13 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error
   ::ioctl(fd, TIOCEXCL);
 
   int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake < 0) return fail(kErrorNotEnoughMemory);
-  std::unique_ptr<CommDevice> device(new CommDevice(fd, wake));
+  int read_wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (wake < 0 || read_wake < 0) {
+    if (wake >= 0) ::close(wake);
+    if (read_wake >= 0) ::close(read_wake);
+    return fail(kErrorNotEnoughMemory);
+  }
+  std::unique_ptr<CommDevice> device(new CommDevice(fd, wake, read_wake));
   int lines;
   device->has_modem_lines_ = ::ioctl(fd, TIOCMGET, &lines) == 0;
   serial_icounter_struct counts;
@@ -287,11 +292,13 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error
   return device;
 }
 
-CommDevice::CommDevice(int fd, int wake_fd) : fd_(fd), wake_fd_(wake_fd) {}
+CommDevice::CommDevice(int fd, int wake_fd, int read_wake_fd)
+    : fd_(fd), wake_fd_(wake_fd), read_wake_fd_(read_wake_fd) {}
 
 CommDevice::~CommDevice() {
   Close();
   ::close(wake_fd_);
+  ::close(read_wake_fd_);
 }
 
 void CommDevice::Wake() {
@@ -469,7 +476,6 @@ int CommDevice::Purge(uint32_t flags) {
   if (!out && !in) return 0;
   const int queue = out && in ? TCIOFLUSH : out ? TCOFLUSH : TCIFLUSH;
   if (::tcflush(fd_, queue) != 0) return WindowsErrorFromErrno(errno);
-  if (in) seen_waiting_ = 0;
   return 0;
 }
 
@@ -479,9 +485,11 @@ int CommDevice::Read(void* buffer, int count) {
   do {
     n = ::read(fd_, buffer, static_cast<size_t>(count));
   } while (n < 0 && errno == EINTR);
-  int waiting = 0;
-  if (::ioctl(fd_, FIONREAD, &waiting) == 0) seen_waiting_ = waiting;
-  return n > 0 ? static_cast<int>(n) : 0;
+  if (n <= 0) return 0;
+  total_read_ += static_cast<uint64_t>(n);
+  const uint64_t one = 1;
+  [[maybe_unused]] ssize_t r = ::write(read_wake_fd_, &one, sizeof one);
+  return static_cast<int>(n);
 }
 
 int CommDevice::Write(const void* buffer, int count, CommEvent* stop, int* error) {
@@ -533,9 +541,20 @@ int CommDevice::WaitEvent(uint32_t* events) {
     if (mask == 0) return 0;  // nothing to wait for: the mask was just cleared
     int waiting = 0;
     if (mask & kEvRxChar) {
-      if (::ioctl(fd, FIONREAD, &waiting) != 0) return kErrorDeviceNotConnected;
-      if (waiting > seen_waiting_) {
-        seen_waiting_ = waiting;
+      // The position in the input stream up to which bytes have arrived: the bytes
+      // read so far and those waiting, taken again when a read came in between
+      // (it would count its bytes twice). Beyond what was announced means new; less
+      // means a purge dropped bytes.
+      uint64_t read_before, read_after;
+      do {
+        read_before = total_read_;
+        if (::ioctl(fd, FIONREAD, &waiting) != 0) return kErrorDeviceNotConnected;
+        read_after = total_read_;
+      } while (read_before != read_after);
+      const uint64_t end = read_after + static_cast<uint64_t>(std::max(waiting, 0));
+      if (end < announced_end_) announced_end_ = end;
+      if (end > announced_end_) {
+        announced_end_ = end;
         *events |= kEvRxChar;
       }
     }
@@ -568,10 +587,16 @@ int CommDevice::WaitEvent(uint32_t* events) {
     // Poll for input only while none is waiting unread, so that unread input does
     // not wake this wait again and again; look again after a while instead.
     const bool rx = mask & kEvRxChar;
-    pollfd fds[2] = {{fd, static_cast<short>(rx && waiting == 0 ? POLLIN : 0), 0},
-                     {wake_fd_, POLLIN, 0}};
+    // A read wakes the wait too, so that it goes back to polling for input at once.
+    pollfd fds[3] = {{fd, static_cast<short>(rx && waiting == 0 ? POLLIN : 0), 0},
+                     {wake_fd_, POLLIN, 0},
+                     {read_wake_fd_, POLLIN, 0}};
     const bool periodic = watch_modem || watch_errors || (rx && waiting > 0);
-    if (PollRetry(fds, 2, periodic ? kPollIntervalMs : -1) < 0) return WindowsErrorFromErrno(errno);
+    if (PollRetry(fds, 3, periodic ? kPollIntervalMs : -1) < 0) return WindowsErrorFromErrno(errno);
+    if (fds[2].revents & POLLIN) {
+      uint64_t value;
+      [[maybe_unused]] ssize_t r = ::read(read_wake_fd_, &value, sizeof value);
+    }
     if (fds[1].revents & POLLIN) {
       uint64_t value;
       [[maybe_unused]] ssize_t r = ::read(wake_fd_, &value, sizeof value);

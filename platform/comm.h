@@ -197,21 +197,23 @@ class CommDevice {
   // The events that WaitEvent reports (kEv... bits). Changing the mask ends a wait in
   // progress, which then reports no event (0), as on Windows.
   void SetEventMask(uint32_t mask);
-  // Waits for the next event of the mask: received bytes are reported only when more
-  // have arrived than the last report or read left waiting (so unread input does not
-  // wake the waiter again and again), modem-line changes and line errors as they
-  // happen. 0 and *events set; or a Windows error when the device hung up or failed.
+  // Waits for the next event of the mask: received bytes are reported only when new
+  // ones arrived since the last report (so unread input does not wake the waiter
+  // again and again), modem-line changes and line errors as they happen. 0 and *events set; or a
+  // Windows error when the device hung up or failed.
   int WaitEvent(uint32_t* events);
 
  private:
-  explicit CommDevice(int fd, int wake_fd);
+  CommDevice(int fd, int wake_fd, int read_wake_fd);
   void Wake();
   bool ReadCounts(uint32_t* errors, bool* break_seen);
 
   std::atomic<int> fd_;
   int wake_fd_;
+  int read_wake_fd_;  // set by each read that took bytes
   std::atomic<uint32_t> event_mask_{0};
-  std::atomic<int> seen_waiting_{0};  // input bytes the last report or read left
+  std::atomic<uint64_t> total_read_{0};  // input bytes read so far
+  uint64_t announced_end_ = 0;           // stream position up to which input was reported (waiter)
   bool has_modem_lines_ = false;
   bool has_counts_ = false;
   uint32_t last_modem_ = 0;  // by the waiting thread only

@@ -313,8 +313,13 @@ void TSerBaseDispatcher::ComThreadMain() {
       acknowledge_->Set();
       break;
     }
+    // Only the answer to this event counts: a round that ended on its own time-out
+    // has left its signal behind.
+    // (The kill is checked too: the stop's signal may have come before the reset.)
+    event_handled_->Reset();
     event_arrived_->Set();
-    platform::CommEvent::WaitAny({event_handled_.get()}, -1);
+    while (!event_handled_->Wait(100) && !kill_threads_) {
+    }
   }
   ThreadDone(kCommThread);
 }

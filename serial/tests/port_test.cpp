@@ -318,6 +318,7 @@ TEST_F(PortTest, RenumberingAnOpenPortReopensOnTheNewNumber) {
     for (int i = 0; i < count; ++i)
       received.push_back(cp.GetChar());
   };
+  port.SetTraceName(ports.path() + "/SER.TRC");  // the close writes the trace
   port.SetOpen(true);
   port.SetTracing(tlOn);
   port.SetComNumber(10);  // the same number: nothing
