@@ -171,7 +171,7 @@ void TSerCustomComPort::DonePort() {
       EventWindowProc(kMsgDeferredClose, 0, static_cast<uint32_t>(handle) << 16, generation, 0);
     });
   });
-  if (dispatcher_->DonePort()) {
+  if (dispatcher_->DonePort(handler_depth_ > 0)) {
     // A delivery that waits unstarted for this thread is withdrawn; the one running
     // (when this close comes from a handler) finishes first.
     if (window) window->CancelPendingDeliveries();
@@ -368,6 +368,13 @@ void TSerCustomComPort::EventWindowProc(uint16_t msg, uint32_t first, uint32_t s
       port.dispatcher_.get() != d) {
     return;
   }
+  // A close from one of the handlers below must be deferred (the dispatch thread
+  // waits for them); a close from anywhere else need not be.
+  struct Depth {
+    int& depth;
+    explicit Depth(int& d) : depth(d) { ++depth; }
+    ~Depth() { --depth; }
+  } depth(port.handler_depth_);
   const auto trigger = static_cast<uint16_t>(first);
   port.FireTrigger(
       msg, trigger,

@@ -252,6 +252,7 @@ class TSerCustomComPort : public TSerBaseComponent {
   bool copy_triggers_ = false;
   bool loading_ = false;
   bool handler_installed_ = false;
+  int handler_depth_ = 0;  // trigger handlers of this port running now
   std::unique_ptr<TSerBaseDispatcher> dispatcher_;
   std::unique_ptr<TSerEventWindow> event_window_;
   TSavedTriggers saved_triggers_;

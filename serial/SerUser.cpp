@@ -247,8 +247,8 @@ void TSerBaseDispatcher::SetDispatchExitHandler(std::function<void()> handler) {
   dispatch_exit_handler_ = std::move(handler);
 }
 
-bool TSerBaseDispatcher::DonePort() {
-  if (dispatching_) {
+bool TSerBaseDispatcher::DonePort(bool inside_delivery) {
+  if (inside_delivery && dispatching_) {
     // Called while a delivery is under way (from inside a handler): the dispatch
     // thread is waiting for it and must not be joined here. Stop the flow of bytes,
     // tell the threads to end, and let the dispatch thread report its end.

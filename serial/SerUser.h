@@ -155,9 +155,10 @@ class TSerBaseDispatcher {
   // Opens the device and starts the threads; 0 or a negative code.
   int InitPort(const std::string& device_name, int32_t baud, int parity, int data_bits,
                int stop_bits, int in_size, int out_size, uint32_t line_options);
-  // Closes the port; from inside a delivery only requests the close (see above),
-  // and says so: true when the close was deferred.
-  bool DonePort();
+  // Closes the port. Called from inside a delivery (Inside_delivery, and a delivery
+  // is under way) it only requests the close (see above) and says so: true when the
+  // close was deferred. From anywhere else the threads are joined at once.
+  bool DonePort(bool inside_delivery = true);
   // Whether a delivery is under way (a close now must be deferred).
   bool Dispatching() const { return dispatching_; }
   bool CloseRequested() const { return close_requested_; }
