@@ -5,3 +5,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" release
 "$root/build/datafile/datafile_bench" "$@"
+"$root/build/serial/serial_bench" "$@"
