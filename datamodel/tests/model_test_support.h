@@ -63,12 +63,14 @@ inline bool ReadInto(IPersistIT& target, TObject* target_object, platform::Memor
       file,
       [](void* user_data, int32_t field, TVistaReader& r) {
         auto& c = *static_cast<Context*>(user_data);
-        if (r.Depth() == 1 && c.tag != 0 && field == c.tag) {
+        // The header record counts as open in a checksummed file only.
+        const int32_t top = r.FoldingMode() ? 1 : 0;
+        if (r.Depth() == top && c.tag != 0 && field == c.tag) {
           r.BeginFolding(field);
           r.SetCurrentObject(c.object);
           return;
         }
-        if (r.Depth() >= 2 || c.tag == 0) {
+        if (r.Depth() > top || c.tag == 0) {
           c.target->ReadField(field, r);
           return;
         }
