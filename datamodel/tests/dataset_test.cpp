@@ -35,9 +35,13 @@ std::vector<double> XsOf(const TQORDataSet& data) {
 
 // Records the notifications of a data set.
 struct Listener {
-  explicit Listener(TQORDataSet& data) {
-    data.Subscribe([this](TQORDataSet&, int32_t code, TObject*) { codes.push_back(code); });
-  }
+  explicit Listener(TQORDataSet& data)
+      : data(data), key(data.Subscribe([this](TQORDataSet&, int32_t code, TObject*) {
+          codes.push_back(code);
+        })) {}
+  ~Listener() { data.Unsubscribe(key); }
+  TQORDataSet& data;
+  int32_t key;
   std::vector<int32_t> codes;
 };
 
