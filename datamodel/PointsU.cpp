@@ -1,6 +1,7 @@
 #include "datamodel/PointsU.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "datafile/QORClassParser.h"
 #include "datafile/QORClassReader.h"
@@ -71,12 +72,25 @@ std::string VialText(std::string_view text) {
   return std::string(text.substr(0, kVialTextLength));
 }
 
+// X rounded to the nearest integer, halves to even, clamped as RoundClamped does.
+// Every point made from a value takes this path, so the common case (a value well
+// inside the int32 range) is rounded in double precision, without the extended
+// arithmetic that RoundClamped spends on the extremes.
+int32_t OrdinalOf(double x) {
+  if (!(x > -2147483637.0 && x < 2147483637.0)) return RoundClamped(x);
+  const double whole = std::floor(x);
+  const double fraction = x - whole;
+  int64_t ordinal = static_cast<int64_t>(whole);
+  if (fraction > 0.5 || (fraction == 0.5 && (ordinal & 1) != 0)) ++ordinal;
+  return static_cast<int32_t>(ordinal);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // TXYPoint
 
-TXYPoint::TXYPoint(double x, double y) : OrdinalNo(RoundClamped(x)), XValue(x), YValue(y) {}
+TXYPoint::TXYPoint(double x, double y) : OrdinalNo(OrdinalOf(x)), XValue(x), YValue(y) {}
 
 void TXYPoint::AssignTo(TPersistent& dest) const {
   auto* point = dynamic_cast<TXYPoint*>(&dest);

@@ -446,27 +446,31 @@ void TSerie::PaintPoints(platform::Canvas& canvas, platform::Color color) {
     }
   }
 
-  // Moving average over the last N points.
-  const int32_t window = moving_average_window_;
+  // Moving average over the last N points, from N points before the visible ones
+  // to N after them; a window from a file may be of any size.
+  const int64_t window = moving_average_window_;
   if ((style & sst::kMovingAverage) && window > 0) {
-    const int32_t from = std::max(first - window, 0);
-    const int32_t to = std::min(last + window, count - 1);
+    const int64_t from = std::max<int64_t>(int64_t{first} - window, 0);
+    const int64_t to = std::min<int64_t>(int64_t{last} + window, count - 1);
+    const auto at = [&points](int64_t i) -> const TXYPoint& {
+      return *points[static_cast<size_t>(i)];
+    };
     double sum = 0;
     bool have_vertex = false;
     platform::Point previous;
-    for (int32_t i = from; i <= to; ++i) {
-      sum += points[static_cast<size_t>(i)]->YValue;
-      if (i - from >= window) sum -= points[static_cast<size_t>(i - window)]->YValue;
+    for (int64_t i = from; i <= to; ++i) {
+      sum += at(i).YValue;
+      if (i - from >= window) sum -= at(i - window).YValue;
       if (i - from < window - 1) continue;
-      const TXYPoint& centre = *points[static_cast<size_t>(i - window / 2)];
+      const TXYPoint& centre = at(i - window / 2);
       double x = centre.XValue;
       int32_t ordinal = centre.OrdinalNo;
       if (window % 2 == 0) {
-        const TXYPoint& next = *points[static_cast<size_t>(i - window / 2 + 1)];
+        const TXYPoint& next = at(i - window / 2 + 1);
         x = (x + next.XValue) / 2;
         ordinal = RoundClamped((static_cast<long double>(ordinal) + next.OrdinalNo) / 2);
       }
-      const platform::Point vertex = ValueToPixel(sum / window, x, ordinal);
+      const platform::Point vertex = ValueToPixel(sum / static_cast<double>(window), x, ordinal);
       if (have_vertex)
         DrawClippedLine(canvas, previous.x, previous.y, vertex.x, vertex.y, clip, 0, 0);
       previous = vertex;

@@ -764,7 +764,9 @@ std::string TSerieObject::GetInfoText() const {
   const double offset = data.XOffset();
   if (offset != 0) {
     const double magnitude = std::fabs(offset);
-    const long long days = static_cast<long long>(std::min(std::floor(magnitude), 9.2e18));
+    // Whole days as far as they can be counted; an offset that is no number has none.
+    const long long days = magnitude < 9.2e18 ? static_cast<long long>(std::floor(magnitude))
+                                              : (magnitude >= 9.2e18 ? 9200000000000000000LL : 0);
     line(platform::Format(Res(offset > 0 ? SInfoMovedLater : SInfoMovedEarlier),
                           {days, FormatHMS(magnitude)}));
   } else {

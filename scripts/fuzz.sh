@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# Runs the reader's fuzzer for a bounded time: fuzz.sh [seconds] (default 120).
-# New inputs collect in build-fuzz/corpus; crashes are written to build-fuzz/.
+# Runs a fuzzer for a bounded time: fuzz.sh [seconds] [reader|model] (default 120,
+# reader). The reader's fuzzer feeds bytes to the tagged data-file reader, the
+# model's to the data model (series, axes, points, browse items).
+# New inputs collect in build-fuzz/corpus-<target>; crashes are written to build-fuzz/.
 # To keep what it found, merge the new inputs into the committed corpus:
-#   build-fuzz/datafile/reader_fuzzer -merge=1 datafile/fuzz/corpus build-fuzz/corpus
+#   build-fuzz/datafile/reader_fuzzer -merge=1 datafile/fuzz/corpus build-fuzz/corpus-reader
+#   build-fuzz/datamodel/model_fuzzer -merge=1 datamodel/fuzz/corpus build-fuzz/corpus-model
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
+target=${2:-reader}
+case "$target" in
+  reader) folder=datafile ;;
+  model) folder=datamodel ;;
+  *) echo "usage: $0 [seconds] [reader|model]" >&2; exit 2 ;;
+esac
 "$root/scripts/setup.sh" clang libclang-rt-dev
 dir="$root/build-fuzz"
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQOR_FUZZ=ON -DQOR_BENCHMARKS=OFF >/dev/null
-cmake --build "$dir" --target reader_fuzzer
-mkdir -p "$dir/corpus"
+cmake --build "$dir" --target "${target}_fuzzer"
+mkdir -p "$dir/corpus-$target"
 cd "$dir"
-ASAN_OPTIONS=detect_leaks=1 "$dir/datafile/reader_fuzzer" -max_total_time="$seconds" -timeout=5 \
-  -rss_limit_mb=1024 -max_len=4096 -jobs=1 "$dir/corpus" "$root/datafile/fuzz/corpus"
+ASAN_OPTIONS=detect_leaks=1 "$dir/$folder/${target}_fuzzer" -max_total_time="$seconds" -timeout=5 \
+  -rss_limit_mb=1024 -max_len=4096 -jobs=1 "$dir/corpus-$target" "$root/$folder/fuzz/corpus"

@@ -445,6 +445,29 @@ TEST_F(PlotTest, StepsAndFills) {
   EXPECT_EQ(polygons[0].points, (std::vector<Point>{{10, 90}, {10, 100}, {20, 100}, {20, 90}}));
 }
 
+TEST_F(PlotTest, MovingAverageAndMeanLine) {
+  serie_.SetStyle(sst::kMovingAverage);
+  serie_.SetMovingAverageWindow(2);
+  serie_.Paint();
+  // Averages of neighbouring pairs, midway between them: 3 at 1.5 and 4 at 2.5.
+  EXPECT_EQ(Lines(platform::PenStyle::kSolid),
+            (std::vector<std::pair<Point, Point>>{{{15, 70}, {25, 60}}}));
+  canvas_.Clear();
+  serie_.SetMovingAverageWindow(3);
+  serie_.Paint();
+  EXPECT_TRUE(Lines(platform::PenStyle::kSolid).empty());  // one vertex, at the middle point
+  canvas_.Clear();
+  serie_.SetMovingAverageWindow(0x7FFFFFFF);  // as a file may say
+  serie_.Paint();
+  EXPECT_TRUE(Lines(platform::PenStyle::kSolid).empty());
+
+  canvas_.Clear();
+  serie_.SetStyle(sst::kMeanLine);
+  serie_.Paint();
+  EXPECT_EQ(Lines(platform::PenStyle::kSolid),
+            (std::vector<std::pair<Point, Point>>{{{10, 70}, {30, 70}}}));
+}
+
 TEST_F(PlotTest, TheSyncArrow) {
   serie_.SetStyle(0x00);
   serie_.SetSyncMode(2);
