@@ -55,17 +55,6 @@ std::string Res(const platform::ResourceString& resource) {
   return platform::LoadResString(resource);
 }
 
-// Trimmed of leading and trailing blanks and control characters.
-std::string Trimmed(std::string_view text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-    ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-    --last;
-  return std::string(text.substr(first, last - first));
-}
-
 // What a six-byte zero-terminated buffer keeps of a text.
 std::string VialText(std::string_view text) {
   text = text.substr(0, std::min(text.find('\0'), text.size()));
@@ -356,7 +345,7 @@ std::unique_ptr<TXYPoint> TTargetedPoint::CreateOfSameClass(double x, double y) 
 }
 
 void TEventPoint::SetText(std::string_view text) {
-  text_ = Trimmed(text);
+  text_ = platform::Trim(text);
 }
 
 void TEventPoint::AssignTo(TPersistent& dest) const {

@@ -163,29 +163,25 @@ double TSerieObject::MinX() const {
   return DataXToAxisX(data_set_->GetMinX());
 }
 
-void TSerieObject::SetUseXAxis(TAxis* axis) {
-  if (use_x_axis_) {
+void TSerieObject::Reattach(TAxis*& slot, TAxis* axis) {
+  if (slot) {
+    // Leaving the old axis must not keep the series from the new one.
     try {
-      use_x_axis_->RemoveSerie(this);
+      slot->RemoveSerie(this);
     } catch (...) {
     }
   }
-  use_x_axis_ = axis;
-  if (axis) {
-    axis->AddSerie(this);
-    SetXKind(axis->Kind());
-  }
+  slot = axis;
+  if (axis) axis->AddSerie(this);
+}
+
+void TSerieObject::SetUseXAxis(TAxis* axis) {
+  Reattach(use_x_axis_, axis);
+  if (axis) SetXKind(axis->Kind());
 }
 
 void TSerieObject::SetUseYAxis(TAxis* axis) {
-  if (use_y_axis_) {
-    try {
-      use_y_axis_->RemoveSerie(this);
-    } catch (...) {
-    }
-  }
-  use_y_axis_ = axis;
-  if (axis) axis->AddSerie(this);
+  Reattach(use_y_axis_, axis);
 }
 
 void TSerieObject::ForgetAxis(const TAxis* axis) {

@@ -270,24 +270,12 @@ void RegisterShapedPrototypes() {
   (void)registered;
 }
 
-// Writes a file with the header and whatever Body writes, with or without checksums.
-template <typename F>
-void WriteFile(platform::MemoryStream& file, bool checksums, F&& body) {
-  TVistaWriter writer;
-  writer.SetUseChecksums(checksums);
-  writer.SetStream(&file);
-  writer.WriteHeader();
-  body(writer);
-  writer.FinishFile();
-  file.SetPosition(0);
-}
-
 TEST(StreamParserTest, RecordsAnObjectReadsItselfCreateNoObjects) {
   RegisterShapedPrototypes();
   for (bool checksums : {true, false}) {
     SCOPED_TRACE(checksums);
     platform::MemoryStream file;
-    WriteFile(file, checksums, [](TVistaWriter& writer) {
+    qor_test::WriteFile(file, checksums, [](TVistaWriter& writer) {
       writer.BeginFolding(kBandRecord);
       for (int32_t value : {7, 8}) {
         writer.BeginGroup(kMarkRecord);
@@ -320,7 +308,7 @@ TEST(StreamParserTest, RecordsAnObjectEntersItselfLeaveItOpen) {
   for (bool checksums : {true, false}) {
     SCOPED_TRACE(checksums);
     platform::MemoryStream file;
-    WriteFile(file, checksums, [](TVistaWriter& writer) {
+    qor_test::WriteFile(file, checksums, [](TVistaWriter& writer) {
       writer.BeginFolding(kLineSeriesRecord);
       for (double value : {1.5, 2.5}) {
         writer.BeginFolding(kGuideRecord);

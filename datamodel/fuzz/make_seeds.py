@@ -4,22 +4,16 @@ series with point blocks and point records, help lines, quick saves, axes, brows
 items and points, plain and checksummed."""
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PLAIN = b"QOR Fluvantronics Save File Header "
-CHECKED = b"*" + PLAIN
-
-
-def i32(v):
-    return struct.pack("<i", v)
+sys.dont_write_bytecode = True  # nothing left behind in the other folder
+sys.path.insert(0, os.path.join(HERE, "..", "..", "datafile", "fuzz"))
+from make_seeds import CHECKED, PLAIN, checked, i32, plain, text  # noqa: E402
 
 
 def f64(v):
     return struct.pack("<d", v)
-
-
-def text(t):
-    return i32(len(t) + 4) + i32(1) + t
 
 
 def string_field(tag, t):
@@ -36,15 +30,6 @@ def byte_field(tag, v):
 
 def double_field(tag, v):
     return i32(tag) + i32(8) + f64(v)
-
-
-def checked(tag, body):
-    rec = i32(tag) + i32(len(body) + 1) + body
-    return rec + bytes([sum(rec) % 256])
-
-
-def plain(tag, body):
-    return i32(tag) + i32(len(body)) + body
 
 
 def file(checksums, records):
