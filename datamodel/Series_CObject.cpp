@@ -81,7 +81,8 @@ void TPixelImage::Draw(platform::Canvas& canvas, int32_t x, int32_t y) const {
         ++end;
       if (!transparent || color != transparent_color) {
         canvas.SetBrushColor(color);
-        canvas.FillRect(platform::Rect{x + column, y + row, x + end, y + row + 1});
+        canvas.FillRect(platform::Rect{MovePixel(x, column), MovePixel(y, row), MovePixel(x, end),
+                                       MovePixel(y, row + 1)});
       }
       column = end;
     }
@@ -438,7 +439,7 @@ void TSerieObject::DrawPoint(platform::Canvas& canvas, const TXYPoint& point, in
   const bool infinite = dynamic_cast<const TInfinitePoint*>(&point) != nullptr;
   if (!infinite && !Contains(clip_rect_, pixel)) return;
   if (dynamic_cast<const TEventPoint*>(&point)) {
-    DrawArrowHead(canvas, pixel.x, pixel.y, 2 * size);
+    DrawArrowHead(canvas, pixel.x, pixel.y, MovePixel(2 * int64_t{size}, 0));
   } else if (infinite) {
     DrawPointMarker(point_marker_, canvas, pixel.x, pixel.y, size);
     DrawClippedLine(canvas, pixel.x, 32766, pixel.x, -32766, clip_rect_, 0, 0);
@@ -482,7 +483,7 @@ void TSerieObject::DrawSyncArrow(platform::Canvas& canvas) const {
   const platform::Point anchor = ArrowAnchor();
   if (!Contains(clip_rect_, anchor)) return;
   const TPixelImage& picture = arrow_->Picture();
-  picture.Draw(canvas, anchor.x - picture.width / 2, anchor.y + 1);
+  picture.Draw(canvas, MovePixel(anchor.x, -picture.width / 2), MovePixel(anchor.y, 1));
 }
 
 void TSerieObject::PaintPoints(platform::Canvas& canvas, platform::Color color) {
@@ -540,8 +541,9 @@ bool TSerieObject::HitTest(const platform::Point& point, void* info) const {
   if (sync_mode_ != 0 && arrow_) {
     const platform::Point anchor = ArrowAnchor();
     const TPixelImage& picture = arrow_->Picture();
-    const platform::Rect rect{anchor.x - picture.width / 2, anchor.y, anchor.x + picture.width / 2,
-                              anchor.y + picture.height};
+    const platform::Rect rect{MovePixel(anchor.x, -picture.width / 2), anchor.y,
+                              MovePixel(anchor.x, picture.width / 2),
+                              MovePixel(anchor.y, picture.height)};
     if (Contains(rect, point) && data_set_->SyncTimeSet()) {
       if (hit) hit->object = arrow_.get();
       return true;
@@ -549,8 +551,8 @@ bool TSerieObject::HitTest(const platform::Point& point, void* info) const {
   }
   for (const auto& p : data_set_->Points()) {
     const platform::Point pixel = ValueToPixel(p->YValue, p->XValue, p->OrdinalNo);
-    const platform::Rect rect{pixel.x - kHitHalfSize, pixel.y - kHitHalfSize,
-                              pixel.x + kHitHalfSize, pixel.y + kHitHalfSize};
+    const platform::Rect rect{MovePixel(pixel.x, -kHitHalfSize), MovePixel(pixel.y, -kHitHalfSize),
+                              MovePixel(pixel.x, kHitHalfSize), MovePixel(pixel.y, kHitHalfSize)};
     if (Contains(rect, point)) {
       if (hit) hit->object = p.get();
       return true;
