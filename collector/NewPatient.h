@@ -2,27 +2,20 @@
 // patient's folder and patient file for a patient the analyzer sent.
 //
 // CreatePatient starts Timer1, shows the notice and writes the patient file;
-// Timer1Timer hides the notice. Closing it by hand only hides it (BannerWindow.h)
-// and stops its timer.
+// Timer1Timer hides the notice. Closing it by hand only hides it
+// (BannerWindow.h).
 #pragma once
 
 #include <QWidget>
 #include <string>
 
-#include "platform/qt/forms.h"
-#include "platform/qt/timer.h"
-#include "widgets/qt/caplabel_qt.h"
+#include "collector/BannerWindow.h"
 
-class QCloseEvent;
-
-class TfrmNewPatient : public platform::qt::TForm {
+class TfrmNewPatient : public TBannerWindow {
   Q_OBJECT
 
  public:
   explicit TfrmNewPatient(QWidget* parent = nullptr);
-
-  TCapLabelControl* LblStatus = nullptr;
-  platform::qt::TTimer* Timer1 = nullptr;
 
   // Shows "Created: <id> (<first name> <last name>) - <folder>", whatever follows;
   // then makes the folder (with its parents) and writes the patient file "Patient"
@@ -33,9 +26,4 @@ class TfrmNewPatient : public platform::qt::TForm {
   // (collector/PatientIds.h).
   bool CreatePatient(const std::string& shown_id, const std::string& first_name,
                      const std::string& last_name, const std::string& folder);
-
-  void Timer1Timer(platform::qt::TComponentBase* sender);
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 };

@@ -4,34 +4,19 @@
 // The main window sets LblStatus's caption and shows the banner; FormShow starts
 // Timer1 and Timer1Timer hides the banner when it runs out. Showing the banner
 // while it is visible changes only its text: Timer1 keeps counting from the first
-// show, since enabling a running timer does not restart it.
-//
-// Closing the banner by hand only hides it (BannerWindow.h) and stops its timer,
-// so that the next show has its full time.
+// show, since enabling a running timer does not restart it. Closing it by hand
+// only hides it (BannerWindow.h).
 #pragma once
 
 #include <QWidget>
-#include <string>
 
-#include "platform/qt/forms.h"
-#include "platform/qt/timer.h"
-#include "widgets/qt/caplabel_qt.h"
+#include "collector/BannerWindow.h"
 
-class QCloseEvent;
-
-class TfrmStatus : public platform::qt::TForm {
+class TfrmStatus : public TBannerWindow {
   Q_OBJECT
 
  public:
   explicit TfrmStatus(QWidget* parent = nullptr);
 
-  // Components from the form resource, owned by the window.
-  TCapLabelControl* LblStatus = nullptr;
-  platform::qt::TTimer* Timer1 = nullptr;
-
   void FormShow(platform::qt::TComponentBase* sender);
-  void Timer1Timer(platform::qt::TComponentBase* sender);
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
 };

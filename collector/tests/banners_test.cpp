@@ -24,17 +24,6 @@ namespace {
 using namespace std::string_literals;
 using platform::qt::ScopedFakeTimers;
 
-// Whether the image holds a pixel of that colour (0x00BBGGRR).
-bool HasColor(const QImage& image, platform::Color color) {
-  const QRgb wanted = qRgb(color & 0xFF, color >> 8 & 0xFF, color >> 16 & 0xFF) & 0xFFFFFF;
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if ((image.pixel(x, y) & 0xFFFFFF) == wanted) return true;
-    }
-  }
-  return false;
-}
-
 std::vector<char> FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<char>(std::istreambuf_iterator<char>(in), {});
@@ -190,9 +179,9 @@ TEST_F(BannersTest, ScreenshotsOfTheBanners) {
     EXPECT_TRUE(shot.label->Widget()->isVisible());
     EXPECT_EQ(shot.label->Widget()->geometry(), QRect(QPoint(0, 0), shot.size));
     // The label's background, its face in the font colour and its highlight copy.
-    EXPECT_TRUE(HasColor(image, platform::kClAqua)) << path;
-    EXPECT_TRUE(HasColor(image, platform::kClOlive)) << path;
-    EXPECT_TRUE(HasColor(image, platform::kClYellow)) << path;
+    EXPECT_TRUE(platform_test::HasColor(image, platform::kClAqua)) << path;
+    EXPECT_TRUE(platform_test::HasColor(image, platform::kClOlive)) << path;
+    EXPECT_TRUE(platform_test::HasColor(image, platform::kClYellow)) << path;
   }
   EXPECT_NE(banner.LblStatus->Caption().find("Smith & Jones"), std::string::npos);
   EXPECT_EQ(banner.Caption(), "ABL 625 data transfer to Wardvorta");

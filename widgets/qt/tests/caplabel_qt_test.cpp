@@ -24,17 +24,6 @@ class CapTestWindow : public TForm {
   int clicks = 0;
 };
 
-// Whether the image holds a pixel of that colour (0x00BBGGRR).
-bool HasColor(const QImage& image, platform::Color color) {
-  const QRgb wanted = qRgb(color & 0xFF, color >> 8 & 0xFF, color >> 16 & 0xFF);
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      if ((image.pixel(x, y) & 0xFFFFFF) == (wanted & 0xFFFFFF)) return true;
-    }
-  }
-  return false;
-}
-
 TEST(CapLabelControlTest, AResourceSetsTheLabelInItsPublishedOrder) {
   CapTestWindow window;
   ASSERT_NE(window.Find<TCapLabelControl>("LblStatus"), nullptr);
@@ -92,13 +81,13 @@ TEST(CapLabelControlTest, ItPaintsThroughTheQtCanvas) {
   window.show();
   const QImage before = window.grab().toImage();
   EXPECT_EQ(before.size(), QSize(400, 45));
-  EXPECT_TRUE(HasColor(before, platform::kClAqua));    // the background
-  EXPECT_TRUE(HasColor(before, platform::kClOlive));   // the face
-  EXPECT_TRUE(HasColor(before, platform::kClYellow));  // the highlight copy
+  EXPECT_TRUE(platform_test::HasColor(before, platform::kClAqua));    // the background
+  EXPECT_TRUE(platform_test::HasColor(before, platform::kClOlive));   // the face
+  EXPECT_TRUE(platform_test::HasColor(before, platform::kClYellow));  // the highlight copy
   window.Status().SetCaption("");
   const QImage empty = window.grab().toImage();
-  EXPECT_FALSE(HasColor(empty, platform::kClOlive));
-  EXPECT_TRUE(HasColor(empty, platform::kClAqua));
+  EXPECT_FALSE(platform_test::HasColor(empty, platform::kClOlive));
+  EXPECT_TRUE(platform_test::HasColor(empty, platform::kClAqua));
 }
 
 TEST(CapLabelControlTest, ClicksReachTheBoundHandler) {
