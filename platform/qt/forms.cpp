@@ -107,6 +107,10 @@ void RegisterComponentClass(const std::string& class_name, ComponentFactory fact
   Factories()[class_name] = std::move(factory);
 }
 
+bool IsComponentClassRegistered(std::string_view class_name) {
+  return Factories().find(class_name) != Factories().end();
+}
+
 Color ColorFromForm(const FormValue& value) {
   if (value.kind == FormValue::Kind::kInteger) return static_cast<Color>(value.AsInteger());
   for (const NamedColor& named : kColorNames) {

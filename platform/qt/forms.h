@@ -47,6 +47,7 @@ using TCloseQueryEvent = std::function<void(TComponentBase* sender, bool& can_cl
 using ComponentFactory = std::function<std::unique_ptr<TComponentBase>(
     TForm* owner, QWidget* parent, const std::string&)>;
 void RegisterComponentClass(const std::string& class_name, ComponentFactory factory);
+bool IsComponentClassRegistered(std::string_view class_name);
 
 // For the property setters of components made outside this library: a colour as
 // resources store it (clRed, clBtnFace, or a number); EReadError "Invalid property
