@@ -69,7 +69,7 @@ HeldGuard* Take(const std::string& name) {
       const auto it = Held().find(name);
       if (it == Held().end() || !it->second.forward) continue;
       TOnlyOne* forward = it->second.forward;
-      platform::RunGuarded([forward] { forward->OnBringForward(); });
+      if (forward->OnBringForward) platform::RunGuarded([forward] { forward->OnBringForward(); });
     }
   });
   server->listen(socket);
@@ -80,7 +80,8 @@ HeldGuard* Take(const std::string& name) {
 void Release(const std::string& name) {
   const auto it = Held().find(name);
   if (it == Held().end()) return;
-  delete it->second.server.data();
+  // Later: the release may come from a handler of the server's own signal.
+  if (QLocalServer* server = it->second.server.data()) server->deleteLater();
   if (it->second.lock_fd >= 0) ::close(it->second.lock_fd);  // releases the guard
   Held().erase(it);
 }
