@@ -1,5 +1,6 @@
-// Gasbridge's program start: the toolkit, the language module the main
-// application's settings name, the main window (and the banners), the message loop.
+// Gasbridge's program start: the toolkit, the single-instance guard, the language
+// module the main application's settings name, the main window, the status banner
+// and the new-patient notice, the message loop.
 //
 //   gasbridge [SOURCE] [--quit-after=SECONDS]
 //
@@ -13,17 +14,28 @@
 #include <optional>
 #include <string>
 
+#include "collector/NewPatient.h"
+#include "collector/OnlyOne.h"
 #include "collector/Unit1.h"
 #include "collector/Unit1Settings.h"
+#include "collector/UnitStatus.h"
 #include "datafile/QORClassLanguage.h"
 #include "platform/qt/application.h"
 #include "platform/qt/qt_text.h"
+#include "widgets/capsupport.h"
+#include "widgets/qt/capattachedlabel_qt.h"
 
 int main(int argc, char** argv) {
   platform::qt::TApplication app(argc, argv);
   // The program ends when the main window closes, not when a banner does.
   app.setQuitOnLastWindowClosed(false);
   app.SetTitle("Gasbridge");
+  // A second start brings the first forward and ends before it makes a window,
+  // takes a port or writes a setting.
+  if (!TOnlyOne::CheckAtStart()) return 0;
+  const TCapMapProfile caption_settings;
+  const TCapSupport caption_support(caption_settings);
+  RegisterCapAttachedLabelClass();
 
   std::string argument;
   bool have_argument = false;
@@ -57,6 +69,10 @@ int main(int argc, char** argv) {
   setup.argument = argument;
   TForm1 form(std::move(setup));
   form.OnMainWindowClosed = end;
+  TfrmStatus status;
+  TfrmNewPatient notice;
+  TFormBanners banners(status, notice);
+  form.SetBanners(&banners);
   // The message loop starts with the main window shown; it hides itself at once
   // when its icon is in the notification area.
   if (!app.Terminated()) form.show();

@@ -11,8 +11,10 @@
 #include <exception>
 #include <limits>
 
+#include "collector/NewPatient.h"
 #include "collector/OnlyOne.h"
 #include "collector/QORUtils.h"
+#include "collector/UnitStatus.h"
 #include "platform/dialogs.h"
 #include "platform/locale.h"
 #include "platform/program.h"
@@ -34,26 +36,6 @@ constexpr int64_t kLifetickPeriodMs = 60000;
 
 inline constexpr platform::ResourceString SPortNotOpened{"Unit1.SPortNotOpened",
                                                          " could not be opened: "};
-
-// Stands in for the serial library: no port can be opened.
-class TNoSerialPort : public TAnalyzerPort {
- public:
-  void Configure(const TLineSettings&) override {}
-  int ComNumber() const override { return number_; }
-  void SetComNumber(int number) override { number_ = number; }
-  bool Open() const override { return false; }
-  void SetOpen(bool open) override {
-    if (open) throw Exception("Serial ports are not available in this build");
-  }
-  char GetChar() override { return '\0'; }
-  void PutString(const std::string&) override {
-    throw Exception("Serial ports are not available in this build");
-  }
-  bool GetDSR() override { return false; }
-
- private:
-  int number_ = 0;
-};
 
 // Stands in for the save component: no file can be opened.
 class TNoSaveFile : public TSaveFileAccess {
@@ -110,7 +92,7 @@ TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
   };
   // The components that no resource can make: the window's code places them.
   ComPort = static_cast<TComPortComponent*>(Adopt(std::make_unique<TComPortComponent>(
-      this, "ComPort", setup_.make_port ? setup_.make_port() : std::make_unique<TNoSerialPort>())));
+      this, "ComPort", setup_.make_port ? setup_.make_port() : MakeSerialPort())));
   SaveIt1 = static_cast<TSaveItComponent*>(Adopt(std::make_unique<TSaveItComponent>(
       this, "SaveIt1",
       setup_.make_save_file ? setup_.make_save_file() : std::make_unique<TNoSaveFile>())));
@@ -155,7 +137,7 @@ void TForm1::RegisterMethods() {
   notify("gbComSelClick", &TForm1::gbComSelClick);
   notify("TaskbarIconControler1Click", &TForm1::TaskbarIconControler1Click);
   notify("Timer1Timer", &TForm1::Timer1Timer);
-  RegisterMethod("ComPortTriggerAvail", TTriggerAvailEvent([this](TComponentBase*, uint16_t count) {
+  RegisterMethod("ComPortTriggerAvail", TComPortAvailEvent([this](TComponentBase*, uint16_t count) {
                    ComPortTriggerAvail(count);
                  }));
   socket("ServerSocket1ClientConnect", &TForm1::ServerSocket1ClientConnect);
@@ -650,4 +632,15 @@ void TForm1::TransferLogChanged() {
   if (auto* edit = qobject_cast<QPlainTextEdit*>(Memo4->Widget())) {
     edit->moveCursor(QTextCursor::End);
   }
+}
+
+// ---- The banners ----
+
+void TFormBanners::ShowStatus(const std::string& text) {
+  status_.LblStatus->SetCaption(text);
+  status_.show();
+}
+
+void TFormBanners::ShowNewPatient(const std::string& caption) {
+  notice_.ShowNotice(caption);
 }

@@ -46,6 +46,8 @@
 class TTaskbarIconControler;
 class TFileVersionScanner;
 class TOnlyOne;
+class TfrmStatus;
+class TfrmNewPatient;
 
 inline constexpr platform::ResourceString SABLUnknown{"Unit1.SABLUnknown", "ABL Unknown"};
 inline constexpr platform::ResourceString SCaption{"Unit1.SCaption",
@@ -81,6 +83,18 @@ class TCollectorBanners {
   virtual ~TCollectorBanners() = default;
   virtual void ShowStatus(const std::string& text) = 0;
   virtual void ShowNewPatient(const std::string& caption) = 0;
+};
+
+// The program's banners: the status banner and the new-patient notice.
+class TFormBanners : public TCollectorBanners {
+ public:
+  TFormBanners(TfrmStatus& status, TfrmNewPatient& notice) : status_(status), notice_(notice) {}
+  void ShowStatus(const std::string& text) override;
+  void ShowNewPatient(const std::string& caption) override;
+
+ private:
+  TfrmStatus& status_;
+  TfrmNewPatient& notice_;
 };
 
 // What the program (or a test) gives the window besides its resource.

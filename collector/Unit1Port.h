@@ -23,6 +23,7 @@ class TAnalyzerPort {
     bool parity = false;
     uint16_t buffer_full = 3072;
     uint16_t buffer_resume = 1024;
+    bool prompt_for_port = false;
   };
 
   virtual ~TAnalyzerPort() = default;
@@ -46,7 +47,10 @@ class TAnalyzerPort {
 // Makes the window's port; the program's is the serial library's.
 using TAnalyzerPortFactory = std::function<std::unique_ptr<TAnalyzerPort>()>;
 
-using TTriggerAvailEvent =
+// The serial library's port component (TSerComPort) as the collector's port.
+std::unique_ptr<TAnalyzerPort> MakeSerialPort();
+
+using TComPortAvailEvent =
     std::function<void(platform::qt::TComponentBase* sender, uint16_t count)>;
 
 class TComPortComponent : public platform::qt::TComponentBase {
@@ -61,14 +65,13 @@ class TComPortComponent : public platform::qt::TComponentBase {
 
   TAnalyzerPort& Port() { return *port_; }
   const TAnalyzerPort::TLineSettings& Settings() const { return settings_; }
-  bool PromptForPort() const { return prompt_for_port_; }
+  bool PromptForPort() const { return settings_.prompt_for_port; }
   const std::string& TapiMode() const { return tapi_mode_; }
-  TTriggerAvailEvent OnTriggerAvail;
+  TComPortAvailEvent OnTriggerAvail;
 
  private:
   std::unique_ptr<TAnalyzerPort> port_;
-  TAnalyzerPort::TLineSettings settings_;
-  bool prompt_for_port_ = true;
+  TAnalyzerPort::TLineSettings settings_{9600, 8, 1, false, 0, 0, true};
   std::string tapi_mode_ = "tmAuto";
 };
 
