@@ -7,10 +7,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <poll.h>
+
 #include <QTcpServer>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -22,6 +27,7 @@
 #include "platform/dialogs.h"
 #include "platform/program.h"
 #include "platform/qt/tests/qt_app.h"
+#include "platform/tests/pty_pair.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
@@ -119,7 +125,7 @@ class WindowTest : public ::testing::Test {
   TForm1& Start(const std::string& argument = "") {
     TForm1Setup setup;
     setup.argument = argument;
-    setup.make_port = [this] { return std::make_unique<TScriptedPort>(port_); };
+    if (!real_port_) setup.make_port = [this] { return std::make_unique<TScriptedPort>(port_); };
     setup.make_save_file = [this] {
       auto save = std::make_unique<TFakeSaveFile>();
       save_ = save.get();
@@ -156,6 +162,7 @@ class WindowTest : public ::testing::Test {
   ScopedEnv drives_env_{"QOR_DRIVES", folder_.path() + "/drives"};
   platform::ScopedScriptedDialogs dialogs_;
   TPortScript port_;
+  bool real_port_ = false;  // the serial library's port instead of the scripted one
   TFakeSaveFile* save_ = nullptr;
   TRecordingAutoObject auto_object_;
   bool automation_works_ = true;
@@ -484,6 +491,177 @@ TEST_F(WindowTest, TheLifetickGoesOutAfterAMinuteOfSilence) {
   clock_ms_ += 1;
   timers.Advance(500);
   EXPECT_EQ(form.LastRelaySend, clock_ms_);
+}
+
+// ---- The serial line: the serial library's port on a pseudo-terminal ----
+
+class SerialWindowTest : public WindowTest {
+ protected:
+  SerialWindowTest() : line_(ports_.Add(1)) {
+    real_port_ = true;
+    MakePatient("12345678.$90", "Doe");
+  }
+
+  void MakePatient(const std::string& folder_name, const std::string& last_name) {
+    const std::string folder = root_ + "DATA/" + folder_name;
+    std::filesystem::create_directories(folder);
+    const std::vector<uint8_t> bytes = BuildPatientFile("123456-7890", "John", last_name);
+    std::ofstream(folder + "/Patient", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), 271);
+  }
+
+  static std::string Frame(const std::string& record, char end, const char* checksum = nullptr) {
+    const std::string body = record + "\r" + end;
+    return "\x02" + body + (checksum ? std::string(checksum) : Checksum(body)) + "\r\n";
+  }
+
+  // Writes Bytes on the analyzer's side and waits until Count more reply bytes came
+  // back; returns them.
+  std::string Exchange(const std::string& bytes, size_t count) {
+    line_.Write(bytes);
+    std::string replies;
+    EXPECT_TRUE(RunUntil([&] {
+      pollfd p{line_.master(), POLLIN, 0};
+      while (replies.size() < count && ::poll(&p, 1, 0) > 0) {
+        char c;
+        if (::read(line_.master(), &c, 1) != 1) break;
+        replies += c;
+      }
+      return replies.size() >= count;
+    })) << "replies so far: "
+        << replies.size();
+    return replies;
+  }
+
+  const TFakeFile* FileOf(const std::string& folder_name, const std::string& save_name = "ABL") {
+    const auto it = save_->files.find(root_ + "DATA/" + folder_name + "/" + save_name + ".vor");
+    return it == save_->files.end() ? nullptr : &it->second;
+  }
+
+  platform_test::ComPorts ports_;
+  platform_test::Pty& line_;
+};
+
+const std::string kAck(1, '\x06');
+const std::string kNak(1, '\x15');
+
+TEST_F(SerialWindowTest, FramesAreAnsweredAckOrNakAndTheMessageFiledOnce) {
+  Store();
+  Start("COM1");
+  ASSERT_TRUE(port_.opened.empty());  // the real port, not the script
+  EXPECT_EQ(Exchange("\x05", 1), kAck);
+  EXPECT_EQ(Exchange(Frame("1H|\\^&|||ABL SYSTEM 625^", '\x17'), 1), kAck);
+  // A bad checksum, and one in lower case, draw NAK; the frame comes again.
+  EXPECT_EQ(Exchange(Frame("2P|1||1234567890||Doe^John", '\x17', "00"), 1), kNak);
+  const std::string patient = Frame("2P|1||1234567890||Doe^John", '\x17');
+  EXPECT_EQ(Exchange(patient, 1), kAck);
+  // Our ACK was lost: the same frame again is acknowledged and stored once.
+  EXPECT_EQ(Exchange(patient, 1), kAck);
+  // NUL bytes and junk before STX change nothing.
+  EXPECT_EQ(Exchange(std::string("\0junk", 5) +
+                         Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17'),
+                     1),
+            kAck);
+  const std::string result = Frame("4R|1|^^^pO2^M|12.02|kPa||||F|||20010119155012", '\x17');
+  // Its checksum is "F6": written "f6" it draws NAK.
+  std::string lower = result;
+  lower.replace(lower.size() - 4, 2, "f6");
+  ASSERT_NE(lower, result);
+  EXPECT_EQ(Exchange(lower, 1), kNak);
+  EXPECT_EQ(Exchange(result, 1), kAck);
+  EXPECT_EQ(Exchange(Frame("5L|1|N", '\x03'), 1), kAck);
+  line_.Write("\x04");
+  ASSERT_TRUE(RunUntil([&] {
+    return FileOf("12345678.$90") && !auto_object_.calls.empty() &&
+           auto_object_.calls.back() == "TransferDone()";
+  }));
+  const TFakeFile& file = *FileOf("12345678.$90");
+  ASSERT_EQ(file.points.size(), 1u);
+  EXPECT_EQ(file.points[0].value, 12.02);
+  EXPECT_EQ(file.definitions.size(), 1u);
+  EXPECT_EQ(auto_object_.calls.size(), 2u);
+}
+
+TEST_F(SerialWindowTest, AnEotAndTheNextEnqTogetherLoseNothing) {
+  Store();
+  TForm1& form = Start("COM1");
+  const std::string message_a = Frame("1H|\\^&", '\x17') +
+                                Frame("2P|1||1234567890||Doe^John", '\x17') +
+                                Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
+                                Frame("4R|1|^^^pO2^M|1|kPa", '\x17') + Frame("5L|1|N", '\x03');
+  const std::string message_b = Frame("1H|\\^&", '\x17') +
+                                Frame("2P|1||1234567890||Doe^John", '\x17') +
+                                Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
+                                Frame("4R|1|^^^pO2^M|2|kPa", '\x17') + Frame("5L|1|N", '\x03');
+  // Both messages in one write, each frame answered in the order it came.
+  EXPECT_EQ(Exchange("\x05" + message_a + "\x04\x05" + message_b + "\x04", 12),
+            std::string(12, '\x06'));
+  ASSERT_TRUE(RunUntil(
+      [&] { return FileOf("12345678.$90") && FileOf("12345678.$90")->points.size() == 2; }));
+  EXPECT_EQ(FileOf("12345678.$90")->points[0].value, 1);
+  EXPECT_EQ(FileOf("12345678.$90")->points[1].value, 2);
+  EXPECT_EQ(form.Core().QueuedMessages(), 0u);
+}
+
+TEST_F(SerialWindowTest, AnalyzerThatStartsOverDropsTheHalfMessage) {
+  Store();
+  TForm1& form = Start("COM1");
+  // The line goes quiet half-way; the analyzer starts over from ENQ.
+  EXPECT_EQ(
+      Exchange("\x05" + Frame("1H|\\^&", '\x17') + Frame("2P|1||1234567890||Doe^John", '\x17') +
+                   Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
+                   Frame("4R|1|^^^pO2^M|1|kPa", '\x17'),
+               5),
+      std::string(5, '\x06'));
+  EXPECT_EQ(
+      Exchange("\x05" + Frame("1H|\\^&", '\x17') + Frame("2P|1||1234567890||Doe^John", '\x17') +
+                   Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
+                   Frame("4R|1|^^^pO2^M|1|kPa", '\x17') + Frame("5L|1|N", '\x03') + "\x04",
+               6),
+      std::string(6, '\x06'));
+  ASSERT_TRUE(RunUntil([&] { return FileOf("12345678.$90") != nullptr; }));
+  RunUntil([] { return false; }, std::chrono::milliseconds(50));
+  EXPECT_EQ(FileOf("12345678.$90")->points.size(), 1u);
+  EXPECT_THAT(form.Memo4->Lines(),
+              testing::Contains(HasSubstr("the analyzer started it again before its end")));
+}
+
+TEST_F(SerialWindowTest, TheAbl80CaptureIsFiledEndToEnd) {
+  // The capture has no ENQ or EOT: the analyzer's framing around it is added here.
+  std::ifstream in(QOR_COLLECTOR_TESTDATA_DIR "/02_abl80basic_capture_frames.astm",
+                   std::ios::binary);
+  const std::string capture((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_FALSE(capture.empty());
+  size_t frames = 0;
+  for (char c : capture)
+    frames += c == '\x02';
+  ASSERT_EQ(frames, 37u);
+  MakePatient("20000712.$", "anon");
+  Store();
+  TForm1& form = Start("COM1");
+  EXPECT_EQ(Exchange("\x05" + capture + "\x04", frames + 1), std::string(frames + 1, '\x06'));
+  ASSERT_TRUE(RunUntil([&] {
+    return !auto_object_.calls.empty() && auto_object_.calls.back() == "TransferDone()";
+  }));
+  const TFakeFile* file = FileOf("20000712.$");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->patient_id, "200007-12");
+  EXPECT_EQ(file->patient_name, "anon");
+  // The four measured values; "....." means not measured and is not filed.
+  const platform::DateTime time =
+      platform::EncodeDate(2023, 12, 12) + platform::EncodeTime(11, 17, 0, 0);
+  EXPECT_EQ(file->definitions,
+            (std::vector<TSerieDefinition>{{0, "Arterial Na+", "", "", "", "mmol/L"},
+                                           {1, "Arterial K+", "", "", "", "mmol/L"},
+                                           {2, "Arterial Ca++", "", "", "", "mmol/L"},
+                                           {3, "Arterial Cl-", "", "", "", "mmol/L"}}));
+  EXPECT_EQ(file->points, (std::vector<TFakePoint>{
+                              {0, time, 132}, {1, time, 3.60}, {2, time, 1.17}, {3, time, 89}}));
+  EXPECT_EQ(auto_object_.calls.size(), 5u);
+  EXPECT_EQ(form.lblABLIdentification->Caption(), "ABL80 BASIC - 319053");
+  EXPECT_THAT(form.Memo4->Lines().back(),
+              HasSubstr("Not a number, not filed for anon (200007-12): Arterial pH \".....\"; "
+                        "Arterial pH(T) \".....\""));
 }
 
 }  // namespace
