@@ -75,7 +75,7 @@ std::string Quoted(BSTR text) {
       out += '\\';
       out += static_cast<char>(c);
     } else if (c < 0x20 || c == 0x7F) {
-      char hex[8];
+      char hex[16];
       std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(c));
       out += hex;
     } else {
