@@ -7,4 +7,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" release
 "$root/build/datafile/datafile_bench" "$@"
 "$root/build/datamodel/datamodel_bench" "$@"
+"$root/build/datamodel/datamodel_paint_bench" "$@"
 "$root/build/serial/serial_bench" "$@"

@@ -377,6 +377,16 @@ TEST_F(PlotTest, MarkersAtEveryPoint) {
   EXPECT_EQ(platform::CallsOf(canvas_.calls(), CanvasOp::kLineTo)[0].pen.color, 0x0000FFu);
 }
 
+TEST_F(PlotTest, AMarkerOnAPixelThatHasOneIsLeftOut) {
+  serie_.SetStyle(0x01);
+  // (1.02, 0.98) falls on the pixel of (1, 1); (1.02, 1.3) on the one above it.
+  serie_.AddPoint(std::make_unique<TXYPoint>(1.02, 0.98));
+  serie_.AddPoint(std::make_unique<TXYPoint>(1.04, 1.3));
+  serie_.DataSet().EnsureSorted();
+  serie_.Paint();
+  EXPECT_EQ(MoveTos(), (std::vector<Point>{{8, 88}, {8, 85}, {18, 48}, {28, 68}}));
+}
+
 TEST_F(PlotTest, LinesLeaveGapsAroundMarkers) {
   serie_.SetStyle(0x03);
   serie_.Paint();
