@@ -65,7 +65,8 @@ struct TCalendarInterval {
 };
 
 // The interval of calendar ticks for a tick step (days), made coarser where it
-// would put more than one tick on a pixel of an axis PixelLength long over Span.
+// would put more than one tick on a pixel of an axis PixelLength long over Span, or
+// more than 10000 ticks on the axis.
 TCalendarInterval CalendarIntervalFor(double tick_step, double span, int32_t pixel_length);
 // The first tick after Minimum (a valid date-time): the next tick after its date,
 // for years moved back to a year whose last two digits are a multiple of the

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int32_t kLastYear = 9999;
 constexpr int32_t kMostYears = 10000;
+constexpr int32_t kMostTicks = 10000;
 constexpr int64_t kNoLabelYet = -2147483647;
 constexpr double kDaysPerYear = 365.25;
 
@@ -78,8 +79,9 @@ TCalendarInterval CalendarIntervalFor(double tick_step, double span, int32_t pix
     const double years = std::nearbyint(tick_step / 365);
     interval.years = years < kMostYears ? std::max(static_cast<int32_t>(years), 1) : kMostYears;
   }
-  // At most one tick per pixel: a step finer than that becomes coarser.
-  const double pixels = std::max(pixel_length, 1);
+  // At most one tick per pixel, and no more ticks than the day line has pieces: a
+  // step finer than that becomes coarser.
+  const double pixels = std::clamp<double>(pixel_length, 1, kMostTicks);
   static constexpr double kLength[] = {kDaysPerYear / 24, kDaysPerYear / 12, kDaysPerYear / 6,
                                        kDaysPerYear / 4, kDaysPerYear / 2};
   while (interval.step != TCalendarStep::kYears &&

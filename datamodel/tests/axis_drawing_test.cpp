@@ -344,6 +344,7 @@ TEST_F(AxisDrawingTest, CalendarIntervals) {
       {0, 4000, 400, TCalendarStep::kHalfMonth, 1},
       {0, 8000, 400, TCalendarStep::kMonth, 1},  // half months would crowd the pixels
       {7, 1e100, 1000, TCalendarStep::kYears, 10000},
+      {7, 3e6, 2000000000, TCalendarStep::kYears, 1},  // at most 10000 ticks
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.tick_step);
