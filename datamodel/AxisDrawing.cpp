@@ -249,6 +249,7 @@ std::string AxisTitleText(const TAxis& axis) {
 
 void TAxisPainter::DrawTitle() {
   const std::string text = AxisTitleText(axis_);
+  if (text.empty()) return;
   target_.SetFont(axis_.Font());
   const platform::Size digits = target_.TextExtent("1234");
   const int64_t needed =
