@@ -33,6 +33,18 @@ XYBody ReadXY(TVistaReader& reader) {
   return body;
 }
 
+// Reads a point record whose body starts with X, Y and the ordinal: a new point of
+// class P from them, the rest of its own fields read by Rest, handed to the series.
+template <typename P, typename F>
+void ReadXYPointRecord(TSerieObject& serie, TVistaReader& reader, F&& rest) {
+  ReadGroupRecord(reader, [&](int32_t) {
+    const XYBody body = ReadXY(reader);
+    auto point = std::make_unique<P>(body.x, body.y, body.ordinal);
+    rest(*point);
+    serie.AddPoint(std::move(point));
+  });
+}
+
 // An analysis result stored as an int32 carries its value in the low byte.
 TAnalyseResult AnalyseResultOf(int32_t stored) {
   return static_cast<TAnalyseResult>(static_cast<uint8_t>(stored & 0xFF));
@@ -132,14 +144,11 @@ void TKorvetSerie::ReadField(int32_t tag, TVistaReader& reader) {
     TSerie::ReadField(tag, reader);
     return;
   }
-  ReadGroupRecord(reader, [&](int32_t) {
-    const XYBody body = ReadXY(reader);
-    auto point = std::make_unique<TKorvetDataPoint>(body.x, body.y, body.ordinal);
-    point->OriginalTimeStamp = ReadRaw<double>(reader);
-    point->SetUserVialNo(reader.ReadStringField());
-    point->SetID(reader.ReadStringField());
-    point->AnalyseResult = AnalyseResultOf(ReadRaw<int32_t>(reader));
-    AddPoint(std::move(point));
+  ReadXYPointRecord<TKorvetDataPoint>(*this, reader, [&](TKorvetDataPoint& point) {
+    point.OriginalTimeStamp = ReadRaw<double>(reader);
+    point.SetUserVialNo(reader.ReadStringField());
+    point.SetID(reader.ReadStringField());
+    point.AnalyseResult = AnalyseResultOf(ReadRaw<int32_t>(reader));
   });
 }
 
@@ -163,11 +172,8 @@ void TTarvoDataSeries::ReadField(int32_t tag, TVistaReader& reader) {
     TSerie::ReadField(tag, reader);
     return;
   }
-  ReadGroupRecord(reader, [&](int32_t) {
-    const XYBody body = ReadXY(reader);
-    auto point = std::make_unique<TTarvoDataPoint>(body.x, body.y, body.ordinal);
-    point->AnalyseResult = AnalyseResultOf(ReadRaw<int32_t>(reader));
-    AddPoint(std::move(point));
+  ReadXYPointRecord<TTarvoDataPoint>(*this, reader, [&](TTarvoDataPoint& point) {
+    point.AnalyseResult = AnalyseResultOf(ReadRaw<int32_t>(reader));
   });
 }
 
@@ -196,12 +202,8 @@ void TYYSerie::ReadField(int32_t tag, TVistaReader& reader) {
     TSerie::ReadField(tag, reader);
     return;
   }
-  ReadGroupRecord(reader, [&](int32_t) {
-    const XYBody body = ReadXY(reader);
-    auto point = std::make_unique<TYYPoint>(body.x, body.y, body.ordinal);
-    point->TimeX = ReadRaw<double>(reader);
-    AddPoint(std::move(point));
-  });
+  ReadXYPointRecord<TYYPoint>(*this, reader,
+                              [&](TYYPoint& point) { point.TimeX = ReadRaw<double>(reader); });
 }
 
 bool TYYSerie::AreaBetween(double, double, double& area) {
@@ -262,14 +264,11 @@ void TStdSEMSerie::ReadField(int32_t tag, TVistaReader& reader) {
       ShowSD = reader.ReadByteField() != 0;
       return;
     case kStdDevPointRecord:
-      ReadGroupRecord(reader, [&](int32_t) {
-        const XYBody body = ReadXY(reader);
-        auto point = std::make_unique<TStdDevPoint>(body.x, body.y, body.ordinal);
-        point->SD = ReadRaw<double>(reader);
-        point->SEM = ReadRaw<double>(reader);
-        point->N = ReadRaw<int32_t>(reader);
-        point->ExtraN = ReadRaw<int32_t>(reader);
-        AddPoint(std::move(point));
+      ReadXYPointRecord<TStdDevPoint>(*this, reader, [&](TStdDevPoint& point) {
+        point.SD = ReadRaw<double>(reader);
+        point.SEM = ReadRaw<double>(reader);
+        point.N = ReadRaw<int32_t>(reader);
+        point.ExtraN = ReadRaw<int32_t>(reader);
       });
       return;
     default:
@@ -440,12 +439,8 @@ void TVideoSerie::ReadField(int32_t tag, TVistaReader& reader) {
     TNoYAxisSeries::ReadField(tag, reader);
     return;
   }
-  ReadGroupRecord(reader, [&](int32_t) {
-    const XYBody body = ReadXY(reader);
-    auto point = std::make_unique<TVideoFrame>(body.x, body.y, body.ordinal);
-    point->AVIFileNumber = ReadRaw<int32_t>(reader);
-    AddPoint(std::move(point));
-  });
+  ReadXYPointRecord<TVideoFrame>(
+      *this, reader, [&](TVideoFrame& point) { point.AVIFileNumber = ReadRaw<int32_t>(reader); });
 }
 
 // ---------------------------------------------------------------------------
