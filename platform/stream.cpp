@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -93,11 +94,25 @@ void MemoryStream::SetSize(int64_t size) {
 }
 
 void MemoryStream::LoadFromFile(const std::string& file_name) {
-  Clear();
-  ReadWholeFile(file_name, [this](int64_t size) {
-    SetSize(size);
-    return data_;
+  // The content is replaced only once the whole file has been read: the bytes go
+  // to a block of their own, which takes the place of the old one at the end. An
+  // empty stream has nothing to keep and reads into the memory it already has.
+  std::unique_ptr<uint8_t, decltype(&std::free)> fresh(nullptr, &std::free);
+  int64_t loaded = 0;
+  ReadWholeFile(file_name, [&](int64_t size) {
+    loaded = size;
+    if (size_ == 0 && size <= capacity_) return data_;
+    fresh.reset(
+        static_cast<uint8_t*>(std::malloc(static_cast<size_t>(std::max<int64_t>(size, 1)))));
+    if (!fresh) throw std::bad_alloc();
+    return fresh.get();
   });
+  if (fresh) {
+    std::free(data_);
+    data_ = fresh.release();
+    capacity_ = std::max<int64_t>(loaded, 1);
+  }
+  size_ = loaded;
   position_ = 0;
 }
 

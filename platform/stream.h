@@ -54,10 +54,16 @@ class MemoryStream final : public Stream {
   // The same as Read and Write, for callers that know the stream is a memory
   // stream and read or write many small values: no virtual call, inlined.
   int64_t ReadInline(void* buffer, int64_t count) {
+    // All of it there first: inlined with a constant Count, the copy is a move.
+    if (count > 0 && count <= size_ - position_) {
+      std::memcpy(buffer, data_ + position_, static_cast<size_t>(count));
+      position_ += count;
+      return count;
+    }
     if (count <= 0 || position_ >= size_) return 0;
-    const int64_t n = count < size_ - position_ ? count : size_ - position_;
+    const int64_t n = size_ - position_;
     std::memcpy(buffer, data_ + position_, static_cast<size_t>(n));
-    position_ += n;
+    position_ = size_;
     return n;
   }
   int64_t WriteInline(const void* buffer, int64_t count) {
@@ -85,7 +91,8 @@ class MemoryStream final : public Stream {
   }
 
   // Replaces the content with the whole file and sets the position to 0.
-  // Raises EFOpenError when the file cannot be read.
+  // Raises EFOpenError when the file cannot be read, leaving the content, size
+  // and position as they were.
   void LoadFromFile(const std::string& file_name);
   // Replaces the file with the whole content, atomically: the bytes go to a
   // temporary file in the same folder, which then takes the file's name, so a

@@ -133,11 +133,41 @@ TEST_F(MemoryStreamFileTest, SaveIntoAMissingFolderRaises) {
   }
 }
 
-TEST_F(MemoryStreamFileTest, LoadingAMissingFileRaises) {
+// A load that fails, before the file is opened or after, raises and leaves the
+// stream as it was: content, size and position.
+TEST_F(MemoryStreamFileTest, FailedLoadLeavesThePreviousContent) {
+  const std::string unreadable = dir_ + "/locked.vor";
+  std::ofstream(unreadable) << "secret";
+  ::chmod(unreadable.c_str(), 0);
+  const bool can_lock = ::access(unreadable.c_str(), R_OK) != 0;  // not as root
+
+  for (const std::string& name : {dir_ + "/nothing.vor", dir_, unreadable}) {
+    if (name == unreadable && !can_lock) continue;
+    SCOPED_TRACE(name);
+    MemoryStream in;
+    in.WriteBuffer("old content", 11);
+    in.SetPosition(4);
+    EXPECT_THROW(in.LoadFromFile(name), EFOpenError);
+    EXPECT_EQ(ContentOf(in), "old content");
+    EXPECT_EQ(in.Position(), 4);
+  }
+}
+
+TEST_F(MemoryStreamFileTest, LoadReplacesLongerAndShorterContent) {
+  const std::string name = dir_ + "/five.vor";
+  std::ofstream(name) << "12345";
   MemoryStream in;
-  in.WriteBuffer("old", 3);
-  EXPECT_THROW(in.LoadFromFile(dir_ + "/nothing.vor"), EFOpenError);
-  EXPECT_THROW(in.LoadFromFile(dir_), EFOpenError);
+  in.WriteBuffer("a much longer previous content", 30);
+  in.LoadFromFile(name);
+  EXPECT_EQ(ContentOf(in), "12345");
+  EXPECT_EQ(in.Position(), 0);
+  in.Clear();
+  in.WriteBuffer("ab", 2);
+  in.LoadFromFile(name);
+  EXPECT_EQ(ContentOf(in), "12345");
+  std::ofstream(name, std::ios::trunc).flush();
+  in.LoadFromFile(name);
+  EXPECT_EQ(in.Size(), 0);
 }
 
 }  // namespace
