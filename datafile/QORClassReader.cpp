@@ -45,6 +45,10 @@ void TVistaReader::Corrupted() {
   throw Exception("Exception:The file has been corrupted.");
 }
 
+void TVistaReader::NoRecordOpen() {
+  throw Exception("Exception:Foldings do not match");
+}
+
 void TVistaReader::ErrorInFile() {
   throw Exception("Exception:Error in file");
 }
@@ -61,8 +65,12 @@ void TVistaReader::Stop() {
 }
 
 int64_t TVistaReader::Position() const {
-  if (!stream_) throw Exception("Exception:No Stream");
   return Pos();
+}
+
+int64_t TVistaReader::OtherStreamPosition() const {
+  if (!stream_) throw Exception("Exception:No Stream");
+  return stream_->Position();
 }
 
 void TVistaReader::RawRead(void* buffer, int64_t count) {
@@ -73,9 +81,9 @@ void TVistaReader::RawRead(void* buffer, int64_t count) {
   }
 }
 
-int64_t TVistaReader::StreamSize() const {
+int64_t TVistaReader::OtherStreamSize() const {
   if (!stream_) throw Exception("Exception:No Stream");
-  return memory_ ? memory_->Size() : stream_->Size();
+  return stream_->Size();
 }
 
 int64_t TVistaReader::BytesLeft() const {
@@ -146,9 +154,10 @@ void TVistaReader::ReadHeader(int64_t start) {
     }
     return;
   }
-  // Only now is it known that the header record's size matters: a plain file is
-  // read to its end whatever the header record claims.
-  if (folding_mode_ && header_end_ >= StreamSize()) Corrupted();
+  // Only now is it known whether the header record's size matters: a checksummed
+  // file ends with the header record, which must hold its check byte inside the
+  // stream; a plain file is read to its end whatever the header record claims.
+  if (folding_mode_ && (header_size_ < 1 || header_end_ >= StreamSize())) Corrupted();
 }
 
 void TVistaReader::ReadOldHeader() {
@@ -208,7 +217,7 @@ bool TVistaReader::ReadFoldingMode(int64_t header_end) {
     EndFolding();
   }
   if (Depth() > 0) EndFolding();
-  if (!folding_stack_.empty()) throw Exception("Exception:Foldings do not match");
+  if (!folding_stack_.empty()) NoRecordOpen();
   return checksums_ok_;
 }
 
@@ -240,12 +249,17 @@ void TVistaReader::BeginFolding(int32_t tag) {
   folding_stack_.push_back({nullptr, checksum_, folding_end_});
   checksum_ = ByteSumOfInt(tag);
   const int64_t size = ReadSize();
+  const int64_t end = Pos() + size - 1;
+  if (reading_header_) {
+    header_size_ = size;
+    folding_end_ = end;
+    return;
+  }
   // A folding holds at least its checksum byte, which must lie inside the
   // enclosing folding (before that one's checksum byte) and inside the stream.
   if (size < 1) Corrupted();
-  const int64_t end = Pos() + size - 1;
   if (folding_stack_.size() > 1 && end >= folding_stack_.back().saved_end) Corrupted();
-  if (!reading_header_ && end >= StreamSize()) Corrupted();
+  if (end >= StreamSize()) Corrupted();
   folding_end_ = end;
 }
 
@@ -255,7 +269,7 @@ bool TVistaReader::EndFolding() {
     FireFoldingEnd(0, false);
     return true;
   }
-  if (folding_stack_.empty()) throw Exception("Exception:Foldings do not match");
+  if (folding_stack_.empty()) NoRecordOpen();
   if (Pos() != folding_end_) Corrupted();
   uint8_t stored;
   RawRead(&stored, 1);
@@ -267,26 +281,6 @@ bool TVistaReader::EndFolding() {
   folding_end_ = entry.saved_end;
   FireFoldingEnd(stored, ok);
   return ok;
-}
-
-void TVistaReader::BeginGroup(int32_t size) {
-  const int64_t start = Pos();
-  const int64_t end = start + int64_t{size};
-  if (size < 0 || end > StreamSize()) Corrupted();
-  if (!group_stack_.empty() && end > group_stack_.back().End()) Corrupted();
-  if (folding_mode_ && !folding_stack_.empty() && end > folding_end_) Corrupted();
-  group_stack_.push_back({nullptr, size, start});
-}
-
-void TVistaReader::EndGroup() {
-  if (group_stack_.empty()) throw Exception("Exception:Foldings do not match");
-  const TReadGroupObject group = group_stack_.back();
-  group_stack_.pop_back();
-  // A handler that read past the group's end found a record shorter than its
-  // content: the sizes cannot be trusted, and going back would read garbage.
-  const int64_t position = Pos();
-  if (position > group.End()) Corrupted();
-  Skip(group.End() - position);
 }
 
 void TVistaReader::FireFoldingEnd(uint8_t checksum_byte, bool ok) {
@@ -315,27 +309,16 @@ void TVistaReader::SetCurrentObject(TObject* object) {
 // ---------------------------------------------------------------------------
 // Fields
 
-void TVistaReader::ReadBuffer(void* buffer, int64_t count) {
+void TVistaReader::ReadBufferSummed(void* buffer, int64_t count) {
   if (count <= 0) return;
   if (!stream_) throw Exception("Exception:No Stream");
   RawRead(buffer, count);
-  AddToChecksum(buffer, count);
+  if (folding_mode_) AddToChecksum(buffer, count);
 }
 
-int32_t TVistaReader::ReadTag() {
-  uint8_t bytes[4];
-  ReadBuffer(bytes, 4);
-  return qor::LoadLittleEndian<int32_t>(bytes);
-}
-
-int32_t TVistaReader::ReadSize() {
-  const int32_t size = ReadTag();
-  if (major_version_ == 1 && minor_version_ == 0) {
-    // Version 1.0 stored sizes in 8 bytes; the upper four carry nothing.
-    uint8_t ignored[4];
-    RawRead(ignored, 4);
-  }
-  return size;
+void TVistaReader::SkipSizeTail() {
+  uint8_t ignored[4];
+  RawRead(ignored, 4);
 }
 
 uint8_t TVistaReader::ReadByteField() {
@@ -349,9 +332,10 @@ uint8_t TVistaReader::ReadByteField() {
 
 int32_t TVistaReader::ReadIntegerField() {
   const int32_t size = ReadSize();
-  if (size < 0 || size > BytesLeft()) ErrorInFile();
+  if (size < 0) ErrorInFile();
   // Sizes below 4 hold an unsigned value (a byte, a 16-bit word); larger ones an
-  // int32 followed by bytes this reader does not know.
+  // int32 followed by bytes this reader does not know. A value the stream cuts
+  // short is the stream's read error.
   uint8_t bytes[4] = {0, 0, 0, 0};
   const int32_t used = std::min(size, 4);
   ReadBuffer(bytes, used);
@@ -385,7 +369,10 @@ std::string TVistaReader::ReadStringField() {
   ReadStringHeader(length, char_size);
   int64_t bytes = length;
   if (StringLengthCountsCharSize()) bytes -= 4;
-  if (bytes < 0 || bytes > BytesLeft()) ErrorInFile();
+  if (bytes < 0) ErrorInFile();
+  // Text that runs past the stream's end is the stream's read error, raised before
+  // a buffer of the claimed length is allocated.
+  if (bytes > BytesLeft()) throw EReadError();
   if (char_size == 1) {
     std::string text(static_cast<size_t>(bytes), '\0');
     ReadBuffer(text.data(), bytes);

@@ -12,12 +12,16 @@
 // ends with the header record. A mismatch is reported (OnFoldingEnd, the result of
 // Read), never raised. A plain file, and any file older than 2.0, is read in group
 // mode: records are groups and reading goes on to the end of the stream, past the
-// header record, where the monitor-data file keeps its data points.
+// header record, where the monitor-data file keeps its data points. Nothing checks
+// a sum in group mode, so none is kept there (Checksum() then means nothing), and
+// a plain file in a memory stream is read straight out of the stream's memory.
 //
 // The input is untrusted: every size is checked against the bytes that are really
 // there before it is used, and reading never moves backwards, so a damaged stream
 // raises "Exception:The file has been corrupted." or "Exception:Error in file"
-// rather than reading garbage, looping or allocating without bound.
+// rather than reading garbage, looping or allocating without bound. A stream that
+// ends inside a value (a tag, a size, a number, a string's text) raises the
+// stream's own EReadError.
 #pragma once
 
 #include <cstdint>
@@ -67,9 +71,27 @@ class TVistaReader : public TQORReadWriter {
   // Closes the innermost record; returns whether its checksum matched (True in
   // group mode).
   bool EndFolding() override;
-  // Opens a group of Size bytes from the position; EndGroup moves to its end.
-  void BeginGroup(int32_t size);
-  void EndGroup();
+  // Opens a group of Size bytes from the position; it must lie inside the stream
+  // and inside every record around it. Inline, as both run for every data point.
+  void BeginGroup(int32_t size) {
+    const int64_t start = Pos();
+    const int64_t end = start + int64_t{size};
+    if (size < 0 || end > StreamSize()) Corrupted();
+    if (!group_stack_.empty() && end > group_stack_.back().End()) Corrupted();
+    if (folding_mode_ && !folding_stack_.empty() && end > folding_end_) Corrupted();
+    group_stack_.push_back({nullptr, size, start});
+  }
+  // Closes the innermost group and moves to its end. A handler that read past the
+  // end found a record shorter than its content: the sizes cannot be trusted, and
+  // going back would read garbage.
+  void EndGroup() {
+    if (group_stack_.empty()) NoRecordOpen();
+    const int64_t end = group_stack_.back().End();
+    group_stack_.pop_back();
+    const int64_t position = Pos();
+    if (position > end) Corrupted();
+    if (position < end) Skip(end - position);
+  }
 
   // Open foldings in folding mode, open groups otherwise.
   int32_t Depth() const;
@@ -80,8 +102,18 @@ class TVistaReader : public TQORReadWriter {
   // The stream's position; "Exception:No Stream" without a stream.
   int64_t Position() const;
 
-  int32_t ReadTag();
-  int32_t ReadSize();
+  // The reads below run for every field of every file: the common case (group
+  // mode, a memory stream) is inline and copies in place.
+  int32_t ReadTag() {
+    uint8_t bytes[4];
+    ReadBuffer(bytes, 4);
+    return qor::LoadLittleEndian<int32_t>(bytes);
+  }
+  int32_t ReadSize() {
+    const int32_t size = ReadTag();
+    if (major_version_ == 1 && minor_version_ == 0) SkipSizeTail();
+    return size;
+  }
   uint8_t ReadByteField();
   int32_t ReadIntegerField();
   double ReadDoubleField();
@@ -90,7 +122,14 @@ class TVistaReader : public TQORReadWriter {
   // the tag; UTF-16 strings come back as Windows-1252 text.
   std::string ReadStringField();
   void ReadStringHeader(int32_t& length, int32_t& char_size);
-  void ReadBuffer(void* buffer, int64_t count);
+  // Count raw bytes; EReadError when the stream holds fewer.
+  void ReadBuffer(void* buffer, int64_t count) {
+    if (memory_ && !folding_mode_) {
+      if (count > 0 && memory_->ReadInline(buffer, count) != count) throw EReadError();
+      return;
+    }
+    ReadBufferSummed(buffer, count);
+  }
   void Skip(int64_t count);
   void SkipField();
   void MarkBlock(int32_t size);
@@ -109,6 +148,10 @@ class TVistaReader : public TQORReadWriter {
     int64_t End() const { return start + size; }
   };
 
+  // ReadBuffer for a stream of another kind or a file with checksums.
+  void ReadBufferSummed(void* buffer, int64_t count);
+  // Version 1.0 stored sizes in 8 bytes; the upper four carry nothing.
+  void SkipSizeTail();
   void ReadHeader(int64_t start);
   void ReadOldHeader();
   void CallHandler(int32_t tag);
@@ -116,14 +159,19 @@ class TVistaReader : public TQORReadWriter {
   bool ReadFoldingMode(int64_t header_end);
   bool ReadGroupMode();
   void FireFoldingEnd(uint8_t checksum_byte, bool ok);
-  int64_t StreamSize() const;
+  int64_t StreamSize() const { return memory_ ? memory_->Size() : OtherStreamSize(); }
+  int64_t OtherStreamSize() const;
   int64_t BytesLeft() const;
   bool StringLengthCountsCharSize() const;
   // The stream's position and exact reads, without a virtual call when the stream
   // is a memory stream, as it nearly always is.
-  int64_t Pos() const { return memory_ ? memory_->PositionInline() : stream_->Position(); }
+  int64_t Pos() const { return memory_ ? memory_->PositionInline() : OtherStreamPosition(); }
+  // "Exception:No Stream" without a stream.
+  int64_t OtherStreamPosition() const;
   void RawRead(void* buffer, int64_t count);
   [[noreturn]] static void Corrupted();
+  // "Exception:Foldings do not match".
+  [[noreturn]] static void NoRecordOpen();
   [[noreturn]] static void ErrorInFile();
 
   platform::MemoryStream* memory_ = nullptr;
@@ -134,8 +182,9 @@ class TVistaReader : public TQORReadWriter {
   int64_t folding_end_ = 0;
   int64_t header_end_ = 0;
   // While the header record is entered, whether the file is plain (and its header
-  // record's size irrelevant) is not known yet.
+  // record's size irrelevant) is not known yet: its size is checked afterwards.
   bool reading_header_ = false;
+  int64_t header_size_ = 0;
   TFoldingEndEvent on_folding_end_;
   bool folding_mode_ = true;
   int64_t block_size_ = 0;

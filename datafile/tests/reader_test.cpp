@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -300,12 +302,15 @@ TEST_F(ReaderTest, FieldValuesOfUnusualSizes) {
   body.I32(16).I32(8).I32(2).I16(0x20AC).I16(0x4E2D);  // euro sign and a CJK character
   body.I32(17).I32(7).I32(3).Text("abc");              // unknown character size
   body.I32(18).I32(4).I32(1);                          // empty string
+  body.I32(19).I32(10).I32(2).I16(0xD83D).I16(0xDE00).I16(u'z');  // a surrogate pair, then z
   walk_.kinds = {{9, Kind::kSkip},    {10, Kind::kInt},    {11, Kind::kInt},    {12, Kind::kInt},
                  {13, Kind::kByte},   {14, Kind::kDouble}, {15, Kind::kString}, {16, Kind::kString},
-                 {17, Kind::kString}, {18, Kind::kString}};
+                 {17, Kind::kString}, {18, Kind::kString}, {19, Kind::kString}};
   EXPECT_TRUE(ReadBytes(PlainFile(body)));
+  // Each UTF-16 code unit becomes one character, so a pair outside the code page
+  // gives two.
   ExpectSeen({"10=65535", "11=254", "12=-5", "13=9", "14=0.250000", "15='ab'", "16='\x80?'",
-              "17=''", "18=''"});
+              "17=''", "18=''", "19='??z'"});
 }
 
 TEST_F(ReaderTest, ChecksummedFileCountsEveryByteOfOddFields) {
@@ -342,8 +347,16 @@ TEST_F(ReaderTest, FailureMessages) {
       {"skip past the end", ChecksummedFile(Bytes().I32(50).I32(1000)), "Exception:Error in file"},
       {"skip past the end, plain", PlainFile(Bytes().I32(50).I32(1000)), "Exception:Error in file"},
       {"stream ends inside a tag", PlainFile(Bytes().U8(1).U8(2)), "Stream read error"},
-      {"stream ends inside a value", PlainFile(Bytes().I32(4).I32(4).U8(1)),
-       "Exception:Error in file"},
+      {"stream ends inside an integer", PlainFile(Bytes().I32(4).I32(4).U8(1)),
+       "Stream read error"},
+      {"stream ends inside a 2-byte integer", PlainFile(Bytes().I32(4).I32(2).U8(1)),
+       "Stream read error"},
+      {"stream ends inside a string's text", PlainFile(Bytes().I32(6).I32(10).I32(1).Text("ab")),
+       "Stream read error"},
+      {"stream ends inside UTF-16 text", PlainFile(Bytes().I32(6).I32(10).I32(2).I16(u'a')),
+       "Stream read error"},
+      {"stream ends inside a string's header", PlainFile(Bytes().I32(6).I32(10).U8(1)),
+       "Stream read error"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -371,7 +384,14 @@ TEST_F(ReaderTest, BufferFieldMustHaveTheSizeAsked) {
 
 TEST_F(ReaderTest, CallsThatNeedAnOpenRecordOrAStream) {
   TVistaReader fresh;
-  EXPECT_EQ(qor_test::MessageOf<Exception>([&] { (void)fresh.Position(); }), "Exception:No Stream");
+  // Every operation that needs the stream says so, never touches a missing one.
+  const std::function<void()> stream_calls[] = {
+      [&] { (void)fresh.Position(); }, [&] { fresh.BeginGroup(4); },
+      [&] { fresh.MarkBlock(4); },     [&] { (void)fresh.ReadTag(); },
+      [&] { fresh.Skip(1); },          [&] { fresh.SkipToBlockEnd(); },
+  };
+  for (const auto& call : stream_calls)
+    EXPECT_EQ(qor_test::MessageOf<Exception>(call), "Exception:No Stream");
   TObject object;
   EXPECT_EQ(qor_test::MessageOf<Exception>([&] { fresh.SetCurrentObject(&object); }),
             "Exception:Error in VistaReader.SetCurrentObject");
@@ -409,7 +429,8 @@ TEST_F(ReaderTest, HostileSizes) {
       {"header record past the stream",
        Bytes().I32(1).I32(0x7FFFFFF0).I32(9).Str(kChecksumHeader).vec(), corrupted},
       {"string length below 4", PlainFile(Bytes().I32(6).I32(3).I32(1)), error},
-      {"string longer than the stream", PlainFile(Bytes().I32(6).I32(0x7FFFFFFF).I32(1)), error},
+      {"string longer than the stream", PlainFile(Bytes().I32(6).I32(0x7FFFFFFF).I32(1)),
+       "Stream read error"},
       {"odd UTF-16 length", PlainFile(Bytes().I32(6).I32(7).I32(2).U8(1).U8(2).U8(3)), error},
       {"integer longer than the stream", PlainFile(Bytes().I32(7).I32(100).I32(1)), error},
       {"empty byte field", PlainFile(Bytes().I32(8).I32(0).I32(8).I32(1).U8(1)), error},
@@ -422,6 +443,32 @@ TEST_F(ReaderTest, HostileSizes) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(ReadError(c.bytes), c.message);
+  }
+}
+
+// A plain file is read to the end of the stream whatever size its header record
+// states; only a checksummed file needs that size.
+TEST_F(ReaderTest, PlainHeaderRecordSizeIsNotUsed) {
+  const std::vector<uint8_t> sample = SampleFile(false);
+  for (const int32_t size : {0, -5, 3, 0x7FFFFFF0, std::numeric_limits<int32_t>::min()}) {
+    SCOPED_TRACE(size);
+    std::vector<uint8_t> bytes = sample;
+    std::memcpy(bytes.data() + 4, &size, 4);
+    walk_.seen.clear();
+    EXPECT_TRUE(ReadBytes(bytes));
+    EXPECT_FALSE(reader_.FoldingMode());
+    ExpectSeen({"2=8", "200{", "201='Radiometer'", "300{", "301=2.500000", "}!", "202=1", "}!",
+                "220=0/7", "220=1/8"});
+  }
+}
+
+TEST_F(ReaderTest, ChecksummedHeaderRecordNeedsItsSize) {
+  const std::vector<uint8_t> sample = SampleFile(true);
+  for (const int32_t size : {0, -5, 3}) {
+    SCOPED_TRACE(size);
+    std::vector<uint8_t> bytes = sample;
+    std::memcpy(bytes.data() + 4, &size, 4);
+    EXPECT_EQ(ReadError(bytes), "Exception:The file has been corrupted.");
   }
 }
 
