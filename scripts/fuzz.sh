@@ -10,7 +10,9 @@ seconds=${1:-120}
 dir="$root/build-fuzz"
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQOR_FUZZ=ON -DQOR_BENCHMARKS=OFF >/dev/null
-cmake --build "$dir" --target reader_fuzzer
+cmake --build "$dir" --target reader_fuzzer ubsan_fatal_check
+# Refuse to fuzz with a build in which undefined behaviour does not end the run.
+ctest --test-dir "$dir" -R '^UbsanFindingsAreFatal$' --output-on-failure
 mkdir -p "$dir/corpus"
 cd "$dir"
 ASAN_OPTIONS=detect_leaks=1 "$dir/datafile/reader_fuzzer" -max_total_time="$seconds" -timeout=5 \
