@@ -2,11 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "platform/exception.h"
@@ -145,6 +148,37 @@ void ReadWholeFile(const std::string& path, const std::function<uint8_t*(int64_t
   }
 }
 
+namespace {
+
+FileStamp StampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.device = static_cast<uint64_t>(st.st_dev);
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = st.st_size;
+  stamp.modified_ns = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.changed_ns = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+  return stamp;
+}
+
+// Writes all of Size bytes to Fd at its position or raises through Fail.
+template <typename F>
+void WriteAll(int fd, const void* data, size_t size, F&& fail) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail(errno);
+    done += static_cast<size_t>(n);
+  }
+}
+
+// What the user reads when another writer holds a file's lock.
+constexpr const char* kLockedText =
+    "The process cannot access the file because it is being used by another process";
+
+}  // namespace
+
 void WriteFileAtomically(const std::string& path, const void* data, size_t size) {
   const std::string os_path = ToOsPath(path);
   const auto fail = [&path](int error) {
@@ -180,14 +214,7 @@ void WriteFileAtomically(const std::string& path, const void* data, size_t size)
   }
   if (::fchmod(fd.get(), mode) != 0) fail(errno);
 
-  const uint8_t* bytes = static_cast<const uint8_t*>(data);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd.get(), bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail(errno);
-    done += static_cast<size_t>(n);
-  }
+  WriteAll(fd.get(), data, size, fail);
   // The bytes must be on the disk before the name points at them, or a crash could
   // leave an empty file in place of the previous one.
   if (::fsync(fd.get()) != 0) fail(errno);
@@ -197,6 +224,166 @@ void WriteFileAtomically(const std::string& path, const void* data, size_t size)
 
   Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
+}
+
+bool CreateFileExclusively(const std::string& path, const void* data, size_t size) {
+  const std::string os_path = ToOsPath(path);
+  const auto fail = [&path](int error) {
+    throw EFCreateError("Cannot create file \"" + path + "\". " + ErrorText(error));
+  };
+  const std::string folder = FolderOf(os_path);
+  std::string temp = folder + "/.~" + os_path.substr(os_path.rfind('/') + 1) + ".XXXXXX";
+  Fd fd(::mkstemp(temp.data()));
+  if (fd.get() < 0) fail(errno);
+  bool keep_temp = false;
+  struct TempGuard {
+    const std::string& name;
+    const bool& keep;
+    ~TempGuard() {
+      if (!keep) ::unlink(name.c_str());
+    }
+  } guard{temp, keep_temp};
+
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  if (::fchmod(fd.get(), 0666 & ~mask) != 0) fail(errno);
+  WriteAll(fd.get(), data, size, fail);
+  // The bytes must be on the disk before the name points at them: a crash then
+  // leaves either no file or the whole one.
+  if (::fsync(fd.get()) != 0) fail(errno);
+  if (!fd.Close()) fail(errno);
+
+  // The name is taken in one step that fails when it exists. Where the file system
+  // cannot rename that way, a hard link does the same; the temporary name then goes.
+  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, os_path.c_str(), RENAME_NOREPLACE) == 0) {
+    keep_temp = true;  // it is the file now
+  } else if (errno == EEXIST) {
+    return false;
+  } else if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+    if (::link(temp.c_str(), os_path.c_str()) != 0) {
+      if (errno == EEXIST) return false;
+      fail(errno);
+    }
+  } else {
+    fail(errno);
+  }
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) ::fsync(dir.get());
+  return true;
+}
+
+std::optional<FileStamp> GetFileStamp(const std::string& path) {
+  struct stat st;
+  if (!StatOf(path, st)) return std::nullopt;
+  return StampOf(st);
+}
+
+DateTime FileDateOf(const FileStamp& stamp) {
+  constexpr int64_t kNsPerSecond = 1000000000;
+  int64_t seconds = stamp.modified_ns / kNsPerSecond;
+  int64_t nanoseconds = stamp.modified_ns % kNsPerSecond;
+  if (nanoseconds < 0) {  // before 1970: the second below, and a positive rest
+    seconds -= 1;
+    nanoseconds += kNsPerSecond;
+  }
+  const time_t whole = static_cast<time_t>(seconds);
+  tm local{};
+  DateTime date;
+  if (!localtime_r(&whole, &local) ||
+      !TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, date))
+    return 0;
+  // A leap second (tm_sec 60) has no value of its own; it stays in the minute.
+  return date + EncodeTime(local.tm_hour, local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec,
+                           static_cast<int>(nanoseconds / 1000000));
+}
+
+OpenedFile::OpenedFile(const std::string& path, Mode mode) : path_(path) {
+  const auto fail = [&path](const std::string& reason) {
+    throw EFOpenError("Cannot open file \"" + path + "\". " + reason);
+  };
+  const int flags = (mode == Mode::kRead ? O_RDONLY : O_WRONLY) | O_CLOEXEC;
+  fd_ = ::open(ToOsPath(path).c_str(), flags);
+  if (fd_ < 0) fail(ErrorText(errno));
+  struct stat st;
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd_);
+    fd_ = -1;
+    fail(ErrorText(error));
+  }
+  if (mode == Mode::kWriteLocked && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd_);
+    fd_ = -1;
+    fail(error == EWOULDBLOCK ? kLockedText : ErrorText(error));
+  }
+}
+
+OpenedFile::~OpenedFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FileStamp OpenedFile::Stamp() const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) {
+    throw EReadError("Cannot read file \"" + path_ + "\". " + ErrorText(errno));
+  }
+  return StampOf(st);
+}
+
+bool OpenedFile::PathStillNamesIt() const {
+  const std::optional<FileStamp> named = GetFileStamp(path_);
+  return named && named->SameFile(Stamp());
+}
+
+void OpenedFile::ReadAt(int64_t offset, void* buffer, int64_t count) const {
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  while (count > 0) {
+    const ssize_t n = ::pread(fd_, out, static_cast<size_t>(count), offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError("Cannot read file \"" + path_ + "\". " + ErrorText(errno));
+    if (n == 0) throw EReadError();
+    out += n;
+    offset += n;
+    count -= n;
+  }
+}
+
+void OpenedFile::ReadWhole(const std::function<uint8_t*(int64_t)>& allocate) const {
+  const int64_t size = Stamp().size;
+  uint8_t* out = allocate(size);
+  // A file that shrank while being read: what the buffer was sized for is not
+  // there, which is reported rather than handed out as zero bytes.
+  ReadAt(0, out, size);
+}
+
+void OpenedFile::WriteAt(int64_t offset, const void* data, int64_t count) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  while (count > 0) {
+    const ssize_t n = ::pwrite(fd_, bytes, static_cast<size_t>(count), offset);
+    if (n < 0 && errno == EINTR) continue;
+    // A write that takes nothing (a full disk says so on the next call) ends here
+    // rather than looping.
+    const int error = n < 0 ? errno : ENOSPC;
+    if (n <= 0) throw EWriteError("Cannot write file \"" + path_ + "\". " + ErrorText(error));
+    bytes += n;
+    offset += n;
+    count -= n;
+  }
+}
+
+void OpenedFile::Truncate(int64_t size) {
+  while (::ftruncate(fd_, size) != 0) {
+    if (errno != EINTR)
+      throw EWriteError("Cannot write file \"" + path_ + "\". " + ErrorText(errno));
+  }
+}
+
+void OpenedFile::Close() {
+  const int fd = fd_;
+  fd_ = -1;
+  if (fd >= 0 && ::close(fd) != 0)
+    throw EWriteError("Cannot write file \"" + path_ + "\". " + ErrorText(errno));
 }
 
 }  // namespace platform
