@@ -301,7 +301,8 @@ OpenedFile::OpenedFile(const std::string& path, Mode mode) : path_(path) {
   const auto fail = [&path](const std::string& reason) {
     throw EFOpenError("Cannot open file \"" + path + "\". " + reason);
   };
-  const int flags = (mode == Mode::kRead ? O_RDONLY : O_WRONLY) | O_CLOEXEC;
+  // A writer reads too: what the file holds decides where it writes.
+  const int flags = (mode == Mode::kRead ? O_RDONLY : O_RDWR) | O_CLOEXEC;
   fd_ = ::open(ToOsPath(path).c_str(), flags);
   if (fd_ < 0) fail(ErrorText(errno));
   struct stat st;

@@ -83,8 +83,8 @@ class OpenedFile {
  public:
   enum class Mode {
     kRead,
-    // An existing file, for writing; never creates one. Fails when another writer
-    // holds the lock.
+    // An existing file, for writing and reading; never creates one. Fails when
+    // another writer holds the lock.
     kWriteLocked,
   };
   // Raises EFOpenError "Cannot open file "<name>". <reason>".
