@@ -96,13 +96,6 @@ char32_t DecodeUtf8(std::string_view text, size_t& pos) {
   return code_point;
 }
 
-bool IsHighSurrogate(char16_t unit) {
-  return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-  return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 }  // namespace
 
 std::u16string Win1252ToUtf16(std::string_view text) {
@@ -116,17 +109,10 @@ std::u16string Win1252ToUtf16(std::string_view text) {
 std::string Utf16ToWin1252(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      // Nothing outside the basic plane is in the code page, so a pair only has to
-      // be recognised to count as one character.
-      if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;
-      out += kReplacement;
-    } else {
-      out += CodePointToByte(unit);
-    }
-  }
+  // Unit by unit: a surrogate, paired or not, is outside the code page and becomes
+  // "?" on its own.
+  for (const char16_t unit : text)
+    out += CodePointToByte(unit);
   return out;
 }
 

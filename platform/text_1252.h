@@ -2,8 +2,7 @@
 //
 // Windows-1252 leaves five bytes undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D); like
 // Windows they map to the C1 control characters of the same value, so that every
-// byte survives a round trip. A character that Windows-1252 cannot hold becomes "?"
-// (one "?" per character: a surrogate pair is one character, a lone surrogate too).
+// byte survives a round trip. A character that Windows-1252 cannot hold becomes "?".
 #pragma once
 
 #include <string>
@@ -12,6 +11,9 @@
 namespace platform {
 
 std::u16string Win1252ToUtf16(std::string_view text);
+// One byte per UTF-16 code unit, as the system's ANSI conversion gives it: each
+// half of a surrogate pair becomes a "?" of its own, so the text keeps the length
+// in code units that its UTF-16 form had.
 std::string Utf16ToWin1252(std::u16string_view text);
 
 std::string Win1252ToUtf8(std::string_view text);

@@ -50,7 +50,9 @@ TEST(Text1252Test, EveryByteSurvivesARoundTrip) {
   EXPECT_EQ(Utf8ToWin1252(Win1252ToUtf8(bytes)), bytes);
 }
 
-TEST(Text1252Test, Utf16OutsideTheCodePageBecomesOneQuestionMarkPerCharacter) {
+// The conversion goes code unit by code unit, as the system's ANSI conversion
+// does: each half of a surrogate pair is a "?" of its own.
+TEST(Text1252Test, Utf16OutsideTheCodePageBecomesOneQuestionMarkPerCodeUnit) {
   struct Case {
     const char* name;
     std::u16string input;
@@ -59,11 +61,11 @@ TEST(Text1252Test, Utf16OutsideTheCodePageBecomesOneQuestionMarkPerCharacter) {
   const Case cases[] = {
       {"C1 control not among the five undefined bytes", u"\u0080\u009F", "??"},
       {"beyond the code page", u"\u0100\u4E2D\uFFFD", "???"},
-      {"a pair is one character", u"a\U0001F600z", "a?z"},
+      {"a pair is two code units", u"a\U0001F600z", "a??z"},
       {"lone high surrogate", u"a\xD83Dz", "a?z"},
       {"lone low surrogate", u"a\xDE00z", "a?z"},
       {"high surrogate at the end", u"x\xD83D", "x?"},
-      {"lone high, then a pair", u"\xD83D\xD83D\xDE00", "??"},
+      {"lone high, then a pair", u"\xD83D\xD83D\xDE00", "???"},
       {"reversed pair", u"\xDE00\xD83D", "??"},
   };
   for (const Case& c : cases) {
