@@ -82,6 +82,23 @@ void TSaveItNew::NotifyLoadReport() {
 // ---------------------------------------------------------------------------
 // Items and the loaded-file record
 
+// What a load uses only while it runs, emptied when it ends, however it ends (the
+// buffer keeps its memory for the next load).
+class TSaveItNew::LoadScope {
+ public:
+  explicit LoadScope(TSaveItNew& save) : save_(save) { save_.points_of_index_.clear(); }
+  ~LoadScope() {
+    save_.definition_at_.clear();
+    save_.points_of_index_.clear();
+    save_.load_buffer_.Clear();
+  }
+  LoadScope(const LoadScope&) = delete;
+  LoadScope& operator=(const LoadScope&) = delete;
+
+ private:
+  TSaveItNew& save_;
+};
+
 void TSaveItNew::ForgetLoadedFile() {
   loaded_file_name_.clear();
   loaded_file_date_ = 0;
@@ -104,6 +121,11 @@ void TSaveItNew::Clear() {
 }
 
 bool TSaveItNew::Parse(platform::MemoryStream& buffer, TRecordHandler handler) {
+  struct Current {
+    platform::MemoryStream*& buffer;
+    ~Current() { buffer = nullptr; }
+  } current{parse_buffer_};
+  parse_buffer_ = &buffer;
   buffer.SetPosition(0);
   return reader_->Read(buffer, handler, this);
 }
@@ -148,8 +170,8 @@ void TSaveItNew::Refresh() {
 
 void TSaveItNew::LoadItems() {
   load_report_ = TLoadReport();
-  points_of_index_.clear();
-  platform::MemoryStream buffer;
+  LoadScope scope(*this);
+  platform::MemoryStream& buffer = load_buffer_;
   const platform::FileStamp stamp = LoadFile(buffer);
   // Every whole record is loaded; an incomplete last record is left out (and cut off
   // the file by the next append).
@@ -160,7 +182,6 @@ void TSaveItNew::LoadItems() {
     buffer.SetSize(walk.whole_end);
   }
   const bool checksums_ok = Parse(buffer, &TSaveItNew::ReadAnyRecord);
-  definition_at_.clear();
   // A result filed late stands after later ones in the file; every series reads
   // back in time order all the same.
   for (const auto& item : items_) {
@@ -168,7 +189,6 @@ void TSaveItNew::LoadItems() {
     if (auto* definition = dynamic_cast<TParameterSerie*>(item.get())) serie = definition->Serie();
     if (serie) serie->DataSet().EnsureSorted();
   }
-  points_of_index_.clear();
   loaded_file_name_ = FileName;
   loaded_file_date_ = platform::FileDateOf(stamp);
   loaded_stamp_ = stamp;
@@ -181,6 +201,37 @@ void TSaveItNew::LoadItems() {
 
 // ---------------------------------------------------------------------------
 // Creating and checking
+
+void TSaveItNew::LoadHead() {
+  LoadScope scope(*this);
+  FlagGuard header_only(header_only_);
+  platform::MemoryStream& file = load_buffer_;
+  platform::OpenedFile opened(FileName, platform::OpenedFile::Mode::kRead);
+  const platform::FileStamp stamp = opened.Stamp();
+  // The load stops at the reserved block, near the start of the file: the start is
+  // read first, and the whole file only when the records before the block reach
+  // beyond it (or it is no monitor-data file).
+  constexpr int64_t kHeadBytes = 64 * 1024;
+  if (stamp.size > kHeadBytes) {
+    file.Clear();
+    file.SetSize(kHeadBytes);
+    opened.ReadAt(0, file.Memory(), kHeadBytes);
+    try {
+      Parse(file, &TSaveItNew::ReadAnyRecord);
+      if (reader_->Stopped()) return;
+    } catch (const Exception&) {
+      // Records cut off by the end of what was read: the whole file decides.
+    }
+    Clear();
+  }
+  file.Clear();
+  file.SetSize(stamp.size);
+  opened.ReadAt(0, file.Memory(), stamp.size);
+  const save_file::WalkResult walk = WalkWholeFile(file);
+  LearnEnd(stamp, walk.whole_end);
+  file.SetSize(walk.whole_end);
+  Parse(file, &TSaveItNew::ReadAnyRecord);
+}
 
 void TSaveItNew::OpenMonitorFile(const std::string& monitor_name, const std::string& monitor_detail,
                                  const std::string& patient_id, const std::string& patient_name) {
@@ -221,16 +272,7 @@ void TSaveItNew::OpenMonitorFile(const std::string& monitor_name, const std::str
   }
 
   Clear();
-  platform::MemoryStream file;
-  const platform::FileStamp stamp = LoadFile(file);
-  const save_file::WalkResult walk = WalkWholeFile(file);
-  LearnEnd(stamp, walk.whole_end);
-  file.SetSize(walk.whole_end);
-  {
-    FlagGuard header_only(header_only_);
-    Parse(file, &TSaveItNew::ReadAnyRecord);
-  }
-  definition_at_.clear();
+  LoadHead();
   if (file_type_ != ftMonitorData) throw Exception("Exception:Incorrect filetype");
   bool found = false;
   for (const auto& item : items_) {

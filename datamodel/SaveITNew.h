@@ -206,9 +206,12 @@ class TSaveItNew : public TComponent {
     int64_t whole_end = 0;
   };
 
+  class LoadScope;
   // Reads FileName whole into Buffer, with the stamp of what was read.
   platform::FileStamp LoadFile(platform::MemoryStream& buffer) const;
   void LoadItems();
+  // The check's load: the monitor record and the definitions, up to the block.
+  void LoadHead();
   // Remembers that the file as Stamp describes it ends its last whole record at
   // WholeEnd.
   void LearnEnd(const platform::FileStamp& stamp, int64_t whole_end);
@@ -257,4 +260,9 @@ class TSaveItNew : public TComponent {
   // series makes room for its points at once.
   std::vector<TParameterSerie*> definition_at_;
   std::vector<int32_t> points_of_index_;
+  // The memory a file is read into, kept from one load to the next: a reload then
+  // neither asks the system for the file's size in fresh pages nor gives them back.
+  platform::MemoryStream load_buffer_;
+  // The buffer Parse is reading, which the data-point records are read from in place.
+  platform::MemoryStream* parse_buffer_ = nullptr;
 };

@@ -320,10 +320,22 @@ void TSaveItNew::ReadMonitorRecord(void* self, int32_t tag, TVistaReader& reader
 }
 
 void TSaveItNew::ReadDataPoint(int32_t tag, TVistaReader& reader) {
-  reader.BeginGroup(reader.ReadSize());
-  const int16_t index = ReadRaw<int16_t>(reader);
-  const double x = ReadRaw<double>(reader);
-  const double y = ReadRaw<double>(reader);
+  const int32_t size = reader.ReadSize();
+  reader.BeginGroup(size);
+  // This runs for every point of the file. A plain file in memory is read in place:
+  // the group just opened lies within the buffer, so a body of its size is there,
+  // and no sum is kept that the bytes would have to pass through.
+  uint8_t copy[mdf::kDataPointBody];
+  const uint8_t* body = copy;
+  if (parse_buffer_ && !reader.FoldingMode() && size >= mdf::kDataPointBody) {
+    body = parse_buffer_->Memory() + reader.Position();
+    if (tag == mdf::kAnalyzerPoint) reader.Skip(mdf::kDataPointBody);
+  } else {
+    reader.ReadBuffer(copy, sizeof copy);
+  }
+  const int16_t index = qor::LoadLittleEndian<int16_t>(body);
+  const double x = qor::LoadLittleEndian<double>(body + 2);
+  const double y = qor::LoadLittleEndian<double>(body + 10);
   std::unique_ptr<TTarvoDataPoint> analyzer_point;
   if (tag == mdf::kAnalyzerPoint) {
     analyzer_point = std::make_unique<TTarvoDataPoint>(x, y);
