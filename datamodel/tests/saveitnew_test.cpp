@@ -206,6 +206,43 @@ TEST_F(SaveItNewTest, TheThreeCheckFailures) {
             "Exception:The existing file does not match!");
 }
 
+TEST_F(SaveItNewTest, LargeFilesAreCheckedByTheirHead) {
+  // A file far longer than its head; one whose head itself is long (a name of
+  // 70,000 characters puts the block far from the start); and a long file of
+  // another type.
+  Bytes points;
+  for (int i = 0; i < 4000; ++i)
+    points.Append(DataPoint(0, 45000 + i, i));
+  Identity long_name;
+  long_name.patient_name = std::string(70000, 'n');
+  const Bytes plot = DataFile(Cat({Record(3, Cat({IntField(2, 1), IntField(30, 0)})),
+                                   Record(70, Bytes().Raw(points.vec().data(), points.size()))}));
+  struct Case {
+    const char* what;
+    Identity who;
+    Bytes file;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"many points", Identity(), MonitorFile(Identity(), 100, {{0, "pH", "", "", "", ""}}, points),
+       "(none)"},
+      {"a long head", long_name, MonitorFile(long_name, 100, {{0, "pH", "", "", "", ""}}, points),
+       "(none)"},
+      {"another type", Identity(), plot, "Exception:Incorrect filetype"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use("ABL.vor");
+    WriteBytes(save_.FileName, c.file);
+    ASSERT_GT(c.file.size(), 70000u);
+    EXPECT_EQ(MessageOf<Exception>([&] { Open(c.who); }), c.message);
+    if (std::string(c.message) != "(none)") continue;
+    ASSERT_EQ(save_.Items().size(), 2u);
+    EXPECT_EQ(dynamic_cast<TMonitorInfo&>(*save_.Items()[0]).PatientName, c.who.patient_name);
+    EXPECT_EQ(ItemsOf<TParameterSerie>(save_)[0]->Serie(), nullptr);  // no points
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Definitions
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the save component's fuzzer seeds into corpus/: monitor-data files as the
+"""Writes the save component's fuzzer seeds into saveitnew_corpus/: monitor-data files as the
 component makes them (new, with definitions and points, with a grown block, with a
 torn last record), and data files of the other kinds its loader reads (plots with
 axes, series and templates, video controllers, care events, files before 2.0)."""
@@ -96,7 +96,7 @@ def seeds():
 
 
 def main():
-    out = os.path.join(HERE, "corpus")
+    out = os.path.join(HERE, "saveitnew_corpus")
     os.makedirs(out, exist_ok=True)
     for name, data in seeds():
         with open(os.path.join(out, "seed_" + name), "wb") as f:
