@@ -135,7 +135,12 @@ void TVistaStreamParser::ParseRecord(void* user_data, int32_t tag, TVistaReader&
 
 bool TVistaStreamParser::Parse(platform::Stream& stream) {
   Clear();
-  return reader_->Read(stream, &ParseRecord, this);
+  const bool result = reader_->Read(stream, &ParseRecord, this);
+  // In a plain file the reader closes only the innermost of the records that end
+  // with the stream; the objects of the others are complete all the same.
+  while (!object_stack_.empty() && !reader_->Stopped())
+    PopObject();
+  return result;
 }
 
 std::unique_ptr<TObject> TVistaStreamParser::CreateEmpty() const {

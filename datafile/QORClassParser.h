@@ -69,7 +69,8 @@ class TVistaStreamParser : public TComponent, public IPersistIT {
   // registered record types), and any record its ReadField enters with
   // BeginFolding. Everything inside a record the object entered goes to the
   // object's ReadField too, and only the end of a record the parser opened closes
-  // an object. Starts with Clear; returns the reader's result.
+  // an object. Objects whose records end with the stream are complete when it
+  // ends. Starts with Clear; returns the reader's result.
   bool Parse(platform::Stream& stream);
 
   // Makes Object the innermost open object; it needs the persistence interface

@@ -24,8 +24,9 @@ class InstanceHolder {
   TSimpleCrypter* Get() const { return instance_.get(); }
   void Create() { instance_ = std::make_unique<TSimpleCrypter>(); }
   void Free() { std::unique_ptr<TSimpleCrypter> doomed = std::move(instance_); }
-  // The instance is being destroyed by someone else: let go without freeing.
-  void Forget() { [[maybe_unused]] TSimpleCrypter* dying = instance_.release(); }
+  // Lets go without freeing: the instance is being destroyed by someone else, or
+  // handed to whoever asked to forget it.
+  TSimpleCrypter* Forget() { return instance_.release(); }
 
  private:
   std::unique_ptr<TSimpleCrypter> instance_;
@@ -42,6 +43,7 @@ TSimpleCrypter::TSimpleCrypter() {
 }
 
 TSimpleCrypter::~TSimpleCrypter() {
+  // This is the instance being destroyed: the holder lets go of it, nothing more.
   if (shared_instance.Get() == this) shared_instance.Forget();
 }
 
@@ -53,8 +55,7 @@ TSimpleCrypter* TSimpleCrypter::AccessInstance(int request) {
       if (!shared_instance.Get()) shared_instance.Create();
       break;
     case 2:
-      shared_instance.Free();
-      break;
+      return shared_instance.Forget();
     default:
       throw Exception("Illegal request " + std::to_string(request) + " in AccessInstance");
   }
@@ -66,7 +67,7 @@ TSimpleCrypter& TSimpleCrypter::Instance() {
 }
 
 void TSimpleCrypter::ReleaseInstance() {
-  AccessInstance(2);
+  shared_instance.Free();
 }
 
 double TSimpleCrypter::VerifyStamp(platform::Stream& stream) {
@@ -84,32 +85,34 @@ void TSimpleCrypter::WriteStamp(platform::Stream& stream) {
 
 int32_t TSimpleCrypter::ReadChecked(platform::Stream& stream, void* buffer, int32_t count) {
   if (count < 0) count = 0;
-  stream.ReadBuffer(buffer, count);
-  AddToSum(buffer, count);
-  if (salted_) {
+  // Whatever the stream lacks leaves the check byte missing, and a missing check
+  // byte is a failed check, not a read error.
+  const int32_t read = static_cast<int32_t>(stream.Read(buffer, count));
+  AddToSum(buffer, read);
+  bool complete = read == count;
+  if (salted_ && complete) {
     uint8_t salt[4];
-    stream.ReadBuffer(salt, sizeof salt);
-    AddToSum(salt, sizeof salt);
+    complete = stream.Read(salt, sizeof salt) == sizeof salt;
+    if (complete) AddToSum(salt, sizeof salt);
   }
   uint8_t check = 0;
-  stream.ReadBuffer(&check, 1);
-  if (check != sum_) throw Exception("Exception:Checksum error");
-  return count;
+  if (!complete || stream.Read(&check, 1) != 1 || check != sum_)
+    throw Exception("Exception:Checksum error");
+  return read;
 }
 
 int32_t TSimpleCrypter::WriteChecked(platform::Stream& stream, const void* buffer, int32_t count) {
   if (count < 0) count = 0;
-  stream.WriteBuffer(buffer, count);
-  AddToSum(buffer, count);
+  const int32_t written = static_cast<int32_t>(stream.Write(buffer, count));
+  AddToSum(buffer, written);
   if (salted_) {
     const uint32_t salt = static_cast<uint32_t>(platform::Random().Below(kSaltBound));
     const uint8_t bytes[4] = {static_cast<uint8_t>(salt), static_cast<uint8_t>(salt >> 8),
                               static_cast<uint8_t>(salt >> 16), static_cast<uint8_t>(salt >> 24)};
-    stream.WriteBuffer(bytes, sizeof bytes);
-    AddToSum(bytes, sizeof bytes);
+    AddToSum(bytes, static_cast<int32_t>(stream.Write(bytes, sizeof bytes)));
   }
-  stream.WriteBuffer(&sum_, 1);
-  return count;
+  stream.Write(&sum_, 1);
+  return written;
 }
 
 void TSimpleCrypter::AddToSum(const void* buffer, int32_t count) {

@@ -25,10 +25,12 @@ class TSimpleCrypter : public TObject {
   std::string_view ClassName() const override { return "TSimpleCrypter"; }
 
   // The shared instance. Request 0 returns it, or none; 1 creates it when there is
-  // none and returns it; 2 frees it and returns none. The shared instance belongs
-  // to this access alone: callers never free what it returns. Other requests raise
-  // Exception "Illegal request <n> in AccessInstance". Not thread-safe: the
-  // instance is used from the main thread.
+  // none and returns it. Request 2 forgets it without freeing it and returns what
+  // it forgot (or none): the caller then owns that instance and frees it. Other
+  // requests raise Exception "Illegal request <n> in AccessInstance". What
+  // requests 0 and 1 return belongs to the shared access: callers never free it
+  // (ReleaseInstance does). Not thread-safe: the instance is used from the main
+  // thread.
   static TSimpleCrypter* AccessInstance(int request);
   // AccessInstance(1).
   static TSimpleCrypter& Instance();
@@ -41,10 +43,12 @@ class TSimpleCrypter : public TObject {
   virtual void WriteStamp(platform::Stream& stream);
   // Reads a checked value of Count bytes into Buffer and returns Count. Raises
   // Exception "Exception:Checksum error" when the check byte differs from the sum,
-  // and the stream's EReadError when the stream ends early.
+  // and likewise when the stream ends early: a check byte that is not there cannot
+  // match.
   virtual int32_t ReadChecked(platform::Stream& stream, void* buffer, int32_t count);
-  // Writes Buffer's Count bytes as a checked value and returns Count; the stream's
-  // EWriteError when it cannot take them.
+  // Writes Buffer's Count bytes as a checked value and returns how many of them
+  // the stream took; a stream that takes fewer raises nothing, so the caller
+  // learns it from the result. The sum counts the bytes written.
   virtual int32_t WriteChecked(platform::Stream& stream, const void* buffer, int32_t count);
 
   uint8_t Sum() const { return sum_; }

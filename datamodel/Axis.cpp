@@ -245,15 +245,16 @@ void TAxis::SetDurationUnit(uint8_t unit) {
 }
 
 void TAxis::RecomputeTickLengths() {
-  const int32_t pen = EffectiveLineWidth();
+  // A line width from a file may be of any size.
+  const int64_t pen = EffectiveLineWidth();
   if (canvas_) {
     canvas_->SetFont(font_);
-    const int32_t w = canvas_->TextWidth("0");
-    MinorTickLength = pen + w / 2;
-    TickLength = pen + w;
+    const int64_t w = canvas_->TextWidth("0");
+    MinorTickLength = MovePixel(pen, w / 2);
+    TickLength = MovePixel(pen, w);
   } else {
-    MinorTickLength = 2 * pen;
-    TickLength = 3 * pen;
+    MinorTickLength = MovePixel(2 * pen, 0);
+    TickLength = MovePixel(3 * pen, 0);
   }
 }
 

@@ -38,6 +38,16 @@ inline constexpr uint8_t kNoSpanBoxMark = 0x10;  // the span box text gets no ">
 inline constexpr uint8_t kNoSpanBox = 0x20;
 }  // namespace axo
 
+// A pixel coordinate moved by Delta, kept inside the int32 range: the pixels of
+// far-off values lie at its ends, and what is drawn or tested around them must not
+// wrap round to the other side.
+inline int32_t MovePixel(int64_t pixel, int64_t delta) {
+  const int64_t moved = pixel + delta;
+  return static_cast<int32_t>(moved < INT32_MIN   ? INT32_MIN
+                              : moved > INT32_MAX ? INT32_MAX
+                                                  : moved);
+}
+
 // What a click on a glyph found: HitTest(Point, &hit) fills it. Object is what
 // was hit (the glyph itself, a point, a help line, a series of an axis' legend),
 // Handled whether the glyph took the click itself.

@@ -19,17 +19,18 @@ bool TAxis::HitTest(const platform::Point& point, void* info) const {
     // The legend boxes a vertical axis draws below its second end point, grown by
     // three pixels and moved one up and left.
     for (size_t i = 0; i < series_.size(); ++i) {
-      const int32_t offset = static_cast<int32_t>(8 * i);
-      const platform::Rect box{x1_ - 5 - 3 - 1, y1_ + 3 + offset - 3 - 1, x1_ + 5 + 3 - 1,
-                               y1_ + 8 + offset + 3 - 1};
+      const int64_t offset = 8 * static_cast<int64_t>(i);
+      const platform::Rect box{MovePixel(x1_, -5 - 3 - 1), MovePixel(y1_, 3 + offset - 3 - 1),
+                               MovePixel(x1_, 5 + 3 - 1), MovePixel(y1_, 8 + offset + 3 - 1)};
       if (Contains(box, point)) {
         if (hit) hit->object = series_[i];
         return true;
       }
     }
   }
-  const platform::Rect span{std::min(x0_, x1_) - 6 - 3, std::min(y0_, y1_) - 6 - 3,
-                            std::max(x0_, x1_) + 6 - 3, std::max(y0_, y1_) + 6 - 3};
+  const platform::Rect span{
+      MovePixel(std::min(x0_, x1_), -6 - 3), MovePixel(std::min(y0_, y1_), -6 - 3),
+      MovePixel(std::max(x0_, x1_), 6 - 3), MovePixel(std::max(y0_, y1_), 6 - 3)};
   if (Contains(span, point)) {
     if (hit) {
       hit->object = const_cast<TAxis*>(this);

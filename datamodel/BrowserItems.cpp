@@ -14,14 +14,6 @@ std::vector<TBrowseItemClass>& ClassList() {
   return list;
 }
 
-// Trimmed of leading and trailing blanks.
-std::string TrimBlanks(std::string_view text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
-
 bool SameTextNoCase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return std::tolower(static_cast<unsigned char>(x)) ==
@@ -326,10 +318,10 @@ std::string TPatient::GetCaption() const {
   if (!CaptionOverride.empty()) return CaptionOverride;
   const std::string registered = GetRegisteredText();
   if (!registered.empty()) {
-    return TrimBlanks(
+    return platform::Trim(
         platform::Format("[%s]   %s %s", {registered, PatientPrefix, GetPatientName()}));
   }
-  return TrimBlanks(platform::Format("%s %s", {PatientPrefix, GetPatientName()}));
+  return platform::Trim(platform::Format("%s %s", {PatientPrefix, GetPatientName()}));
 }
 
 int32_t TPatient::ImageIndex() const {

@@ -1,6 +1,7 @@
 #include "datamodel/PointsU.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "datafile/QORClassParser.h"
 #include "datafile/QORClassReader.h"
@@ -54,21 +55,23 @@ std::string Res(const platform::ResourceString& resource) {
   return platform::LoadResString(resource);
 }
 
-// Trimmed of leading and trailing blanks and control characters.
-std::string Trimmed(std::string_view text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-    ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-    --last;
-  return std::string(text.substr(first, last - first));
-}
-
 // What a six-byte zero-terminated buffer keeps of a text.
 std::string VialText(std::string_view text) {
   text = text.substr(0, std::min(text.find('\0'), text.size()));
   return std::string(text.substr(0, kVialTextLength));
+}
+
+// X rounded to the nearest integer, halves to even, clamped as RoundClamped does.
+// Every point made from a value takes this path, so the common case (a value well
+// inside the int32 range) is rounded in double precision, without the extended
+// arithmetic that RoundClamped spends on the extremes.
+int32_t OrdinalOf(double x) {
+  if (!(x > -2147483637.0 && x < 2147483637.0)) return RoundClamped(x);
+  const double whole = std::floor(x);
+  const double fraction = x - whole;
+  int64_t ordinal = static_cast<int64_t>(whole);
+  if (fraction > 0.5 || (fraction == 0.5 && (ordinal & 1) != 0)) ++ordinal;
+  return static_cast<int32_t>(ordinal);
 }
 
 }  // namespace
@@ -76,7 +79,7 @@ std::string VialText(std::string_view text) {
 // ---------------------------------------------------------------------------
 // TXYPoint
 
-TXYPoint::TXYPoint(double x, double y) : OrdinalNo(RoundClamped(x)), XValue(x), YValue(y) {}
+TXYPoint::TXYPoint(double x, double y) : OrdinalNo(OrdinalOf(x)), XValue(x), YValue(y) {}
 
 void TXYPoint::AssignTo(TPersistent& dest) const {
   auto* point = dynamic_cast<TXYPoint*>(&dest);
@@ -342,7 +345,7 @@ std::unique_ptr<TXYPoint> TTargetedPoint::CreateOfSameClass(double x, double y) 
 }
 
 void TEventPoint::SetText(std::string_view text) {
-  text_ = Trimmed(text);
+  text_ = platform::Trim(text);
 }
 
 void TEventPoint::AssignTo(TPersistent& dest) const {

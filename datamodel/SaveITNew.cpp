@@ -11,7 +11,7 @@
 #include "datamodel/Series_C.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
-#include "platform/notifier.h"
+#include "platform/dialogs.h"
 
 namespace {
 

@@ -269,8 +269,8 @@ bool TSerie::AreaBetween(double from, double to, double& area) {
 bool TSerie::HitTest(const platform::Point& point, void* info) const {
   if (TSerieObject::HitTest(point, info)) return true;
   auto* hit = static_cast<TGlyphHit*>(info);
-  const platform::Rect square{point.x - kHitHalfSize, point.y - kHitHalfSize,
-                              point.x + kHitHalfSize, point.y + kHitHalfSize};
+  const platform::Rect square{MovePixel(point.x, -kHitHalfSize), MovePixel(point.y, -kHitHalfSize),
+                              MovePixel(point.x, kHitHalfSize), MovePixel(point.y, kHitHalfSize)};
   const auto& points = DataSet().Points();
   const bool steps = (Style() & sst::kSteps) != 0;
   for (size_t i = 1; i < points.size(); ++i) {
@@ -344,7 +344,7 @@ void TSerie::PaintPoints(platform::Canvas& canvas, platform::Color color) {
   } else {
     markers_shown = (style & sst::kMarkers) != 0;
   }
-  const int32_t gap = markers_shown ? 2 * marker_size : 0;
+  const int32_t gap = markers_shown ? MovePixel(2 * int64_t{marker_size}, 0) : 0;
   const auto pixel_of = [this](const TXYPoint& p) {
     return ValueToPixel(p.YValue, p.XValue, p.OrdinalNo);
   };
@@ -359,8 +359,8 @@ void TSerie::PaintPoints(platform::Canvas& canvas, platform::Color color) {
       const TXYPoint& p = *points[static_cast<size_t>(i)];
       const platform::Point top = pixel_of(p);
       const int32_t zero = zero_of(p);
-      const platform::Rect bar{top.x - marker_size, std::min(top.y, zero), top.x + marker_size,
-                               std::max(top.y, zero)};
+      const platform::Rect bar{MovePixel(top.x, -marker_size), std::min(top.y, zero),
+                               MovePixel(top.x, marker_size), std::max(top.y, zero)};
       if (style & sst::kFilled) {
         platform::Rect inside;
         if (platform::IntersectRect(inside, bar, clip)) canvas.FillRect(inside);
@@ -446,27 +446,31 @@ void TSerie::PaintPoints(platform::Canvas& canvas, platform::Color color) {
     }
   }
 
-  // Moving average over the last N points.
-  const int32_t window = moving_average_window_;
+  // Moving average over the last N points, from N points before the visible ones
+  // to N after them; a window from a file may be of any size.
+  const int64_t window = moving_average_window_;
   if ((style & sst::kMovingAverage) && window > 0) {
-    const int32_t from = std::max(first - window, 0);
-    const int32_t to = std::min(last + window, count - 1);
+    const int64_t from = std::max<int64_t>(int64_t{first} - window, 0);
+    const int64_t to = std::min<int64_t>(int64_t{last} + window, count - 1);
+    const auto at = [&points](int64_t i) -> const TXYPoint& {
+      return *points[static_cast<size_t>(i)];
+    };
     double sum = 0;
     bool have_vertex = false;
     platform::Point previous;
-    for (int32_t i = from; i <= to; ++i) {
-      sum += points[static_cast<size_t>(i)]->YValue;
-      if (i - from >= window) sum -= points[static_cast<size_t>(i - window)]->YValue;
+    for (int64_t i = from; i <= to; ++i) {
+      sum += at(i).YValue;
+      if (i - from >= window) sum -= at(i - window).YValue;
       if (i - from < window - 1) continue;
-      const TXYPoint& centre = *points[static_cast<size_t>(i - window / 2)];
+      const TXYPoint& centre = at(i - window / 2);
       double x = centre.XValue;
       int32_t ordinal = centre.OrdinalNo;
       if (window % 2 == 0) {
-        const TXYPoint& next = *points[static_cast<size_t>(i - window / 2 + 1)];
+        const TXYPoint& next = at(i - window / 2 + 1);
         x = (x + next.XValue) / 2;
         ordinal = RoundClamped((static_cast<long double>(ordinal) + next.OrdinalNo) / 2);
       }
-      const platform::Point vertex = ValueToPixel(sum / window, x, ordinal);
+      const platform::Point vertex = ValueToPixel(sum / static_cast<double>(window), x, ordinal);
       if (have_vertex)
         DrawClippedLine(canvas, previous.x, previous.y, vertex.x, vertex.y, clip, 0, 0);
       previous = vertex;
@@ -483,9 +487,10 @@ void TSerie::PaintPoints(platform::Canvas& canvas, platform::Color color) {
   }
 
   if (percent_mode_ && !data.Highlighted().empty()) {
-    canvas.SetPenWidth((marker_size + 1) / 2);
+    const int32_t enlarged = MovePixel(marker_size, 1);
+    canvas.SetPenWidth(enlarged / 2);
     for (const TXYPoint* point : data.Highlighted())
-      DrawPoint(canvas, *point, marker_size + 1);
+      DrawPoint(canvas, *point, enlarged);
   }
 
   if (!help_lines_.empty()) {

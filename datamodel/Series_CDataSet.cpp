@@ -12,22 +12,13 @@
 #include "datamodel/PointsU.h"
 #include "platform/date_time.h"
 #include "platform/exception.h"
+#include "platform/format_text.h"
 
 namespace {
 
 // The body of one point in the point block: X, Y, ordinal.
 constexpr int32_t kBlockRecordSize = 20;
 constexpr int32_t kBlockChunk = 4096;
-
-std::string Trimmed(std::string_view text) {
-  size_t first = 0;
-  size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-    ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-    --last;
-  return std::string(text.substr(first, last - first));
-}
 
 [[noreturn]] void IndexError(int32_t index) {
   throw EListError("List index out of bounds (" + std::to_string(index) + ")");
@@ -455,12 +446,12 @@ void TQORDataSet::SetKeepOrdinals(bool value) {
 }
 
 void TQORDataSet::SetXUnit(std::string_view unit) {
-  x_unit_raw_ = Trimmed(unit);
+  x_unit_raw_ = platform::Trim(unit);
   if (GetXUnit().empty()) x_unit_ = x_unit_raw_;
 }
 
 void TQORDataSet::SetYUnit(std::string_view unit) {
-  y_unit_raw_ = Trimmed(unit);
+  y_unit_raw_ = platform::Trim(unit);
   if (GetYUnit().empty()) y_unit_ = y_unit_raw_;
 }
 
@@ -483,7 +474,7 @@ std::string TQORDataSet::GetXTitle() const {
 }
 
 std::string TQORDataSet::GetYTitle() const {
-  if (source_item_) return Trimmed(source_item_->ParameterInfo().DisplayName());
+  if (source_item_) return platform::Trim(source_item_->ParameterInfo().DisplayName());
   std::vector<std::string> titles;
   for (const TQORDataSet* source : sources_) {
     std::string title = source->GetYTitle();

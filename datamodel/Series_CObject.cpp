@@ -14,7 +14,7 @@
 #include "platform/exception.h"
 #include "platform/format_text.h"
 #include "platform/locale_format.h"
-#include "platform/notifier.h"
+#include "platform/dialogs.h"
 #include "platform/random.h"
 
 namespace {
@@ -81,7 +81,8 @@ void TPixelImage::Draw(platform::Canvas& canvas, int32_t x, int32_t y) const {
         ++end;
       if (!transparent || color != transparent_color) {
         canvas.SetBrushColor(color);
-        canvas.FillRect(platform::Rect{x + column, y + row, x + end, y + row + 1});
+        canvas.FillRect(platform::Rect{MovePixel(x, column), MovePixel(y, row), MovePixel(x, end),
+                                       MovePixel(y, row + 1)});
       }
       column = end;
     }
@@ -163,29 +164,25 @@ double TSerieObject::MinX() const {
   return DataXToAxisX(data_set_->GetMinX());
 }
 
-void TSerieObject::SetUseXAxis(TAxis* axis) {
-  if (use_x_axis_) {
+void TSerieObject::Reattach(TAxis*& slot, TAxis* axis) {
+  if (slot) {
+    // Leaving the old axis must not keep the series from the new one.
     try {
-      use_x_axis_->RemoveSerie(this);
+      slot->RemoveSerie(this);
     } catch (...) {
     }
   }
-  use_x_axis_ = axis;
-  if (axis) {
-    axis->AddSerie(this);
-    SetXKind(axis->Kind());
-  }
+  slot = axis;
+  if (axis) axis->AddSerie(this);
+}
+
+void TSerieObject::SetUseXAxis(TAxis* axis) {
+  Reattach(use_x_axis_, axis);
+  if (axis) SetXKind(axis->Kind());
 }
 
 void TSerieObject::SetUseYAxis(TAxis* axis) {
-  if (use_y_axis_) {
-    try {
-      use_y_axis_->RemoveSerie(this);
-    } catch (...) {
-    }
-  }
-  use_y_axis_ = axis;
-  if (axis) axis->AddSerie(this);
+  Reattach(use_y_axis_, axis);
 }
 
 void TSerieObject::ForgetAxis(const TAxis* axis) {
@@ -442,7 +439,7 @@ void TSerieObject::DrawPoint(platform::Canvas& canvas, const TXYPoint& point, in
   const bool infinite = dynamic_cast<const TInfinitePoint*>(&point) != nullptr;
   if (!infinite && !Contains(clip_rect_, pixel)) return;
   if (dynamic_cast<const TEventPoint*>(&point)) {
-    DrawArrowHead(canvas, pixel.x, pixel.y, 2 * size);
+    DrawArrowHead(canvas, pixel.x, pixel.y, MovePixel(2 * int64_t{size}, 0));
   } else if (infinite) {
     DrawPointMarker(point_marker_, canvas, pixel.x, pixel.y, size);
     DrawClippedLine(canvas, pixel.x, 32766, pixel.x, -32766, clip_rect_, 0, 0);
@@ -486,7 +483,7 @@ void TSerieObject::DrawSyncArrow(platform::Canvas& canvas) const {
   const platform::Point anchor = ArrowAnchor();
   if (!Contains(clip_rect_, anchor)) return;
   const TPixelImage& picture = arrow_->Picture();
-  picture.Draw(canvas, anchor.x - picture.width / 2, anchor.y + 1);
+  picture.Draw(canvas, MovePixel(anchor.x, -picture.width / 2), MovePixel(anchor.y, 1));
 }
 
 void TSerieObject::PaintPoints(platform::Canvas& canvas, platform::Color color) {
@@ -544,8 +541,9 @@ bool TSerieObject::HitTest(const platform::Point& point, void* info) const {
   if (sync_mode_ != 0 && arrow_) {
     const platform::Point anchor = ArrowAnchor();
     const TPixelImage& picture = arrow_->Picture();
-    const platform::Rect rect{anchor.x - picture.width / 2, anchor.y, anchor.x + picture.width / 2,
-                              anchor.y + picture.height};
+    const platform::Rect rect{MovePixel(anchor.x, -picture.width / 2), anchor.y,
+                              MovePixel(anchor.x, picture.width / 2),
+                              MovePixel(anchor.y, picture.height)};
     if (Contains(rect, point) && data_set_->SyncTimeSet()) {
       if (hit) hit->object = arrow_.get();
       return true;
@@ -553,8 +551,8 @@ bool TSerieObject::HitTest(const platform::Point& point, void* info) const {
   }
   for (const auto& p : data_set_->Points()) {
     const platform::Point pixel = ValueToPixel(p->YValue, p->XValue, p->OrdinalNo);
-    const platform::Rect rect{pixel.x - kHitHalfSize, pixel.y - kHitHalfSize,
-                              pixel.x + kHitHalfSize, pixel.y + kHitHalfSize};
+    const platform::Rect rect{MovePixel(pixel.x, -kHitHalfSize), MovePixel(pixel.y, -kHitHalfSize),
+                              MovePixel(pixel.x, kHitHalfSize), MovePixel(pixel.y, kHitHalfSize)};
     if (Contains(rect, point)) {
       if (hit) hit->object = p.get();
       return true;
@@ -764,7 +762,9 @@ std::string TSerieObject::GetInfoText() const {
   const double offset = data.XOffset();
   if (offset != 0) {
     const double magnitude = std::fabs(offset);
-    const long long days = static_cast<long long>(std::min(std::floor(magnitude), 9.2e18));
+    // Whole days as far as they can be counted; an offset that is no number has none.
+    const long long days = magnitude < 9.2e18 ? static_cast<long long>(std::floor(magnitude))
+                                              : (magnitude >= 9.2e18 ? 9200000000000000000LL : 0);
     line(platform::Format(Res(offset > 0 ? SInfoMovedLater : SInfoMovedEarlier),
                           {days, FormatHMS(magnitude)}));
   } else {

@@ -225,6 +225,8 @@ class TSerieObject : public TGlyph {
   std::string SerieAxisUnit(const TAxis* axis) const;
 
  protected:
+  // Leaves the axis in Slot for Axis.
+  void Reattach(TAxis*& slot, TAxis* axis);
   // The pixel of the sync arrow's anchor.
   platform::Point ArrowAnchor() const;
   void DrawSyncArrow(platform::Canvas& canvas) const;

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/exception.h"
+#include "platform/paths.h"
 #include "platform/text_1252.h"
 
 namespace platform {
@@ -55,32 +56,26 @@ bool StatOf(const std::string& path, struct stat& st) {
   return !path.empty() && ::stat(ToOsPath(path).c_str(), &st) == 0;
 }
 
-// Name compared as Windows compares file names: without case (ASCII and the
-// Windows-1252 letters alike) and without trailing dots.
+// Name compared as Windows compares file names: without case and without
+// trailing dots.
 std::string FoldName(std::string_view name) {
   while (!name.empty() && name.back() == '.')
     name.remove_suffix(1);
-  std::string folded;
-  folded.reserve(name.size());
-  for (unsigned char c : name) {
-    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
-    // Windows-1252: a-grave .. thorn (except the division sign) fold onto their
-    // capitals 0x20 lower; s-caron, o-e ligature, z-caron and y-diaeresis likewise.
-    else if (c >= 0xE0 && c <= 0xFE && c != 0xF7)
-      c = static_cast<unsigned char>(c - 0x20);
-    else if (c == 0x9A || c == 0x9C || c == 0x9E)
-      c = static_cast<unsigned char>(c - 0x10);
-    else if (c == 0xFF)
-      c = 0x9F;
-    folded.push_back(static_cast<char>(c));
-  }
-  return folded;
+  return UpperCase1252(name);
 }
 
 }  // namespace
 
 std::string ToOsPath(std::string_view path) {
-  std::string os = Win1252ToUtf8(path);
+  std::string prefix;
+  if (const std::optional<char> letter = DriveLetterOf(path)) {
+    // "C:\ZQT" and the drive-relative "C:ZQT" both lie in the drive's folder.
+    prefix = DriveFolder(*letter) + "/";
+    path.remove_prefix(2);
+    while (!path.empty() && (path.front() == '\\' || path.front() == '/'))
+      path.remove_prefix(1);
+  }
+  std::string os = prefix + Win1252ToUtf8(path);
   for (char& c : os) {
     if (c == '\\') c = '/';
   }
@@ -114,15 +109,22 @@ std::optional<std::string> FindNoCase(const std::string& folder, const std::stri
   if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
   if (EntryExists(prefix + name)) return prefix + name;
 
-  const std::string os_folder = folder.empty() ? "." : ToOsPath(folder);
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(os_folder.c_str()), ::closedir);
-  if (!dir) return std::nullopt;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    const std::string entry_name = Utf8ToWin1252(entry->d_name);
-    if (entry_name == "." || entry_name == "..") continue;
+  for (const std::string& entry_name : ListFolder(folder)) {
     if (FoldName(entry_name) == wanted) return prefix + entry_name;
   }
   return std::nullopt;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+  std::vector<std::string> names;
+  const std::string os_folder = folder.empty() ? "." : ToOsPath(folder);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(os_folder.c_str()), ::closedir);
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    std::string name = Utf8ToWin1252(entry->d_name);
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  }
+  return names;
 }
 
 void ReadWholeFile(const std::string& path, const std::function<uint8_t*(int64_t)>& allocate) {

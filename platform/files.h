@@ -11,12 +11,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/date_time.h"
 
 namespace platform {
 
-// The path as the operating system takes it: "\" becomes "/", the text UTF-8.
+// The path as the operating system takes it: "\" becomes "/", the text UTF-8, and a
+// drive path ("C:\ZQT\") lies in the drive's per-user folder (paths.h).
 std::string ToOsPath(std::string_view path);
 
 // Whether a file (not a folder) of that name exists.
@@ -33,6 +35,10 @@ bool CreateDir(const std::string& path);
 // exact match wins; returns the entry's path (Folder, a separator, the entry's own
 // name) or nothing.
 std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name);
+
+// The names of the folder's entries (files and folders, without "." and ".."), in
+// the order the file system gives them; empty when the folder cannot be read.
+std::vector<std::string> ListFolder(const std::string& folder);
 
 // Reads the whole file. Allocate is called once with the file's size and returns
 // where the bytes go. Raises EFOpenError "Cannot open file "<name>". <reason>".

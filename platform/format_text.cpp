@@ -147,6 +147,15 @@ std::string Integer(int64_t value, int min_digits) {
 
 }  // namespace
 
+std::string Trim(std::string_view text) {
+  const auto is_space = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  while (!text.empty() && is_space(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && is_space(text.back()))
+    text.remove_suffix(1);
+  return std::string(text);
+}
+
 std::string FloatToStrGeneral(double value, int precision, int exponent_digits) {
   if (!std::isfinite(value)) return NonFinite(value);
   precision = std::clamp(precision, 1, 18);

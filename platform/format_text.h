@@ -59,6 +59,9 @@ std::string Format(std::string_view format, std::initializer_list<FormatArg> arg
 // else scientific ("1.5E20", "1E-7", at least ExponentDigits exponent digits);
 // trailing zeros and a bare point removed; "NAN", "INF", "-INF" for the others.
 std::string FloatToStrGeneral(double value, int precision = 15, int exponent_digits = 0);
+// Text without the blanks and control characters (bytes up to 0x20) at either end.
+std::string Trim(std::string_view text);
+
 // The value as a general number: FloatToStrGeneral(Value, 15, 0).
 inline std::string FloatToStr(double value) {
   return FloatToStrGeneral(value);

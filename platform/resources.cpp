@@ -9,6 +9,16 @@ std::unique_ptr<ResourceModule>& Module() {
   return module;
 }
 
+std::unique_ptr<ResourceModule>& OwnModule() {
+  static std::unique_ptr<ResourceModule> module;
+  return module;
+}
+
+ModuleLoader& Loader() {
+  static ModuleLoader loader;
+  return loader;
+}
+
 }  // namespace
 
 std::string LoadResString(const ResourceString& resource) {
@@ -24,6 +34,31 @@ void SetResourceModule(std::unique_ptr<ResourceModule> module) {
 
 const ResourceModule* CurrentResourceModule() {
   return Module().get();
+}
+
+void SetProgramResources(std::unique_ptr<ResourceModule> module) {
+  OwnModule() = std::move(module);
+}
+
+const ResourceModule* ProgramResources() {
+  return OwnModule().get();
+}
+
+std::optional<std::string> LoadResourceData(std::string_view name) {
+  for (const ResourceModule* module : {Module().get(), OwnModule().get()}) {
+    if (!module) continue;
+    if (std::optional<std::string> data = module->FindData(name)) return data;
+  }
+  return std::nullopt;
+}
+
+void SetModuleLoader(ModuleLoader loader) {
+  Loader() = std::move(loader);
+}
+
+std::unique_ptr<ResourceModule> LoadModuleFile(const std::string& path) {
+  if (!Loader()) return nullptr;
+  return Loader()(path);
 }
 
 }  // namespace platform

@@ -135,4 +135,35 @@ std::string Utf8ToWin1252(std::string_view text) {
   return out;
 }
 
+namespace {
+
+unsigned char UpperByte(unsigned char c) {
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
+  // a-grave .. thorn (except the division sign) fold onto their capitals 0x20
+  // lower; s-caron, o-e ligature and z-caron 0x10 lower; y-diaeresis to 0x9F.
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
+  if (c == 0x9A || c == 0x9C || c == 0x9E) return static_cast<unsigned char>(c - 0x10);
+  if (c == 0xFF) return 0x9F;
+  return c;
+}
+
+}  // namespace
+
+std::string UpperCase1252(std::string_view text) {
+  std::string upper;
+  upper.reserve(text.size());
+  for (unsigned char c : text)
+    upper.push_back(static_cast<char>(UpperByte(c)));
+  return upper;
+}
+
+bool SameText1252(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (UpperByte(static_cast<unsigned char>(a[i])) != UpperByte(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace platform

@@ -22,4 +22,12 @@ std::string Win1252ToUtf8(std::string_view text);
 // overlong forms, encoded surrogates and truncated sequences never hide valid text.
 std::string Utf8ToWin1252(std::string_view text);
 
+// The text with its letters in upper case, as Windows compares names without case:
+// ASCII and the Windows-1252 letters alike (a-grave .. thorn except the division
+// sign, s-caron, o-e ligature, z-caron, y-diaeresis).
+std::string UpperCase1252(std::string_view text);
+
+// Whether A and B are equal without regard to case (by UpperCase1252).
+bool SameText1252(std::string_view a, std::string_view b);
+
 }  // namespace platform

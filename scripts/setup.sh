@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev
 )
 # Extra packages a caller may need (the fuzzer needs clang and its runtime).
 packages+=("$@")

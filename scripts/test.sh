@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the project twice (optimised, and with the address
 # and undefined-behaviour sanitizers) and runs every test in both builds; the
-# fuzzer's corpus is replayed as one of the tests.
+# fuzzer's corpus is replayed as one of the tests. The threaded tests (label
+# "threads") run a third time under ThreadSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
@@ -15,3 +16,9 @@ for kind in release asan; do
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 done
+# The threaded code (the serial library) runs its tests under ThreadSanitizer too.
+echo "== tsan build"
+"$root/scripts/build.sh" tsan
+echo "== tsan tests (threaded)"
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp" \
+  ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -L threads

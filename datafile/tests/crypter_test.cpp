@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -124,6 +126,8 @@ TEST(CrypterTest, VerifyStampReadsAHandWrittenStamp) {
   EXPECT_EQ(crypter.VerifyStamp(unsalted_stream), 1.5);
 }
 
+// A damaged stamp, and one cut short anywhere (its check byte then cannot match),
+// raise the checksum error, never the stream's read error.
 TEST(CrypterTest, VerifyStampRejectsDamagedAndShortStamps) {
   struct Case {
     const char* name;
@@ -134,6 +138,7 @@ TEST(CrypterTest, VerifyStampRejectsDamagedAndShortStamps) {
       {"value byte changed", 6, false},  {"salt byte changed", 9, false},
       {"check byte changed", 12, false}, {"check byte missing", 12, true},
       {"salt cut short", 10, true},      {"value cut short", 5, true},
+      {"empty stream", 0, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -146,10 +151,6 @@ TEST(CrypterTest, VerifyStampRejectsDamagedAndShortStamps) {
     platform::MemoryStream stream;
     Fill(stream, bytes);
     TSimpleCrypter crypter;
-    if (c.cut) {
-      EXPECT_THROW(crypter.VerifyStamp(stream), EReadError);
-      continue;
-    }
     try {
       crypter.VerifyStamp(stream);
       ADD_FAILURE() << "no exception";
@@ -158,6 +159,54 @@ TEST(CrypterTest, VerifyStampRejectsDamagedAndShortStamps) {
     } catch (const Exception& e) {
       EXPECT_STREQ(e.what(), "Exception:Checksum error");
     }
+  }
+}
+
+// A stream that takes only so many bytes, as a full disk or a fixed block does.
+class ShortStream final : public platform::Stream {
+ public:
+  explicit ShortStream(int64_t room) : room_(room) {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    const int64_t n = std::max<int64_t>(0, std::min(count, room_ - Size()));
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+    written.insert(written.end(), bytes, bytes + n);
+    return n;
+  }
+  int64_t Seek(int64_t, platform::SeekOrigin) override { return Size(); }
+  int64_t Size() const override { return static_cast<int64_t>(written.size()); }
+  void SetSize(int64_t) override {}
+
+  Bytes written;
+
+ private:
+  int64_t room_;
+};
+
+// WriteChecked reports how much of the value the stream took, as the count of the
+// first write, and raises nothing.
+TEST(CrypterTest, WriteCheckedReturnsWhatTheStreamTook) {
+  struct Case {
+    const char* name;
+    int64_t room;
+    int32_t expected;
+    Bytes written;
+  };
+  const uint8_t value[4] = {0x10, 0x20, 0x30, 0x40};
+  const Case cases[] = {
+      {"all of it", 100, 4, {0x10, 0x20, 0x30, 0x40, 0x01, 0x00, 0x00, 0x00, 0xA1}},
+      {"value, salt, no check byte", 8, 4, {0x10, 0x20, 0x30, 0x40, 0x01, 0x00, 0x00, 0x00}},
+      {"part of the value", 2, 2, {0x10, 0x20}},
+      {"nothing", 0, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FixedRandom random(1);
+    platform::ScopedRandomSource scoped(random);
+    TSimpleCrypter crypter;
+    ShortStream stream(c.room);
+    EXPECT_EQ(crypter.WriteChecked(stream, value, 4), c.expected);
+    EXPECT_EQ(stream.written, c.written);
   }
 }
 
@@ -232,16 +281,27 @@ TEST_F(CrypterInstanceTest, CreatedOnceOnDemandSaltedAndSeeded) {
   EXPECT_EQ(random.randomized, 1);
 }
 
-TEST_F(CrypterInstanceTest, RequestTwoAndReleaseFreeTheInstance) {
-  TSimpleCrypter::Instance();
-  EXPECT_EQ(TSimpleCrypter::AccessInstance(2), nullptr);
+// Request 2 only forgets the instance: it is not freed, and the caller takes it
+// over. Releasing frees it.
+TEST_F(CrypterInstanceTest, RequestTwoForgetsAndReleaseFrees) {
+  std::unique_ptr<TSimpleCrypter> taken;
+  TSimpleCrypter* shared = &TSimpleCrypter::Instance();
+  shared->SetSum(0x5A);
+  taken.reset(TSimpleCrypter::AccessInstance(2));
+  EXPECT_EQ(taken.get(), shared);
   EXPECT_EQ(TSimpleCrypter::AccessInstance(0), nullptr);
+  EXPECT_EQ(taken->Sum(), 0x5A);                          // still alive
+  EXPECT_EQ(TSimpleCrypter::AccessInstance(2), nullptr);  // nothing left to forget
 
-  TSimpleCrypter::Instance();
+  // A new shared instance is another one; freeing the forgotten one leaves it.
+  TSimpleCrypter* second = &TSimpleCrypter::Instance();
+  taken.reset();
+  EXPECT_EQ(TSimpleCrypter::AccessInstance(0), second);
+
   TSimpleCrypter::ReleaseInstance();
   EXPECT_EQ(TSimpleCrypter::AccessInstance(0), nullptr);
   TSimpleCrypter::ReleaseInstance();  // none left: nothing to do
-  EXPECT_EQ(TSimpleCrypter::AccessInstance(2), nullptr);
+  EXPECT_EQ(TSimpleCrypter::AccessInstance(0), nullptr);
 }
 
 TEST_F(CrypterInstanceTest, DestroyingTheSharedInstanceForgetsIt) {

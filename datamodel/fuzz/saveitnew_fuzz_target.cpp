@@ -16,7 +16,7 @@
 #include "datafile/QORClassIdentity.h"
 #include "datamodel/SaveITNew.h"
 #include "platform/exception.h"
-#include "platform/notifier.h"
+#include "platform/dialogs.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
-  platform::ScopedMessageNotifier quiet([](const std::string&) {});
+  platform::ScopedScriptedDialogs quiet;
 
   TSaveItNew save(nullptr);
   save.FileName = file;

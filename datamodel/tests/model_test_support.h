@@ -31,13 +31,7 @@ inline std::vector<uint8_t> Written(const std::function<void(TVistaWriter&)>& wr
 // record.
 inline void WriteFile(platform::MemoryStream& file, bool checksums,
                       const std::function<void(TVistaWriter&)>& body) {
-  TVistaWriter writer;
-  writer.SetUseChecksums(checksums);
-  writer.SetStream(&file);
-  writer.WriteHeader();
-  body(writer);
-  writer.FinishFile();
-  file.SetPosition(0);
+  qor_test::WriteFile(file, checksums, body);
 }
 
 // A plain file of the given records (and fields) built by hand.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ TEST(PointsTest, CreateRoundsTheOrdinalHalfToEvenAndClamps) {
   EXPECT_EQ(TXYPoint(2.5, 7).OrdinalNo, 2);
   EXPECT_EQ(TXYPoint(3.5, 7).OrdinalNo, 4);
   EXPECT_EQ(TXYPoint(-2.5, 0).OrdinalNo, -2);
+  EXPECT_EQ(TXYPoint(-3.5, 0).OrdinalNo, -4);
+  EXPECT_EQ(TXYPoint(45000.49, 0).OrdinalNo, 45000);
+  EXPECT_EQ(TXYPoint(2147483636.5, 0).OrdinalNo, 2147483636);
+  EXPECT_EQ(TXYPoint(std::numeric_limits<double>::quiet_NaN(), 0).OrdinalNo, 0);
   // A time far outside the int32 range still gives an ordinal, not an overflow.
   EXPECT_EQ(TXYPoint(3.0e10, 0).OrdinalNo, 2147483637);
   EXPECT_EQ(TXYPoint(-3.0e10, 0).OrdinalNo, -2147483637);

@@ -19,7 +19,7 @@
 #include "datamodel/tests/saveitnew_test_support.h"
 #include "platform/exception.h"
 #include "platform/files.h"
-#include "platform/notifier.h"
+#include "platform/dialogs.h"
 
 namespace {
 
@@ -625,9 +625,7 @@ TEST_F(SaveItNewTest, AnUnchangedFileIsReadOnceAndAChangedOneAgain) {
 }
 
 TEST_F(SaveItNewTest, AChecksumMismatchIsShownAndTheLoadCompletes) {
-  std::vector<std::string> shown;
-  platform::ScopedMessageNotifier notifier(
-      [&shown](const std::string& text) { shown.push_back(text); });
+  platform::ScopedScriptedDialogs dialogs;
   // A checksummed file with an axis record whose check byte is wrong.
   Bytes axis = Bytes().I32(5).I32(13).Append(IntField(124, 1)).U8(0);
   Bytes body = Bytes().I32(9).Str("*QOR Fluvantronics Save File Header 2.0").Append(axis);
@@ -636,7 +634,9 @@ TEST_F(SaveItNewTest, AChecksumMismatchIsShownAndTheLoadCompletes) {
   Use("plot.dat");
   WriteBytes(save_.FileName, file);
   save_.Refresh();
-  EXPECT_EQ(shown, std::vector<std::string>{save_.FileName + " has a checksum error."});
+  ASSERT_EQ(dialogs->questions().size(), 1u);
+  EXPECT_EQ(dialogs->questions()[0].kind, platform::ScriptedDialogs::Kind::kShowMessage);
+  EXPECT_EQ(dialogs->questions()[0].text, save_.FileName + " has a checksum error.");
   EXPECT_TRUE(save_.LoadReport().checksum_error);
   ASSERT_EQ(save_.HorizontalAxes().size(), 1u);
   EXPECT_EQ(save_.HorizontalAxes()[0]->Kind(), akValue);

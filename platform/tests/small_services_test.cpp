@@ -1,4 +1,4 @@
-// The clipboard formats, the message notifier and file attributes.
+// The clipboard formats and file attributes.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,7 +10,6 @@
 #include "platform/clipboard.h"
 #include "platform/file_attributes.h"
 #include "platform/files.h"
-#include "platform/notifier.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
@@ -23,21 +22,6 @@ TEST(ClipboardTest, FormatsAreRegisteredByNameWithoutCase) {
   EXPECT_NE(object, plot);
   EXPECT_EQ(platform::RegisterClipboardFormat("TEST OBJECT FORMAT"), object);
   EXPECT_EQ(platform::RegisterClipboardFormat(""), 0);
-}
-
-TEST(NotifierTest, MessagesReachTheNotifierInForce) {
-  std::vector<std::string> outer;
-  std::vector<std::string> inner;
-  platform::ScopedMessageNotifier first(
-      [&outer](const std::string& text) { outer.push_back(text); });
-  {
-    platform::ScopedMessageNotifier second(
-        [&inner](const std::string& text) { inner.push_back(text); });
-    platform::ShowMessage("one");
-  }
-  platform::ShowMessage("two");
-  EXPECT_EQ(inner, std::vector<std::string>{"one"});
-  EXPECT_EQ(outer, std::vector<std::string>{"two"});
 }
 
 TEST(FileAttributesTest, ReadOnlyFilesAndFolders) {

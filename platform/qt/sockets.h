@@ -1,0 +1,193 @@
+// Server and client socket components over Qt Network, non-blocking, with the
+// events the programs use.
+//
+// - Addresses are IPv4: servers listen on IPv4, and RemoteAddress is dotted
+//   decimal (a mapped IPv6 address is turned back).
+// - RemoteHost is found by a reverse lookup that never blocks: it runs when the
+//   connection is made, and the connect event waits for it at most
+//   kReverseLookupLimit; "" when no name is found in time. Bytes that arrive
+//   meanwhile are held and reported after the connect event.
+// - Every connection sends without delay (no Nagle): the links carry small units.
+// - SendText queues the whole text, never a part. A peer that stops reading while
+//   more than kMaxPendingSend bytes wait for it is disconnected, so nothing grows
+//   without bound; and at most kMaxReadBuffer received bytes are held for the
+//   program: beyond that the peer waits (TCP's own flow control).
+// - Errors go to OnError / OnClientError with a code; unless the handler sets the
+//   code to 0, ESocketError "Socket error: <text> (<code>), on API '<api>'" goes to
+//   the application-wide exception hook. Activating a server whose port cannot be
+//   bound raises ESocketError to the caller.
+// - Every handler runs through the exception hook.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/exception.h"
+#include "platform/qt/component.h"
+
+class QTcpServer;
+class QTcpSocket;
+
+class ESocketError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+namespace platform::qt {
+
+constexpr std::chrono::milliseconds kReverseLookupLimit{1000};
+constexpr int64_t kMaxPendingSend = 1 << 20;
+constexpr int64_t kMaxReadBuffer = 64 << 10;
+
+enum class TErrorEvent : uint8_t {
+  eeGeneral,
+  eeSend,
+  eeReceive,
+  eeConnect,
+  eeDisconnect,
+  eeAccept,
+  eeLookup
+};
+
+class TCustomWinSocket;
+using TSocketNotifyEvent = std::function<void(TComponentBase* sender, TCustomWinSocket* socket)>;
+using TSocketErrorEvent = std::function<void(TComponentBase* sender, TCustomWinSocket* socket,
+                                             TErrorEvent event, int& error_code)>;
+
+// One connection.
+class TCustomWinSocket : public QObject {
+  Q_OBJECT
+
+ public:
+  ~TCustomWinSocket() override;
+
+  bool Connected() const;
+  std::string RemoteAddress() const { return remote_address_; }
+  std::string RemoteHost() const { return remote_host_; }
+  int RemotePort() const;
+  int LocalPort() const;
+
+  // Queues the whole text; its length, or 0 when nothing can be sent (not
+  // connected, or the peer stopped reading and is disconnected now).
+  int SendText(const std::string& text);
+  // All bytes received and not yet taken (at most kMaxReadBuffer).
+  std::string ReceiveText();
+  int64_t ReceiveLength() const;
+  void Close();
+
+  // Free for the program's use.
+  void* Data = nullptr;
+
+ private:
+  friend class TServerSocket;
+  friend class TClientSocket;
+  struct Events {
+    std::function<void(TCustomWinSocket*)> connect, read, disconnect;
+    std::function<void(TCustomWinSocket*, TErrorEvent, int, const char* api, const std::string&)>
+        error;
+  };
+  TCustomWinSocket(QTcpSocket* socket, Events events, std::string fallback_host);
+  void Start();  // the connection is made: look the host up, then announce it
+  void Announce();
+  void OnReadyRead();
+  void OnDisconnected();
+
+  std::unique_ptr<QTcpSocket> socket_;
+  Events events_;
+  std::string remote_address_;
+  std::string remote_host_;
+  std::string fallback_host_;
+  int lookup_id_ = -1;
+  QTimer lookup_limit_;
+  bool announced_ = false;
+  bool gone_ = false;
+};
+
+class TServerSocket : public QObject, public TComponentBase {
+  Q_OBJECT
+
+ public:
+  TServerSocket(TForm* owner, std::string name);
+  ~TServerSocket() override;
+
+  std::string FormClassName() const override { return "TServerSocket"; }
+  void DefineProperties(PropertyList& list) override;
+  void Loaded() override;
+
+  int Port() const { return port_; }
+  void SetPort(int port);
+  bool Active() const;
+  // Listens on the port (IPv4, any address) or stops listening and closes every
+  // connection (with OnClientDisconnect for each).
+  void SetActive(bool active);
+  void Open() { SetActive(true); }
+  void Close() { SetActive(false); }
+  // The port listened on (the one the system chose for port 0).
+  int LocalPort() const;
+  // The open connections, in the order they were accepted.
+  std::vector<TCustomWinSocket*> Connections() const;
+
+  TSocketNotifyEvent OnClientConnect;
+  TSocketNotifyEvent OnClientDisconnect;
+  TSocketNotifyEvent OnClientRead;
+  TSocketErrorEvent OnClientError;
+
+ private:
+  void Accept();
+  void Drop(TCustomWinSocket* connection);
+
+  int port_ = 0;
+  bool active_wanted_ = false;
+  std::unique_ptr<QTcpServer> server_;
+  std::vector<std::unique_ptr<TCustomWinSocket>> connections_;
+};
+
+class TClientSocket : public QObject, public TComponentBase {
+  Q_OBJECT
+
+ public:
+  TClientSocket(TForm* owner, std::string name);
+  ~TClientSocket() override;
+
+  std::string FormClassName() const override { return "TClientSocket"; }
+  void DefineProperties(PropertyList& list) override;
+  void Loaded() override;
+
+  // Where to connect: a host name (Host) or a dotted address (Address); setting
+  // one clears the other, as the toolkit's component does.
+  const std::string& Host() const { return host_; }
+  void SetHost(const std::string& host);
+  const std::string& Address() const { return address_; }
+  void SetAddress(const std::string& address);
+  int Port() const { return port_; }
+  void SetPort(int port);
+  bool Active() const;
+  void SetActive(bool active);
+  void Open() { SetActive(true); }
+  void Close() { SetActive(false); }
+  // The connection while one is made or open; nothing otherwise.
+  TCustomWinSocket* Socket() const { return connection_.get(); }
+
+  TSocketNotifyEvent OnConnect;
+  TSocketNotifyEvent OnDisconnect;
+  TSocketNotifyEvent OnRead;
+  TSocketErrorEvent OnError;
+
+ private:
+  void Finish(TCustomWinSocket* connection);
+
+  std::string host_;
+  std::string address_;
+  int port_ = 0;
+  bool active_wanted_ = false;
+  std::unique_ptr<TCustomWinSocket> connection_;
+};
+
+}  // namespace platform::qt

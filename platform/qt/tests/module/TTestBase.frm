@@ -1,0 +1,5 @@
+object TestWindow: TTestBase
+  object Label1: TLabel
+    Caption = 'Från basen'
+  end
+end

@@ -1,0 +1,138 @@
+#include "platform/qt/sockets.h"
+
+#include <gtest/gtest.h>
+
+#include <QTcpSocket>
+#include <string>
+#include <vector>
+
+#include "platform/qt/event_loop.h"
+#include "platform/qt/tests/qt_app.h"
+
+namespace platform::qt {
+namespace {
+
+using platform_test::RunUntil;
+
+class SocketsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetExceptionHook([this](const std::exception& e) { hooked_.push_back(e.what()); });
+    server_.OnClientConnect = [this](TComponentBase*, TCustomWinSocket* s) {
+      journal_.push_back("connect " + s->RemoteAddress() + " " + s->RemoteHost());
+    };
+    server_.OnClientRead = [this](TComponentBase*, TCustomWinSocket* s) {
+      received_ += s->ReceiveText();
+    };
+    server_.OnClientDisconnect = [this](TComponentBase*, TCustomWinSocket* s) {
+      journal_.push_back("disconnect " + s->RemoteAddress());
+    };
+    server_.SetPort(0);  // the system chooses a free port
+    server_.Open();
+    ASSERT_TRUE(server_.Active());
+  }
+  void TearDown() override { SetExceptionHook(nullptr); }
+
+  TServerSocket server_{nullptr, "ServerSocket1"};
+  std::vector<std::string> journal_;
+  std::vector<std::string> hooked_;
+  std::string received_;
+};
+
+TEST_F(SocketsTest, ConnectReadAndDisconnectWithDottedAddressAndHost) {
+  TClientSocket client(nullptr, "ClientSocket1");
+  std::vector<std::string> client_journal;
+  client.OnConnect = [&](TComponentBase*, TCustomWinSocket* s) {
+    client_journal.push_back("connect " + s->RemoteAddress());
+  };
+  client.OnDisconnect = [&](TComponentBase*, TCustomWinSocket*) {
+    client_journal.push_back("disconnect");
+  };
+  client.SetAddress("127.0.0.1");
+  client.SetPort(server_.LocalPort());
+  client.Open();
+  ASSERT_TRUE(RunUntil([&] { return !client_journal.empty() && !journal_.empty(); }));
+  EXPECT_EQ(client_journal[0], "connect 127.0.0.1");
+  // The reverse lookup of the loopback address names it (or gives "" in time).
+  EXPECT_TRUE(journal_[0] == "connect 127.0.0.1 localhost" || journal_[0] == "connect 127.0.0.1 ")
+      << journal_[0];
+  const std::string message = std::string("\x01H|\\^&\r", 7) + std::string(5000, 'x') + "\x04";
+  EXPECT_EQ(client.Socket()->SendText(message), static_cast<int>(message.size()));
+  ASSERT_TRUE(RunUntil([&] { return received_.size() == message.size(); }));
+  EXPECT_EQ(received_, message);
+  client.Close();
+  EXPECT_EQ(client_journal.back(), "disconnect");
+  ASSERT_TRUE(RunUntil([&] { return journal_.size() == 2; }));
+  EXPECT_EQ(journal_[1], "disconnect 127.0.0.1");
+  EXPECT_TRUE(RunUntil([&] { return server_.Connections().empty(); }));
+  EXPECT_TRUE(hooked_.empty());
+}
+
+TEST_F(SocketsTest, TheServerSendsToItsClientsAndClosingReportsEachEnd) {
+  QTcpSocket peer;
+  peer.connectToHost("127.0.0.1", static_cast<quint16>(server_.LocalPort()));
+  ASSERT_TRUE(RunUntil([&] { return server_.Connections().size() == 1 && !journal_.empty(); }));
+  TCustomWinSocket* connection = server_.Connections()[0];
+  EXPECT_EQ(connection->SendText(std::string("\x05\x02"
+                                             "1H|\r\n\x03",
+                                             8)),
+            8);
+  ASSERT_TRUE(RunUntil([&] { return peer.bytesAvailable() >= 8; }));
+  EXPECT_EQ(peer.readAll(), QByteArray("\x05\x02"
+                                       "1H|\r\n\x03",
+                                       8));
+  server_.Close();
+  EXPECT_EQ(journal_.back(), "disconnect 127.0.0.1");
+  EXPECT_TRUE(server_.Connections().empty());
+}
+
+TEST_F(SocketsTest, APeerThatStopsReadingIsDisconnectedNotBuffered) {
+  QTcpSocket peer;
+  peer.setReadBufferSize(1);
+  peer.connectToHost("127.0.0.1", static_cast<quint16>(server_.LocalPort()));
+  ASSERT_TRUE(RunUntil([&] { return server_.Connections().size() == 1 && !journal_.empty(); }));
+  TCustomWinSocket* connection = server_.Connections()[0];
+  const std::string chunk(64 << 10, 'z');
+  bool cut = false;
+  for (int i = 0; i < 1000 && !cut; ++i) {
+    if (connection->SendText(chunk) == 0) cut = true;
+  }
+  EXPECT_TRUE(cut);
+  EXPECT_TRUE(RunUntil([&] { return journal_.size() == 2; }));
+}
+
+TEST_F(SocketsTest, ErrorsGoToTheHandlerOrTheHook) {
+  // A port nothing listens on: take one and free it again.
+  int free_port = 0;
+  {
+    TServerSocket probe(nullptr, "probe");
+    probe.SetPort(0);
+    probe.Open();
+    free_port = probe.LocalPort();
+  }
+  TClientSocket client(nullptr, "ClientSocket1");
+  client.SetAddress("127.0.0.1");
+  client.SetPort(free_port);
+  client.Open();
+  ASSERT_TRUE(RunUntil([&] { return !hooked_.empty(); }));
+  EXPECT_EQ(hooked_[0].rfind("Socket error: ", 0), 0u) << hooked_[0];
+  EXPECT_NE(hooked_[0].find("(111), on API 'connect'"), std::string::npos) << hooked_[0];
+  EXPECT_TRUE(RunUntil([&] { return !client.Active(); }));
+  // A handler that sets the code to 0 keeps it from the hook.
+  int seen = 0;
+  client.OnError = [&](TComponentBase*, TCustomWinSocket*, TErrorEvent event, int& code) {
+    EXPECT_EQ(event, TErrorEvent::eeConnect);
+    seen = code;
+    code = 0;
+  };
+  client.Open();
+  ASSERT_TRUE(RunUntil([&] { return seen != 0; }));
+  EXPECT_EQ(hooked_.size(), 1u);
+  // A port already in use cannot be listened on.
+  TServerSocket second(nullptr, "second");
+  second.SetPort(server_.LocalPort());
+  EXPECT_THROW(second.Open(), ESocketError);
+}
+
+}  // namespace
+}  // namespace platform::qt

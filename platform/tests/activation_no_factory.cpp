@@ -1,0 +1,1 @@
+int qor_no_factory_here = 1;

@@ -1,0 +1,120 @@
+// Pseudo-terminals for tests of serial ports.
+//
+// ComPorts points QOR_COMPORTS at a fresh folder for one test and links COMn there
+// to the slave side of a pseudo-terminal; the test talks to the port through the
+// master side. The helper keeps a descriptor of the slave open, so that the master
+// never sees a hang-up while the port under test is closed and opened again.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/tests/temp_folder.h"
+
+namespace platform_test {
+
+class Pty {
+ public:
+  Pty() {
+    char name[256];
+    termios raw;
+    ::cfmakeraw(&raw);
+    if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
+      throw std::runtime_error("openpty failed");
+    }
+    slave_path_ = name;
+  }
+  ~Pty() {
+    if (master_ >= 0) ::close(master_);
+    if (slave_ >= 0) ::close(slave_);
+  }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+
+  int master() const { return master_; }
+  const std::string& slave_path() const { return slave_path_; }
+
+  // Writes all bytes to the master side.
+  void Write(const std::string& bytes) const {
+    size_t done = 0;
+    while (done < bytes.size()) {
+      ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (n < 0) {
+        pollfd p{master_, POLLOUT, 0};
+        ::poll(&p, 1, 1000);
+        continue;
+      }
+      done += static_cast<size_t>(n);
+    }
+  }
+  // Reads from the master side until Count bytes came or Timeout passed (a guard
+  // against a hang, not a measure).
+  std::string Read(size_t count, int timeout_ms = 10000) const {
+    std::string out;
+    while (out.size() < count) {
+      pollfd p{master_, POLLIN, 0};
+      if (::poll(&p, 1, timeout_ms) <= 0) break;
+      char buf[4096];
+      ssize_t n = ::read(master_, buf, std::min(sizeof buf, count - out.size()));
+      if (n <= 0) break;
+      out.append(buf, static_cast<size_t>(n));
+    }
+    return out;
+  }
+  // Closes the master: the slave side hangs up, as when a USB adapter is pulled out.
+  void HangUp() {
+    ::close(master_);
+    master_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string slave_path_;
+};
+
+// A com-port folder for one test: QOR_COMPORTS points at it while it lives.
+class ComPorts {
+ public:
+  ComPorts() {
+    if (const char* old = std::getenv("QOR_COMPORTS")) old_ = old, had_old_ = true;
+    ::setenv("QOR_COMPORTS", folder_.path().c_str(), 1);
+  }
+  ~ComPorts() {
+    if (had_old_) {
+      ::setenv("QOR_COMPORTS", old_.c_str(), 1);
+    } else {
+      ::unsetenv("QOR_COMPORTS");
+    }
+  }
+  // A new pseudo-terminal whose slave side is COMn.
+  Pty& Add(int n) {
+    ptys_.push_back(std::make_unique<Pty>());
+    Link(n, ptys_.back()->slave_path());
+    return *ptys_.back();
+  }
+  // COMn as a link to any path.
+  void Link(int n, const std::string& target) {
+    std::filesystem::create_symlink(target, folder_.path() + "/COM" + std::to_string(n));
+  }
+  const std::string& path() const { return folder_.path(); }
+
+ private:
+  TempFolder folder_{"qor_comports"};
+  std::string old_;
+  bool had_old_ = false;
+  std::vector<std::unique_ptr<Pty>> ptys_;
+};
+
+}  // namespace platform_test

@@ -1,0 +1,255 @@
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+
+#include "platform/registry_file.h"
+#include "platform/tests/temp_folder.h"
+
+namespace platform {
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const ERegistryException& e) {
+    return e.what();
+  }
+  return "(no exception)";
+}
+
+class RegistryTest : public ::testing::Test {
+ protected:
+  platform_test::TempFolder folder_{"qor_registry"};
+  std::string store_ = folder_.path() + "/sub/registry.reg";
+};
+
+TEST_F(RegistryTest, WritesTheExportFormatByteForByte) {
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("\\Software\\QOR\\General", true));
+  reg.WriteInteger("Language", 1053);
+  reg.WriteString("", "C:\\ZQT\\\"x\"");
+  reg.WriteBool("Flag", true);
+  reg.WriteString("Path", "\xE5");  // a-ring, Windows-1252
+  EXPECT_EQ(ReadText(store_),
+            "Windows Registry Editor Version 5.00\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Software]\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Software\\QOR]\n"
+            "\n"
+            "[HKEY_CURRENT_USER\\Software\\QOR\\General]\n"
+            "\"Language\"=dword:0000041d\n"
+            "@=\"C:\\\\ZQT\\\\\\\"x\\\"\"\n"
+            "\"Flag\"=dword:00000001\n"
+            "\"Path\"=\"\xC3\xA5\"\n"
+            "\n");
+}
+
+TEST_F(RegistryTest, ReadsAFileWrittenByAPerson) {
+  std::filesystem::create_directories(folder_.path() + "/sub");
+  WriteText(store_,
+            "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+            "\r\n"
+            "; settings of the collector\r\n"
+            "[HKEY_CURRENT_USER\\SOFTWARE\\QOR Fluvantronics AB\\Vistameter\\External "
+            "Collect\\1.0\\ABL]\r\n"
+            "\"ABLSocketPort\"=dword:000036b0\r\n"
+            "\"VenousTranslation\"=\"Ven\xC3\xB6s\"\r\n"
+            "\"Odd\"=hex(1):41,00,0d,00,0a,00,42,00,\\\r\n"
+            "  00,00\r\n"
+            "\"Blob\"=hex:01,02\r\n"
+            "garbage line\r\n"
+            "\"Gone\"=-\r\n");
+  TRegistry reg(store_);
+  // Key paths without case, a leading "\" ignored.
+  ASSERT_TRUE(reg.OpenKeyReadOnly(
+      "Software\\qor fluvantronics ab\\Vistameter\\External Collect\\1.0\\abl"));
+  EXPECT_EQ(reg.ReadInteger("ablsocketport"), 14000);
+  EXPECT_EQ(reg.ReadString("VenousTranslation"), "Ven\xF6s");
+  EXPECT_EQ(reg.ReadString("Odd"), "A\r\nB");
+  EXPECT_EQ(reg.GetDataType("Blob"), RegDataType::kBinary);
+  EXPECT_FALSE(reg.ValueExists("Gone"));
+  EXPECT_TRUE(reg.KeyExists("\\SOFTWARE\\QOR Fluvantronics AB"));
+}
+
+TEST_F(RegistryTest, MissingKeysAndValuesAreResultsNotErrors) {
+  TRegistry reg(store_);
+  EXPECT_FALSE(reg.OpenKeyReadOnly("Software\\Nothing"));
+  EXPECT_FALSE(reg.OpenKey("Software\\Nothing", false));
+  EXPECT_FALSE(reg.HasCurrentKey());
+  EXPECT_FALSE(reg.ValueExists("X"));
+  EXPECT_EQ(reg.ReadString("X"), "");
+  EXPECT_FALSE(reg.DeleteValue("X"));
+  EXPECT_FALSE(std::filesystem::exists(store_));  // nothing was written
+  ASSERT_TRUE(reg.OpenKey("Software\\Something", true));
+  EXPECT_FALSE(reg.ValueExists("X"));
+  EXPECT_EQ(reg.ReadString("X"), "");
+  EXPECT_EQ(MessageOf([&] { reg.ReadInteger("X"); }), "Failed to get data for 'X'");
+}
+
+TEST_F(RegistryTest, AValueOfTheWrongTypeRaisesTheReadError) {
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("Software\\General", true));
+  reg.WriteString("Language", "Swedish");
+  reg.WriteInteger("Count", 3);
+  EXPECT_EQ(MessageOf([&] { reg.ReadInteger("Language"); }), "Invalid data type for 'Language'");
+  EXPECT_EQ(MessageOf([&] { reg.ReadBool("Language"); }), "Invalid data type for 'Language'");
+  EXPECT_EQ(MessageOf([&] { reg.ReadString("Count"); }), "Invalid data type for 'Count'");
+}
+
+TEST_F(RegistryTest, ReadOnlyKeysRefuseWrites) {
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("Software\\A", true));
+  reg.WriteInteger("V", 1);
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\A"));
+  EXPECT_EQ(MessageOf([&] { reg.WriteInteger("V", 2); }), "Failed to set data for 'V'");
+  EXPECT_FALSE(reg.DeleteValue("V"));
+  reg.CloseKey();
+  EXPECT_EQ(MessageOf([&] { reg.WriteString("V", ""); }), "Failed to set data for 'V'");
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\A"));
+  EXPECT_EQ(reg.ReadInteger("V"), 1);
+}
+
+TEST_F(RegistryTest, NamesKeepTheirFirstSpellingAndMatchWithoutCase) {
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("Software\\Mixed Case", true));
+  reg.WriteInteger("DoStart", 1);
+  ASSERT_TRUE(reg.OpenKey("SOFTWARE\\MIXED CASE", true));
+  reg.WriteInteger("DOSTART", 0);
+  EXPECT_EQ(reg.ReadInteger("dostart"), 0);
+  const std::string text = ReadText(store_);
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Mixed Case]\n\"DoStart\"=dword:00000000\n"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(reg.DeleteValue("DoStart"));
+  EXPECT_FALSE(reg.ValueExists("DoStart"));
+}
+
+TEST_F(RegistryTest, TextsWithLineBreaksSurviveTheRoundTrip) {
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("Software\\T", true));
+  reg.WriteString("Two lines", "first\r\nsecond \"quoted\" \\ \x80");
+  EXPECT_EQ(MessageOf([&] { reg.WriteString("Bad\nname", "x"); }),
+            "Failed to set data for 'Bad\nname'");
+  TRegistry other(store_);
+  ASSERT_TRUE(other.OpenKeyReadOnly("Software\\T"));
+  EXPECT_EQ(other.ReadString("Two lines"), "first\r\nsecond \"quoted\" \\ \x80");
+  // Every entry is one line of the file.
+  EXPECT_NE(ReadText(store_).find("\"Two lines\"=hex(1):66,00,69,00"), std::string::npos);
+}
+
+TEST_F(RegistryTest, ValuesOfOtherKindsSurviveChangesToTheirNeighbours) {
+  std::filesystem::create_directories(folder_.path() + "/sub");
+  WriteText(store_,
+            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\S]\n\"Blob\"=hex:01,02\n\n"
+            "[HKEY_LOCAL_MACHINE\\Other]\n\"X\"=\"y\"\n");
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("S", false));
+  reg.WriteInteger("N", 5);
+  const std::string text = ReadText(store_);
+  EXPECT_NE(text.find("\"Blob\"=hex:01,02\n\"N\"=dword:00000005\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Other]\n\"X\"=\"y\"\n"), std::string::npos) << text;
+}
+
+TEST_F(RegistryTest, SeesChangesSavedByAnotherRegistryObject) {
+  TRegistry first(store_);
+  TRegistry second(store_);
+  ASSERT_TRUE(first.OpenKey("Software\\K", true));
+  ASSERT_TRUE(second.OpenKeyReadOnly("Software\\K"));
+  first.WriteInteger("V", 7);
+  EXPECT_EQ(second.ReadInteger("V"), 7);
+  first.WriteInteger("V", 8);
+  EXPECT_EQ(second.ReadInteger("V"), 8);
+}
+
+TEST_F(RegistryTest, AKeyWrittenByTwoProcessesAtOnceKeepsEveryValue) {
+  constexpr int kValuesEach = 150;
+  pid_t children[2];
+  for (int child = 0; child < 2; ++child) {
+    children[child] = ::fork();
+    ASSERT_GE(children[child], 0);
+    if (children[child] == 0) {
+      TRegistry reg(store_);
+      if (!reg.OpenKey("Software\\Shared", true)) ::_exit(1);
+      for (int i = 0; i < kValuesEach; ++i)
+        reg.WriteInteger("P" + std::to_string(child) + "_" + std::to_string(i), i);
+      ::_exit(0);
+    }
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Shared"));
+  for (int child = 0; child < 2; ++child) {
+    for (int i = 0; i < kValuesEach; ++i)
+      EXPECT_EQ(reg.ReadInteger("P" + std::to_string(child) + "_" + std::to_string(i)), i);
+  }
+}
+
+TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverOverwritten) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  std::filesystem::create_directories(folder_.path() + "/sub");
+  WriteText(store_,
+            "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\S]\n\"A\"=\"b\"\n");
+  std::filesystem::permissions(store_, std::filesystem::perms::none);
+  TRegistry reg(store_);
+  EXPECT_FALSE(reg.OpenKey("S2", true));
+  std::filesystem::permissions(store_, std::filesystem::perms::owner_read);
+  EXPECT_NE(ReadText(store_).find("\"A\"=\"b\""), std::string::npos);
+}
+
+TEST(RegistryStorePathTest, ComesFromTheEnvironment) {
+  const char* saved = std::getenv("QOR_REGISTRY");
+  const std::string saved_value = saved ? saved : "";
+  ::setenv("QOR_REGISTRY", "/tmp/x/store.reg", 1);
+  EXPECT_EQ(RegistryStorePath(), "/tmp/x/store.reg");
+  ::unsetenv("QOR_REGISTRY");
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string xdg_value = xdg ? xdg : "";
+  ::setenv("XDG_CONFIG_HOME", "/tmp/config", 1);
+  EXPECT_EQ(RegistryStorePath(), "/tmp/config/qor/registry.reg");
+  if (xdg)
+    ::setenv("XDG_CONFIG_HOME", xdg_value.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
+  if (saved) ::setenv("QOR_REGISTRY", saved_value.c_str(), 1);
+}
+
+TEST(RegistryFileTest, ParsingIsLenientAndWritingIsStable) {
+  const RegDocument document = ParseRegExport(
+      "REGEDIT4\n[HKEY_CURRENT_USER\\\\A\\\\]\n@=\"d\"\n\"n\"=dword:zz\n\"m\"=dword:123456789\n"
+      "[-HKEY_CURRENT_USER\\B]\n\"lost\"=\"x\"\n[unclosed\n\"also "
+      "lost\"=\"y\"\n\"q\"=\"unterminated\n");
+  ASSERT_EQ(document.keys.size(), 1u);
+  EXPECT_EQ(document.keys[0].path, "HKEY_CURRENT_USER\\A");
+  ASSERT_EQ(document.keys[0].values.size(), 1u);
+  EXPECT_EQ(document.keys[0].values[0], (RegValue{"", RegValueKind::kString, "d", 0}));
+  const std::string once = WriteRegExport(document);
+  EXPECT_EQ(WriteRegExport(ParseRegExport(once)), once);
+}
+
+}  // namespace
+}  // namespace platform

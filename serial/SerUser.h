@@ -1,0 +1,440 @@
+// TSerBaseDispatcher: the device-independent core of one open serial port.
+//
+// It owns the line settings, the modem and line-error state, the 8192-byte dispatch
+// buffer into which received bytes are moved, the output ring from which the output
+// thread writes, the trigger lists that decide when the application hears of
+// something, the handlers that hear it, and the tracing and logging histories. The
+// device is reached through the abstract operations that TSerWin32Dispatcher
+// (SerWin32.h) implements on the platform's comm layer.
+//
+// Threads (SerUserThreads.cpp): per open port a comm thread waits for device events,
+// a dispatch thread moves input into the dispatch buffer and checks the triggers (a
+// round at least every 50 ms), an output thread writes the output ring. Trigger
+// messages reach the registered handlers; the port component registers its event
+// window, which hands them to the user-interface thread and waits at most 3000 ms.
+//
+// Locks: the main lock (settings, modem state, trigger and handler lists, tracing,
+// logging), the output lock (output ring) and the dispatch lock (dispatch buffer,
+// get counts). Nested, they are taken in the order dispatch, main, output; all three
+// are recursive, since the status refresh inside PutBlock and the handler-flag update
+// inside locked sections take a lock their caller holds.
+//
+// Shutting down: the threads are told to end and woken, then joined (never by a
+// thread that a handler is waiting on), then the buffers are released, and the device
+// is closed last. A close from inside a handler only sets close-requested: the
+// dispatch thread ends after the delivery and tells the owner (deferred close).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/comm.h"
+#include "serial/SerMisc.h"
+
+class TSerCustomComPort;
+
+constexpr int kDispatchBufferSize = 8192;
+constexpr int kMaxTriggerString = 22;
+
+// The device status: line-error flags, bytes waiting in the device, bytes queued
+// for output (the output ring's count).
+struct TDeviceStatus {
+  uint32_t errors = 0;
+  uint32_t in_queue = 0;
+  uint32_t out_queue = 0;
+};
+
+struct TTimerTrigger {
+  int32_t handle = 0;
+  TTimerRecord timer;
+  bool active = false;
+};
+
+struct TDataTrigger {
+  int32_t handle = 0;
+  int32_t length = 0;                                  // of the match string
+  std::array<int32_t, kMaxTriggerString> positions{};  // partial matches
+  bool matched = false;
+  bool ignore_case = false;
+  std::array<char, kMaxTriggerString> text{};  // upper-cased when case is ignored
+};
+
+// Kinds of status triggers.
+constexpr int32_t kStatusModem = 1;
+constexpr int32_t kStatusLine = 2;
+constexpr int32_t kStatusOutFree = 3;
+constexpr int32_t kStatusOutUsed = 4;
+constexpr int32_t kStatusOutSent = 5;
+
+struct TStatusTrigger {
+  int32_t handle = 0;
+  int32_t kind = 0;
+  uint16_t value = 0;
+  bool armed = false;
+  bool fired = false;
+};
+
+// Triggers kept by the port component across a close and a reopen.
+struct TSavedTriggers {
+  int32_t trigger_length = 0;
+  std::vector<TTimerTrigger> timers;
+  std::vector<TDataTrigger> data;
+  std::vector<TStatusTrigger> status;
+};
+
+// Receives trigger messages on the user-interface thread (the port component's event
+// window).
+class TSerTriggerWindow {
+ public:
+  virtual ~TSerTriggerWindow() = default;
+  // Hands the message over and waits for its handler, at most 3000 ms. Generation
+  // names the dispatcher and Delivery this delivery, so that the receiver can tell a
+  // message for a dispatcher or a delivery that is gone. True when the handler ran;
+  // false when it was withdrawn unstarted (time-out, cancel, receiver gone).
+  virtual bool SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second,
+                                  uint64_t generation, uint64_t delivery) = 0;
+  // Withdraws a message that waits unstarted for the user-interface thread.
+  virtual void CancelPendingDeliveries() = 0;
+};
+
+// A handler called on the dispatch thread.
+using TProcTriggerHandler = std::function<void(uint16_t msg, uint32_t first, uint32_t second)>;
+// A handler with user data; with run-on-main-thread it runs on the user-interface
+// thread (through SyncCall) while the dispatch thread waits.
+using TEventTriggerHandler =
+    std::function<void(void* user, uint16_t msg, uint32_t first, uint32_t second)>;
+
+class TSerBaseDispatcher {
+ public:
+  explicit TSerBaseDispatcher(TSerCustomComPort* owner);
+  virtual ~TSerBaseDispatcher();
+  TSerBaseDispatcher(const TSerBaseDispatcher&) = delete;
+  TSerBaseDispatcher& operator=(const TSerBaseDispatcher&) = delete;
+
+  // --- Device operations (TSerWin32Dispatcher) ----------------------------------
+  // Line function: 3/4 raise/lower RTS, 5/6 raise/lower DTR, 10 RS-485 set-up; < 0 on
+  // failure.
+  virtual int LineEscape(int func) = 0;
+  // 0: discard the output ring and device output; 1: discard device input. 0 or
+  // minus the system error.
+  virtual int PurgeQueues(int which) = 0;
+  // Reads and clears the device's error flags (returned); fills Status, whose output
+  // count is the output ring's.
+  virtual uint32_t ReadErrorState(TDeviceStatus& status) = 0;
+  virtual int ReadEventMask(int32_t mask) = 0;
+  virtual int ReadDcb(platform::CommState& settings) = 0;
+  // Reads up to Count waiting bytes without waiting; bytes read.
+  virtual int ReadDevice(uint8_t* buffer, int count) = 0;
+  virtual int WriteDcb(const platform::CommState& settings) = 0;
+  // Copies Count bytes into the output ring (the caller checked the room) and wakes
+  // the output thread; bytes taken.
+  virtual int QueueOutput(const uint8_t* buffer, int count) = 0;
+  // Waits for the next device event into Mask: 1 when one came (or the wait was
+  // ended), 0 when the wait failed.
+  virtual int WaitDeviceEvent(uint32_t& mask) = 0;
+  virtual bool SetQueueSizes(int in_size, int out_size) = 0;
+  // Stops the threads when they run, frees the output ring and the dispatch buffer.
+  virtual void ReleaseBuffers();
+  virtual void StartThreads() = 0;
+  virtual void StopThreads() = 0;
+  // The device handle (>= 0), -1 with the system error in last_error(), or -8.
+  virtual int OpenDevice(const std::string& name, int in_size, int out_size) = 0;
+  virtual int CloseDevice() = 0;
+  virtual int YieldSlice() = 0;
+  virtual void BoostThreads(uint8_t boost);
+  virtual void UpdateHandlerFlags(int kind);
+
+  // --- Opening and closing ---------------------------------------------------------
+  // Opens the device and starts the threads; 0 or a negative code.
+  int InitPort(const std::string& device_name, int32_t baud, int parity, int data_bits,
+               int stop_bits, int in_size, int out_size, uint32_t line_options);
+  // Closes the port. Called from inside a delivery (Inside_delivery, and a delivery
+  // is under way) it only requests the close (see above) and says so: true when the
+  // close was deferred. From anywhere else the threads are joined at once.
+  bool DonePort(bool inside_delivery = true);
+  // Whether a delivery is under way (a close now must be deferred).
+  bool Dispatching() const { return dispatching_; }
+  bool CloseRequested() const { return close_requested_; }
+  int32_t LiveThreads() const { return live_threads_; }
+  // Called by the dispatch thread as its last act after a requested close.
+  void SetDispatchExitHandler(std::function<void()> handler);
+  // Ends the threads after a requested close (their owner, on its own thread, once
+  // the dispatch thread has said it ended), then releases the buffers and closes
+  // the device.
+  void FinishClose();
+
+  // --- Line settings, control lines, modem and line status --------------------------
+  // Values meaning "keep": baud 0, parity 5, data bits 9, stop bits 3.
+  int SetLine(int32_t baud, int parity, int data_bits, int stop_bits);
+  void GetLine(int32_t& baud, int& parity, int& data_bits, int& stop_bits);
+  int SetDTR(bool on);
+  int SetRTS(bool on);
+  uint8_t ReadModemStatus(uint8_t keep_mask);
+  void RefreshModemDeltas();
+  bool DSRState();
+  int TakeLineError();
+  bool TakeBreak();
+  uint32_t PendingLineErrors() const { return pending_line_errors_; }
+
+  // --- Input -----------------------------------------------------------------------
+  int PeekChar(uint8_t& c, int n);
+  int TakeChar(uint8_t& c);
+  int InBuffUsed();
+  void FlushInBuffer();
+  // Moves waiting device input into the dispatch buffer (dispatch thread).
+  void ReadFromDevice();
+
+  // --- Output ----------------------------------------------------------------------
+  int PutBlock(const uint8_t* buffer, int length);
+  int OutBuffUsed();
+  int OutBuffFree();
+  void FlushOutBuffer();
+  int OutputSize() const { return out_size_; }
+
+  // --- Flow control ----------------------------------------------------------------
+  int SetHWFlowOptions(int buffer_full, int buffer_resume, uint32_t options);
+  int SetSWFlowOptions(int buffer_full, int buffer_resume, uint32_t options);
+  int SWFlowDisable();
+  int SetFlowChars(char xon, char xoff);
+  void GetFlowOptions(uint32_t& hw_options, uint32_t& sw_options, char& xon, char& xoff);
+
+  // --- Triggers --------------------------------------------------------------------
+  void SetTriggerLength(int32_t length);
+  int32_t TriggerLength();
+  void ClearAllTriggers();
+  void SaveTriggers(TSavedTriggers& saved);
+  void RestoreTriggers(const TSavedTriggers& saved);
+  static void FreeSavedTriggers(TSavedTriggers& saved);
+  // The avail rule and the data triggers over the newly received bytes; true to be
+  // called again, false when nothing was delivered or a handler left bytes unread.
+  bool CheckDataTriggers();
+  bool CheckStatusTriggers();
+  bool CheckTimerTriggers();
+  void ResetStatusTriggers();
+  // Makes the next round announce the unread bytes again, and wakes the dispatch
+  // thread: for bytes that came while no handler could hear of them.
+  void AnnouncePending();
+
+  void SetOptionFlags(uint32_t bits);
+  void ClearOptionFlags(uint32_t bits);
+  uint32_t OptionFlags();
+  void SetRS485Mode(bool on);
+
+  // --- Handlers and delivery (SerUserThreads.cpp) -----------------------------------
+  void RegisterWindowHandler(TSerTriggerWindow* window);
+  void DeregisterWindowHandler(TSerTriggerWindow* window);
+  void RegisterProcHandler(TProcTriggerHandler handler);
+  void RegisterEventHandler(TEventTriggerHandler handler, void* user, bool run_on_main_thread);
+  // Delivers one trigger message to every handler; true to go on checking triggers
+  // of the same kind.
+  bool DispatchEvent(uint16_t msg, uint32_t first, uint32_t extra);
+  // Whether Delivery is the avail or data delivery under way now.
+  bool IsCurrentDelivery(uint64_t delivery) const;
+  // Each round of the dispatch thread.
+  void ProcessComEvent();
+  void ProcessStatusAndTimers();
+  // Writes the output ring to the device until it is empty or the write is stopped.
+  void WriteOutRingToDevice();
+
+  // --- Tracing and logging (SerUserTrace.cpp) ---------------------------------------
+  int StartTrace(uint32_t size);
+  void AddTraceEntry(char kind, uint8_t byte);
+  int ClearTrace();
+  void PauseTrace();
+  void ResumeTrace();
+  void StopTrace();
+  int DumpTrace(const std::string& file_name, bool append, bool in_hex, bool all_hex);
+  bool Tracing();
+  int StartLog(uint32_t size);
+  void AddLogEntry(uint8_t kind, uint8_t sub_kind, uint32_t value, const uint8_t* data,
+                   uint32_t length);
+  int ClearLog();
+  void PauseLog();
+  void ResumeLog();
+  void StopLog();
+  int DumpLog(const std::string& file_name, bool append, bool in_hex, bool all_hex);
+  bool Logging();
+
+  // --- Identity ----------------------------------------------------------------------
+  TSerCustomComPort* Owner() const { return owner_; }
+  int32_t PortHandle() const { return port_handle_; }
+  uint64_t Generation() const { return generation_; }
+  void SetDeviceName(const std::string& name) { device_name_ = name; }
+  const std::string& DeviceName() const { return device_name_; }
+  // The system error behind the last failed OpenDevice (Windows number).
+  int last_error() const { return last_error_; }
+
+  // Test hooks: the buffer indexes, and whether an avail or data delivery is on.
+  int BufferHead();
+  int BufferTail();
+  bool BufferFull();
+
+ protected:
+  // The device write of the output thread: writes Count bytes, waiting while the
+  // device cannot take more, until done or the stop-output event; *error as
+  // platform::CommDevice::Write.
+  virtual int WriteBlock(const uint8_t* buffer, int count, int* error) = 0;
+  // The comm thread's device set-up: the event mask (0 ends a wait in progress).
+  virtual void SetDeviceEventMask(uint32_t mask) = 0;
+  // The modem lines in bits 4-7 (CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80).
+  virtual uint32_t ReadModemLines() = 0;
+  // Sleeps (line-setting waits); a fake device records instead.
+  virtual void Delay(int ms);
+  // Runs Fn on the user-interface thread and waits (event handlers with
+  // run-on-main-thread).
+  virtual void SyncCall(const std::function<void()>& fn);
+
+  // The thread routines and their bookkeeping.
+  void ComThreadMain();
+  void DispThreadMain();
+  void OutThreadMain();
+  void ThreadStarted();
+  void ThreadDone(int which);
+  // Starts the three threads (StartThreads of the device layer).
+  void StartWorkerThreads();
+  // Tells the threads to end, wakes them and joins them, keeping deliveries that
+  // wait for this (the user-interface) thread from holding the join up.
+  void StopWorkerThreads();
+
+  // The output ring's share of the device layer: copy a block in at the head
+  // (output lock; the caller checked the room), the bytes waiting, and a purge.
+  int QueueIntoRing(const uint8_t* buffer, int count);
+  uint32_t RingCount();
+  void EmptyRing();
+
+  void RefreshComStatus();
+  int ApplyDeviceState(platform::CommState& settings);
+  void DrainAndWait();
+  void ReleaseDispatchBuffers();
+  bool MatchDataTrigger(TDataTrigger& trigger, uint8_t byte);
+  int InBuffUsedLocked() const;
+  void WriteLogRing(const uint8_t* bytes, uint32_t length);
+  bool ReadLogEntry(uint8_t* header, std::vector<uint8_t>* data);
+
+  TSerCustomComPort* owner_;
+  int32_t port_handle_ = -1;
+  uint64_t generation_;
+  int last_error_ = 0;
+  std::atomic<uint32_t> pending_line_errors_{0};
+  int in_size_ = 0;
+  int out_size_ = 0;
+  uint32_t modem_status_ = 0;          // main lock
+  TDeviceStatus device_status_;        // output lock
+  platform::CommState line_settings_;  // main lock (a working copy)
+  uint32_t last_baud_ = 115200;
+  uint32_t option_flags_ = 0;
+  bool dtr_state_ = false, dtr_auto_ = false, rts_state_ = false, rts_auto_ = false;
+  uint32_t last_modem_status_ = 0, last_line_error_ = 0;
+  bool rs485_mode_ = false;
+  uint16_t base_address_ = 0;
+  bool port_handler_installed_ = false;  // main lock
+  std::atomic<bool> handler_service_needed_{false};
+
+  struct WindowHandler {
+    TSerTriggerWindow* window;
+    bool deleted;
+  };
+  struct ProcHandler {
+    TProcTriggerHandler routine;
+    bool deleted;
+  };
+  struct EventHandler {
+    TEventTriggerHandler routine;
+    void* user;
+    bool deleted;
+    bool run_on_main_thread;
+  };
+  std::vector<WindowHandler> window_handlers_;  // main lock
+  std::vector<ProcHandler> proc_handlers_;
+  std::vector<EventHandler> event_handlers_;
+
+  std::vector<TTimerTrigger> timer_triggers_;  // main lock
+  std::vector<TDataTrigger> data_triggers_;
+  std::vector<TStatusTrigger> status_triggers_;
+  int32_t data_scan_position_ = 0;              // dispatch lock
+  int32_t trigger_length_ = 0;                  // main lock
+  bool status_hit_ = false;                     // dispatch thread
+  bool in_avail_dispatch_ = false;              // dispatch lock
+  uint32_t get_count_ = 0, max_get_count_ = 0;  // dispatch lock
+  bool dispatch_full_ = false;                  // dispatch lock
+  int32_t notify_position_ = 0;                 // dispatch lock; -1: announce again
+  int bytes_unscanned_ = 0;                     // dispatch lock: read, not yet scanned
+  bool arrived_since_notify_ = false;           // dispatch lock: new bytes since an avail
+  uint64_t current_delivery_ = 0;               // dispatch lock; 0: none
+  uint64_t delivery_counter_ = 0;
+
+  std::atomic<bool> kill_threads_{false};
+  uint8_t priority_boost_ = 0;
+  mutable std::recursive_mutex main_lock_;
+  mutable std::recursive_mutex output_lock_;
+  mutable std::recursive_mutex dispatch_lock_;
+
+  // The events that connect the threads (created at open).
+  std::unique_ptr<platform::CommEvent> event_arrived_;
+  std::unique_ptr<platform::CommEvent> event_handled_;
+  std::unique_ptr<platform::CommEvent> acknowledge_;
+  std::unique_ptr<platform::CommEvent> output_ready_;
+  std::unique_ptr<platform::CommEvent> stop_output_;
+  std::atomic<uint32_t> event_mask_{0};
+  std::atomic<bool> ring_seen_{false};
+
+  // Output ring (output lock). Epoch counts purges, so that a write in progress
+  // during a purge does not move the emptied ring's tail.
+  std::vector<uint8_t> out_ring_;
+  int ring_head_ = 0, ring_tail_ = 0;
+  bool ring_full_ = false;
+  uint64_t ring_epoch_ = 0;
+
+  std::vector<uint8_t> dispatch_buffer_;  // dispatch lock
+  int buffer_head_ = 0, buffer_tail_ = 0;
+
+  std::atomic<bool> dispatching_{false};
+  bool handlers_removed_ = false;  // main lock
+  std::atomic<bool> close_requested_{false};
+  std::atomic<bool> output_sent_{false};
+  std::function<void()> dispatch_exit_handler_;  // main lock
+
+  // Tracing (main lock).
+  std::vector<uint8_t> trace_ring_;  // kind and byte per entry
+  uint32_t trace_size_ = 0, trace_position_ = 0;
+  bool trace_wrapped_ = false, tracing_ = false;
+  // Logging (main lock).
+  std::vector<uint8_t> log_ring_;
+  uint32_t log_size_ = 0, log_write_ = 0, log_read_ = 0, log_free_ = 0;
+  bool logging_ = false;
+  uint32_t time_of_opening_ = 0;
+
+  std::thread comm_thread_, disp_thread_, out_thread_;
+  std::atomic<bool> threads_started_{false};
+  std::atomic<int32_t> live_threads_{0};
+  std::string device_name_;
+  bool buffers_allocated_ = false;
+};
+
+// The global list of open dispatchers, indexed by port handle, with its own lock.
+void LockPortList();
+void UnlockPortList();
+class PortListGuard {
+ public:
+  PortListGuard() { LockPortList(); }
+  ~PortListGuard() { UnlockPortList(); }
+  PortListGuard(const PortListGuard&) = delete;
+  PortListGuard& operator=(const PortListGuard&) = delete;
+};
+// The dispatcher at Handle when its generation is Generation (0: any), or none. Call
+// with the list locked.
+TSerBaseDispatcher* FindPortListEntry(int32_t handle, uint64_t generation);
+int32_t PortListCount();
+
+// The performance helpers of the line-setting wait, for tests: the wait after the
+// output drained, in milliseconds, for the settings and the last baud.
+int LineSettingWaitMs(const platform::CommState& settings, uint32_t last_baud);
+// 0xFEFF and the rate indexes 0xFF10 to 0xFF27 translate to rates; others stay.
+uint32_t ActualBaud(uint32_t value);

@@ -1,0 +1,400 @@
+// TSerBaseDispatcher: the worker threads, their handshakes, and the delivery of
+// trigger messages to the handlers.
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/exception.h"
+#include "serial/SerUser.h"
+
+namespace {
+
+// The device events the comm thread waits for: received character, CTS, DSR,
+// carrier detect, break, line error, ring.
+constexpr uint32_t kCommEventMask = 0x1F9;
+constexpr uint32_t kModemEvents = 0x2138;
+constexpr uint8_t kLogHandlerAdded = 7;
+constexpr uint8_t kLogHandlerRemoved = 8;
+constexpr uint8_t kSubWindow = 17;
+
+enum Thread { kCommThread, kDispatchThread, kOutputThread };
+
+template <typename List>
+void EraseDeleted(List& list) {
+  list.erase(std::remove_if(list.begin(), list.end(), [](const auto& h) { return h.deleted; }),
+             list.end());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------
+// Handlers
+
+void TSerBaseDispatcher::RegisterWindowHandler(TSerTriggerWindow* window) {
+  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  window_handlers_.push_back({window, false});
+  handler_service_needed_ = true;
+  if (logging_) {
+    AddLogEntry(kLogHandlerAdded, kSubWindow,
+                static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), nullptr, 0);
+  }
+}
+
+void TSerBaseDispatcher::DeregisterWindowHandler(TSerTriggerWindow* window) {
+  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  auto found = std::find_if(window_handlers_.begin(), window_handlers_.end(),
+                            [window](const WindowHandler& h) { return h.window == window; });
+  if (found != window_handlers_.end()) {
+    if (dispatching_) {
+      found->deleted = true;
+      handlers_removed_ = true;
+    } else {
+      window_handlers_.erase(found);
+    }
+    if (logging_) {
+      AddLogEntry(kLogHandlerRemoved, kSubWindow,
+                  static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), nullptr, 0);
+    }
+  }
+  UpdateHandlerFlags(0);
+}
+
+void TSerBaseDispatcher::RegisterProcHandler(TProcTriggerHandler handler) {
+  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  proc_handlers_.push_back({std::move(handler), false});
+  handler_service_needed_ = true;
+}
+
+void TSerBaseDispatcher::RegisterEventHandler(TEventTriggerHandler handler, void* user,
+                                              bool run_on_main_thread) {
+  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  event_handlers_.push_back({std::move(handler), user, false, run_on_main_thread});
+  handler_service_needed_ = true;
+}
+
+bool TSerBaseDispatcher::IsCurrentDelivery(uint64_t delivery) const {
+  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
+  return delivery != 0 && current_delivery_ == delivery;
+}
+
+// ---------------------------------------------------------------------------------
+// Delivery
+
+bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t extra) {
+  if (!handler_service_needed_) return true;
+  const bool avail_kind = msg == kMsgTriggerAvail || msg == kMsgTriggerData;
+  uint64_t delivery;
+  {
+    std::scoped_lock locks(dispatch_lock_, main_lock_);
+    dispatching_ = true;
+    max_get_count_ = 0;
+    in_avail_dispatch_ = avail_kind;
+    delivery = ++delivery_counter_;
+    current_delivery_ = delivery;
+  }
+  const uint32_t second = (static_cast<uint32_t>(port_handle_) << 16) + extra;
+  bool stopped = false;
+  bool withdrawn = false;
+
+  // Runs one handler with a fresh get count; false when a close stops the delivery.
+  auto run = [&](const std::function<void()>& call) {
+    {
+      std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
+      get_count_ = 0;
+    }
+    call();
+    if (close_requested_) {
+      stopped = true;
+      return false;
+    }
+    std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
+    max_get_count_ = std::max(max_get_count_, get_count_);
+    return true;
+  };
+
+  for (size_t i = 0;; ++i) {
+    EventHandler h;
+    {
+      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      if (i >= event_handlers_.size()) break;
+      h = event_handlers_[i];
+    }
+    if (!run([&] {
+          if (h.deleted) return;
+          auto call = [&] { h.routine(h.user, msg, first, second); };
+          if (h.run_on_main_thread) {
+            SyncCall(call);
+          } else {
+            call();
+          }
+        })) {
+      break;
+    }
+  }
+  for (size_t i = 0; !stopped; ++i) {
+    ProcHandler h;
+    {
+      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      if (i >= proc_handlers_.size()) break;
+      h = proc_handlers_[i];
+    }
+    if (!run([&] {
+          if (!h.deleted && h.routine) h.routine(msg, first, second);
+        })) {
+      break;
+    }
+  }
+  bool use_windows;
+  {
+    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    use_windows = window_handlers_.size() > 1 || port_handler_installed_;
+  }
+  for (size_t i = 0; use_windows && !stopped; ++i) {
+    WindowHandler h;
+    {
+      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      if (i >= window_handlers_.size()) break;
+      h = window_handlers_[i];
+    }
+    if (!run([&] {
+          if (h.deleted) return;
+          if (!h.window->SendTriggerMessage(msg, first, second, generation_, delivery)) {
+            withdrawn = true;
+          }
+        })) {
+      break;
+    }
+  }
+
+  bool result = !stopped;
+  {
+    std::scoped_lock locks(dispatch_lock_, main_lock_);
+    if (avail_kind && !stopped) {
+      buffer_tail_ = (buffer_tail_ + static_cast<int>(max_get_count_)) % kDispatchBufferSize;
+      if (max_get_count_ > 0) dispatch_full_ = false;
+      if (msg == kMsgTriggerAvail && max_get_count_ != first) result = false;
+      // A message withdrawn unread (the user-interface thread was held up past the
+      // time-out) is announced again in the next round rather than lost.
+      if (msg == kMsgTriggerAvail && withdrawn) arrived_since_notify_ = true;
+    }
+    in_avail_dispatch_ = false;
+    current_delivery_ = 0;
+    dispatching_ = false;
+    if (handlers_removed_) {
+      EraseDeleted(event_handlers_);
+      EraseDeleted(proc_handlers_);
+      EraseDeleted(window_handlers_);
+      handlers_removed_ = false;
+      UpdateHandlerFlags(0);
+    }
+    get_count_ = 0;
+  }
+  return result;
+}
+
+// ---------------------------------------------------------------------------------
+// Rounds of the dispatch thread
+
+void TSerBaseDispatcher::ProcessComEvent() {
+  const uint32_t mask = event_mask_;
+  auto status_loop = [this] {
+    while (CheckStatusTriggers()) {
+      if (close_requested_) return false;
+    }
+    return true;
+  };
+  if (mask & kModemEvents) {
+    RefreshModemDeltas();
+    if (!dispatching_ && !status_loop()) return;
+    if (status_hit_) ResetStatusTriggers();
+  }
+  if ((mask & 0xFF) >= 64) {
+    RefreshComStatus();
+    if (!dispatching_ && !status_loop()) return;
+  }
+  ReadFromDevice();
+  if (!dispatching_) {
+    if (!status_loop()) return;
+    while (CheckDataTriggers()) {
+      if (close_requested_) return;
+    }
+  }
+  if (status_hit_) ResetStatusTriggers();
+  if (event_handled_) event_handled_->Set();
+}
+
+void TSerBaseDispatcher::ProcessStatusAndTimers() {
+  if (close_requested_ || dispatching_) return;
+  {
+    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    status_hit_ = false;
+  }
+  while (!close_requested_ && (CheckStatusTriggers() || CheckTimerTriggers())) {
+  }
+  if (status_hit_) ResetStatusTriggers();
+}
+
+// ---------------------------------------------------------------------------------
+// Output
+
+void TSerBaseDispatcher::WriteOutRingToDevice() {
+  std::vector<uint8_t> block;
+  for (;;) {
+    uint64_t epoch;
+    {
+      std::lock_guard<std::recursive_mutex> lock(output_lock_);
+      if (!buffers_allocated_ || (!ring_full_ && ring_head_ == ring_tail_)) return;
+      // One write covers everything waiting: a wrapped ring is taken in two pieces.
+      const auto* ring = out_ring_.data();
+      if (ring_tail_ < ring_head_) {
+        block.assign(ring + ring_tail_, ring + ring_head_);
+      } else {
+        block.assign(ring + ring_tail_, ring + out_size_);
+        block.insert(block.end(), ring, ring + ring_head_);
+      }
+      epoch = ring_epoch_;
+    }
+    int error = 0;
+    const int written = WriteBlock(block.data(), static_cast<int>(block.size()), &error);
+    {
+      std::lock_guard<std::recursive_mutex> lock(output_lock_);
+      // A purge emptied the ring meanwhile: what was written is no longer in it.
+      if (epoch != ring_epoch_ || !buffers_allocated_) {
+        if (kill_threads_) return;
+        continue;
+      }
+      int advance = written;
+      // A failed write drops the block; a stopped one keeps what was not written.
+      if (error != 0 && error != platform::kErrorOperationAborted) {
+        advance = static_cast<int>(block.size());
+      }
+      if (advance > 0) {
+        ring_tail_ = (ring_tail_ + advance) % out_size_;
+        if (ring_tail_ == ring_head_) ring_tail_ = ring_head_ = 0;
+        ring_full_ = false;
+      }
+    }
+    if (kill_threads_ || close_requested_) return;
+  }
+}
+
+// ---------------------------------------------------------------------------------
+// Threads
+
+void TSerBaseDispatcher::ThreadStarted() {
+  ++live_threads_;
+}
+
+void TSerBaseDispatcher::ThreadDone(int which) {
+  std::function<void()> exit_handler;
+  if (which == kDispatchThread && close_requested_) {
+    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    exit_handler = dispatch_exit_handler_;
+  }
+  --live_threads_;
+  // The owner frees the dispatcher once it hears of this: nothing of it is touched
+  // afterwards.
+  if (exit_handler) exit_handler();
+}
+
+void TSerBaseDispatcher::ComThreadMain() {
+  ThreadStarted();
+  SetDeviceEventMask(kCommEventMask);
+  acknowledge_->Set();
+  while (!kill_threads_) {
+    uint32_t mask = 0;
+    if (!WaitDeviceEvent(mask)) {
+      // The device failed or went away: the dispatch thread's rounds go on.
+      acknowledge_->Set();
+      break;
+    }
+    if (mask & (0x2000 | 0x100)) ring_seen_ = true;
+    event_mask_ = mask;
+    if (kill_threads_) {
+      acknowledge_->Set();
+      break;
+    }
+    // Only the answer to this event counts: a round that ended on its own time-out
+    // has left its signal behind.
+    // (The kill is checked too: the stop's signal may have come before the reset.)
+    event_handled_->Reset();
+    event_arrived_->Set();
+    while (!event_handled_->Wait(100) && !kill_threads_) {
+    }
+  }
+  ThreadDone(kCommThread);
+}
+
+void TSerBaseDispatcher::DispThreadMain() {
+  ThreadStarted();
+  acknowledge_->Set();
+  try {
+    while (!kill_threads_ && !close_requested_) {
+      event_arrived_->Wait(50);
+      if (kill_threads_ || close_requested_) break;
+      ProcessComEvent();
+      ProcessStatusAndTimers();
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "Serial dispatch thread: %s\n", e.what());
+  }
+  acknowledge_->Set();
+  ThreadDone(kDispatchThread);
+}
+
+void TSerBaseDispatcher::OutThreadMain() {
+  ThreadStarted();
+  acknowledge_->Set();
+  try {
+    while (!kill_threads_ && !close_requested_) {
+      const int which = platform::CommEvent::WaitAny({output_ready_.get(), stop_output_.get()}, -1);
+      if (kill_threads_) break;
+      // A stop without kill came from a purge, which empties the ring itself.
+      if (which == 0) WriteOutRingToDevice();
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "Serial output thread: %s\n", e.what());
+  }
+  ThreadDone(kOutputThread);
+}
+
+void TSerBaseDispatcher::StartWorkerThreads() {
+  if (threads_started_) throw Exception("Dispatcher already started");
+  threads_started_ = true;
+  kill_threads_ = false;
+  comm_thread_ = std::thread([this] { ComThreadMain(); });
+  acknowledge_->Wait(3000);
+  disp_thread_ = std::thread([this] { DispThreadMain(); });
+  acknowledge_->Wait(3000);
+  out_thread_ = std::thread([this] { OutThreadMain(); });
+  acknowledge_->Wait(3000);
+}
+
+void TSerBaseDispatcher::StopWorkerThreads() {
+  if (!comm_thread_.joinable() && !disp_thread_.joinable() && !out_thread_.joinable()) {
+    threads_started_ = false;
+    return;
+  }
+  kill_threads_ = true;
+  SetDeviceEventMask(0);  // ends the comm thread's wait
+  if (stop_output_) stop_output_->Set();
+  if (event_handled_) event_handled_->Set();
+  if (event_arrived_) event_arrived_->Set();
+  if (out_thread_.joinable()) out_thread_.join();
+  if (comm_thread_.joinable()) comm_thread_.join();
+  // The dispatch thread may be waiting for this thread in a delivery: withdraw it
+  // until the thread has seen the kill flag and ended.
+  while (live_threads_ > 0) {
+    std::vector<TSerTriggerWindow*> windows;
+    {
+      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      for (const WindowHandler& h : window_handlers_)
+        windows.push_back(h.window);
+    }
+    for (TSerTriggerWindow* w : windows)
+      w->CancelPendingDeliveries();
+    if (event_arrived_) event_arrived_->Set();
+    if (acknowledge_) acknowledge_->Wait(10);
+  }
+  if (disp_thread_.joinable()) disp_thread_.join();
+  threads_started_ = false;
+}

@@ -1,0 +1,151 @@
+#include "serial/SerWin32.h"
+
+#include <QCoreApplication>
+#include <thread>
+
+#include "platform/qt/event_loop.h"
+#include "serial/SerExcept.h"
+
+TSerWin32Dispatcher::TSerWin32Dispatcher(TSerCustomComPort* owner) : TSerBaseDispatcher(owner) {}
+
+TSerWin32Dispatcher::~TSerWin32Dispatcher() {
+  StopThreads();
+  ReleaseBuffers();
+  CloseDevice();
+}
+
+int TSerWin32Dispatcher::LineEscape(int func) {
+  // As on Windows, a refused line function is not reported.
+  if (device_) device_->Escape(func);
+  return 0;
+}
+
+int TSerWin32Dispatcher::PurgeQueues(int which) {
+  if (!device_) return -platform::kErrorInvalidHandle;
+  if (which == 0) {
+    EmptyRing();
+    // Ends a write that waits for room; the output thread needs no answer for it.
+    if (stop_output_) stop_output_->Set();
+    const int error = device_->Purge(platform::kPurgeTxAbort | platform::kPurgeTxClear);
+    return error ? -error : 0;
+  }
+  const int error = device_->Purge(platform::kPurgeRxAbort | platform::kPurgeRxClear);
+  return error ? -error : 0;
+}
+
+uint32_t TSerWin32Dispatcher::ReadErrorState(TDeviceStatus& status) {
+  uint32_t errors = 0;
+  platform::CommStatus s;
+  const bool ok = device_ && device_->ClearError(&errors, &s);
+  status.errors = ok ? errors : 0;
+  status.in_queue = ok ? s.in_queue : 0;
+  status.out_queue = RingCount();
+  return ok ? errors : 0;
+}
+
+int TSerWin32Dispatcher::ReadEventMask(int32_t) {
+  return 0;
+}
+
+int TSerWin32Dispatcher::ReadDcb(platform::CommState& settings) {
+  return device_ && device_->GetState(&settings) == 0 ? 0 : -1;
+}
+
+int TSerWin32Dispatcher::ReadDevice(uint8_t* buffer, int count) {
+  return device_ ? device_->Read(buffer, count) : 0;
+}
+
+int TSerWin32Dispatcher::WriteDcb(const platform::CommState& settings) {
+  if (!device_) return -platform::kErrorInvalidHandle;
+  const int error = device_->SetState(settings);
+  return error ? -error : 0;
+}
+
+int TSerWin32Dispatcher::QueueOutput(const uint8_t* buffer, int n) {
+  const int taken = QueueIntoRing(buffer, n);
+  if (output_ready_) output_ready_->Set();
+  return taken;
+}
+
+int TSerWin32Dispatcher::WaitDeviceEvent(uint32_t& mask) {
+  if (!device_) return 0;
+  return device_->WaitEvent(&mask) == 0 ? 1 : 0;
+}
+
+bool TSerWin32Dispatcher::SetQueueSizes(int, int) {
+  // The kernel keeps queues of its own size; InSize still bounds the flow limits.
+  return device_ != nullptr;
+}
+
+void TSerWin32Dispatcher::StartThreads() {
+  StartWorkerThreads();
+}
+
+void TSerWin32Dispatcher::StopThreads() {
+  StopWorkerThreads();
+}
+
+int TSerWin32Dispatcher::OpenDevice(const std::string& name, int, int) {
+  int error = 0;
+  device_ = platform::CommDevice::Open(platform::ResolveComPort(name), &error);
+  if (!device_) {
+    last_error_ = error;
+    return -1;
+  }
+  return 0;
+}
+
+int TSerWin32Dispatcher::CloseDevice() {
+  if (!device_) return -1;
+  device_->Close();
+  device_.reset();
+  return 0;
+}
+
+int TSerWin32Dispatcher::YieldSlice() {
+  std::this_thread::yield();
+  return 0;
+}
+
+int TSerWin32Dispatcher::WriteBlock(const uint8_t* buffer, int count, int* error) {
+  if (!device_) {
+    *error = platform::kErrorInvalidHandle;
+    return 0;
+  }
+  return device_->Write(buffer, count, stop_output_.get(), error);
+}
+
+void TSerWin32Dispatcher::SetDeviceEventMask(uint32_t mask) {
+  if (device_) device_->SetEventMask(mask);
+}
+
+uint32_t TSerWin32Dispatcher::ReadModemLines() {
+  return device_ ? device_->ModemStatus() : 0;
+}
+
+void TSerWin32Dispatcher::SyncCall(const std::function<void()>& fn) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) {
+    fn();
+    return;
+  }
+  while (platform::SendCall(app, fn, std::chrono::milliseconds(3000)) ==
+             platform::SendResult::kTimedOut &&
+         !kill_threads_ && !close_requested_) {
+  }
+}
+
+std::vector<int> ProbeComPorts() {
+  std::vector<int> present;
+  for (int n = 1; n <= 50; ++n) {
+    TSerWin32Dispatcher probe(nullptr);
+    const int result = probe.OpenDevice("\\\\.\\COM" + std::to_string(n), 64, 64);
+    if (result >= 0) {
+      probe.CloseDevice();
+      present.push_back(n);
+    } else if (probe.last_error() == platform::kErrorAccessDenied) {
+      present.push_back(n);
+    }
+  }
+  return present;
+}

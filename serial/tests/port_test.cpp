@@ -1,0 +1,367 @@
+// The port component on pseudo-terminals, with the Qt event loop.
+#include "serial/SerPort.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/io_error.h"
+#include "platform/qt/event_loop.h"
+#include "platform/tests/pty_pair.h"
+#include "serial/SerExcept.h"
+#include "serial/tests/null_modem.h"
+#include "serial/tests/qt_app.h"
+
+namespace {
+
+using platform_test::ComPorts;
+using platform_test::Pty;
+using serial_test::SpinUntil;
+
+class PortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    serial_test::App();
+    platform::SetExceptionHook([this](const std::exception& e) { reported += e.what(); });
+  }
+  void TearDown() override { platform::SetExceptionHook(nullptr); }
+
+  // A port as both programs' forms set it up.
+  static void Configure(TSerComPort& port, uint16_t number) {
+    port.SetBaud(9600);
+    port.SetPromptForPort(false);
+    port.SetBufferFull(3072);
+    port.SetBufferResume(1024);
+    port.SetTraceName("SER.TRC");
+    port.SetLogName("SER.LOG");
+    port.SetTapiMode(tmOff);
+    port.SetComNumber(number);
+  }
+
+  ComPorts ports;
+  std::string reported;
+};
+
+template <typename E>
+int CodeOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const E& e) {
+    return e.ErrorCode();
+  }
+  return 0;
+}
+
+TEST_F(PortTest, DefaultsAreTheComponentsOwn) {
+  TSerComPort port(nullptr);
+  EXPECT_EQ(port.Version(), "v4.00");
+  EXPECT_EQ(port.Baud(), 19200);
+  EXPECT_EQ(port.ComNumber(), 0);
+  EXPECT_TRUE(port.PromptForPort());
+  EXPECT_EQ(port.InSize(), 4096);
+  EXPECT_TRUE(port.AutoOpen());
+  EXPECT_TRUE(port.DTR());
+  EXPECT_EQ(port.TraceName(), "SERLIB.TRC");
+  EXPECT_EQ(port.LogName(), "SERLIB.LOG");
+  EXPECT_EQ(port.TapiMode(), tmAuto);
+  EXPECT_EQ(port.XOnChar(), 17);
+  EXPECT_EQ(port.TriggerLength(), 1);
+  port.SetTraceSize(5000000);
+  EXPECT_EQ(port.TraceSize(), 4000000u);
+  port.SetLogSize(20000000);
+  EXPECT_EQ(port.LogSize(), 16000000u);
+  port.SetUseMSRShadow(false);
+  EXPECT_TRUE(port.UseMSRShadow());
+}
+
+TEST_F(PortTest, MissingPortIsBadIdAndLeavesThePortClosed) {
+  ports.Link(7, ports.path() + "/absent");
+  TSerComPort port(nullptr);
+  Configure(port, 7);
+  try {
+    port.SetOpen(true);
+    FAIL() << "no exception";
+  } catch (const EBadId& e) {
+    EXPECT_EQ(e.ErrorCode(), -2001);
+    EXPECT_STREQ(e.what(), "ie_BadId - Specified comport doesn't exist");
+  }
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+}
+
+TEST_F(PortTest, PortAlreadyOpenIsAlreadyOpen) {
+  ports.Add(1);
+  TSerComPort first(nullptr), second(nullptr);
+  Configure(first, 1);
+  Configure(second, 1);
+  first.SetOpen(true);
+  EXPECT_EQ(CodeOf<EAlreadyOpen>([&] { second.SetOpen(true); }), -2008);
+  EXPECT_FALSE(second.Open());
+  first.SetOpen(false);
+  second.SetOpen(true);
+  EXPECT_TRUE(second.Open());
+}
+
+TEST_F(PortTest, NoPortNumberOrClosedPortRaise) {
+  TSerComPort port(nullptr);
+  port.SetPromptForPort(false);
+  EXPECT_EQ(CodeOf<ENoPortSelected>([&] { port.SetOpen(true); }), -2011);
+  EXPECT_EQ(CodeOf<ENoPortSelected>([&] { port.GetChar(); }), -2011);  // AutoOpen opens first
+  port.SetAutoOpen(false);
+  EXPECT_EQ(CodeOf<ECommNotOpen>([&] { port.GetChar(); }), -2007);
+  EXPECT_EQ(CodeOf<ECommNotOpen>([&] { port.PutString("x"); }), -2007);
+  EXPECT_FALSE(port.GetDSR());
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+  // The selection form, when installed and not confirmed, gives the same error.
+  port.SetPromptForPort(true);
+  SetPortSelector([] { return std::optional<int>(); });
+  EXPECT_EQ(CodeOf<ENoPortSelected>([&] { port.SetOpen(true); }), -2011);
+  SetPortSelector(nullptr);
+}
+
+TEST_F(PortTest, ReceivedBytesReachTheAvailHandlerAndSendingReachesTheLine) {
+  Pty& pty = ports.Add(2);
+  TSerComPort port(nullptr);
+  Configure(port, 2);
+  std::string received;
+  std::vector<int> counts;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    counts.push_back(count);
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  port.SetOpen(true);
+  EXPECT_TRUE(port.GetDSR());  // a pseudo-terminal is wired like a null-modem cable
+  pty.Write(
+      std::string("\x05\x02"
+                  "1H|\x00\r",
+                  6));
+  ASSERT_TRUE(SpinUntil([&] { return received.size() == 6; }));
+  EXPECT_EQ(received, std::string("\x05\x02"
+                                  "1H|\x00\r",
+                                  6));
+  int total = 0;
+  for (int c : counts)
+    total += c;
+  EXPECT_EQ(total, 6);
+  port.PutString("\x06");
+  EXPECT_EQ(pty.Read(1), "\x06");
+  EXPECT_EQ(CodeOf<EBufferIsEmpty>([&] { port.GetChar(); }), -3007);
+}
+
+TEST_F(PortTest, BytesBeforeTheHandlerIsAssignedAreAnnouncedWhenItIs) {
+  Pty& pty = ports.Add(2);
+  TSerComPort port(nullptr);
+  Configure(port, 2);
+  port.SetOpen(true);
+  pty.Write("early");
+  ASSERT_TRUE(SpinUntil([&] { return port.GetDispatcher()->InBuffUsed() == 5; }));
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  port.UpdateHandlerState();
+  ASSERT_TRUE(SpinUntil([&] { return received == "early"; }));
+}
+
+TEST_F(PortTest, OutputLongerThanTheFreeRoomQueuesNothing) {
+  ports.Add(2);
+  TSerComPort port(nullptr);
+  Configure(port, 2);
+  port.SetOutSize(16);
+  port.SetOpen(true);
+  EXPECT_EQ(CodeOf<EOutputBufferTooSmall>([&] { port.PutString(std::string(17, 'x')); }), -3006);
+  port.PutString("");
+}
+
+TEST_F(PortTest, TwoPortsExchangeEnqAckFrameAndEot) {
+  serial_test::NullModem cable(ports, 3, 4);
+  TSerComPort analyzer(nullptr), collector(nullptr);
+  Configure(analyzer, 3);
+  Configure(collector, 4);
+  const std::string frame =
+      "\x02"
+      "1H|\\^&|||ABL\r\x03"
+      "A7\r\n";
+  std::string collected;
+  std::string answers;
+  collector.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i) {
+      const char c = cp.GetChar();
+      collected.push_back(c);
+      if (c == '\x05' || c == '\n') cp.PutString("\x06");
+    }
+  };
+  analyzer.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i) {
+      const char c = cp.GetChar();
+      answers.push_back(c);
+      if (answers.size() == 1) cp.PutString(frame);
+      if (answers.size() == 2) cp.PutString("\x04");
+    }
+  };
+  analyzer.SetOpen(true);
+  collector.SetOpen(true);
+  analyzer.PutString("\x05");
+  ASSERT_TRUE(SpinUntil([&] { return collected.size() == 2 + frame.size(); }));
+  EXPECT_EQ(collected, "\x05" + frame + "\x04");
+  EXPECT_EQ(answers, "\x06\x06");
+}
+
+TEST_F(PortTest, BurstsWhileAHandlerRunsAreAnnouncedAfterItWithEveryUnreadByte) {
+  Pty& pty = ports.Add(5);
+  TSerComPort port(nullptr);
+  Configure(port, 5);
+  std::string received;
+  int calls = 0;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    ++calls;
+    if (calls == 1) {
+      // The first handler reads one byte, then a second burst comes while it runs.
+      received.push_back(cp.GetChar());
+      pty.Write("burst-two");
+      return;
+    }
+    EXPECT_EQ(count, cp.GetDispatcher()->InBuffUsed());
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  port.SetOpen(true);
+  pty.Write("one");
+  ASSERT_TRUE(SpinUntil([&] { return received.size() == 12; }));
+  EXPECT_EQ(received, "oneburst-two");
+  EXPECT_GE(calls, 2);
+}
+
+TEST_F(PortTest, ClosingInsideAHandlerFinishesLaterAndThePortOpensAgain) {
+  Pty& pty = ports.Add(6);
+  TSerComPort port(nullptr);
+  Configure(port, 6);
+  int calls = 0;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t) {
+    ++calls;
+    cp.SetOpen(false);
+    EXPECT_EQ(cp.PortState(), TSerCustomComPort::State::kShuttingDown);
+    EXPECT_EQ(cp.GetChar(), '\0');  // silently nothing while shutting down
+    cp.PutString("ignored");
+  };
+  port.SetOpen(true);
+  pty.Write("x");
+  ASSERT_TRUE(SpinUntil([&] { return port.PortState() == TSerCustomComPort::State::kClosed; }));
+  EXPECT_EQ(calls, 1);
+  EXPECT_FALSE(port.Open());
+  pty.Write("more");
+  port.SetOpen(true);
+  ASSERT_TRUE(SpinUntil([&] { return calls == 2; }));
+  ASSERT_TRUE(SpinUntil([&] { return port.PortState() == TSerCustomComPort::State::kClosed; }));
+}
+
+TEST_F(PortTest, OpenWhileADeferredCloseIsPendingOpensAfterIt) {
+  Pty& pty = ports.Add(6);
+  TSerComPort port(nullptr);
+  Configure(port, 6);
+  int calls = 0;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    ++calls;
+    for (int i = 0; i < count; ++i)
+      cp.GetChar();
+    if (calls == 1) {
+      cp.SetOpen(false);
+      cp.SetOpen(true);  // pending until the close has completed
+    }
+  };
+  port.SetOpen(true);
+  pty.Write("a");
+  ASSERT_TRUE(
+      SpinUntil([&] { return calls == 1 && port.PortState() == TSerCustomComPort::State::kOpen; }));
+  pty.Write("b");
+  ASSERT_TRUE(SpinUntil([&] { return calls == 2; }));
+}
+
+TEST_F(PortTest, StoppingDuringAPendingWriteDoesNotHang) {
+  ports.Add(8);  // nobody reads the far end: the pseudo-terminal fills
+  TSerComPort port(nullptr);
+  Configure(port, 8);
+  port.SetOutSize(65000);
+  port.SetOpen(true);
+  for (int i = 0; i < 4; ++i)
+    port.PutString(std::string(16000, 'w'));
+  port.SetOpen(false);
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+}
+
+TEST_F(PortTest, HungUpDeviceCanBeClosedAndTheNumberReused) {
+  Pty& pty = ports.Add(9);
+  TSerComPort port(nullptr);
+  Configure(port, 9);
+  port.OnTriggerAvail = [](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      cp.GetChar();
+  };
+  port.SetOpen(true);
+  pty.HangUp();  // the adapter is pulled out
+  SpinUntil([] { return false; }, std::chrono::seconds(0));
+  port.PutString("lost");  // queued; the write fails and drops it
+  port.SetOpen(false);
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+}
+
+TEST_F(PortTest, RenumberingAnOpenPortReopensOnTheNewNumber) {
+  Pty& first = ports.Add(10);
+  Pty& second = ports.Add(11);
+  TSerComPort port(nullptr);
+  Configure(port, 10);
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  port.SetTraceName(ports.path() + "/SER.TRC");  // the close writes the trace
+  port.SetOpen(true);
+  port.SetTracing(tlOn);
+  port.SetComNumber(10);  // the same number: nothing
+  port.SetComNumber(11);
+  EXPECT_TRUE(port.Open());
+  EXPECT_EQ(port.Tracing(), tlOn);
+  second.Write("2");
+  ASSERT_TRUE(SpinUntil([&] { return received == "2"; }));
+  (void)first;
+  ports.Link(12, ports.path() + "/absent");
+  EXPECT_EQ(CodeOf<EBadId>([&] { port.SetComNumber(12); }), -2001);
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(port.ComNumber(), 12);
+  port.SetComNumber(0);
+  EXPECT_EQ(port.ComNumber(), 0);
+}
+
+TEST_F(PortTest, OpenFailureWhileLoadingGoesToTheHookAndTheFormStillLoads) {
+  ports.Link(13, ports.path() + "/absent");
+  TSerComPort port(nullptr);
+  port.BeginLoading();
+  port.SetPromptForPort(false);
+  port.SetComNumber(13);
+  port.SetOpen(true);
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+  EXPECT_EQ(port.CheckException(-2001), -2001);  // raises nothing while loading
+  port.Loaded();
+  EXPECT_EQ(reported, "ie_BadId - Specified comport doesn't exist");
+  EXPECT_FALSE(port.Open());
+}
+
+TEST_F(PortTest, DestroyingAnOpenPortWithTrafficEndsCleanly) {
+  Pty& pty = ports.Add(14);
+  auto port = std::make_unique<TSerComPort>(nullptr);
+  Configure(*port, 14);
+  int calls = 0;
+  port->OnTriggerAvail = [&](TSerCustomComPort&, uint16_t) { ++calls; };
+  port->SetOpen(true);
+  pty.Write("abc");
+  ASSERT_TRUE(SpinUntil([&] { return calls > 0; }));
+  pty.Write("def");
+  port.reset();  // a delivery may be waiting for this thread
+  SpinUntil([] { return false; }, std::chrono::seconds(0));
+}
+
+}  // namespace
