@@ -181,58 +181,20 @@ constexpr const char* kLockedText =
 
 }  // namespace
 
-void WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+namespace {
+
+// Writes the bytes to a temporary file in the target's folder, flushes them to the
+// disk, and only then gives the file its name: in place of the file that has it
+// (Replace), or only while no entry has it, else returns false and leaves nothing.
+// Either way a crash leaves no file or a whole one under the name, never a part.
+bool WriteThenName(const std::string& path, const void* data, size_t size, bool replace) {
   const std::string os_path = ToOsPath(path);
   const auto fail = [&path](int error) {
     throw EFCreateError("Cannot create file \"" + path + "\". " + ErrorText(error));
   };
 
-  // The temporary file lies in the target's folder, so that the rename cannot cross
+  // The temporary file lies in the target's folder, so that naming it cannot cross
   // file systems and is atomic.
-  const std::string folder = FolderOf(os_path);
-  std::string temp = folder + "/.~" + os_path.substr(os_path.rfind('/') + 1) + ".XXXXXX";
-  Fd fd(::mkstemp(temp.data()));
-  if (fd.get() < 0) fail(errno);
-  bool renamed = false;
-  struct TempGuard {
-    const std::string& name;
-    const bool& renamed;
-    ~TempGuard() {
-      if (!renamed) ::unlink(name.c_str());
-    }
-  } guard{temp, renamed};
-
-  // mkstemp creates the file for its owner only; give it the mode the replaced
-  // file had, or the one a new file would get, so that other programs reading the
-  // folder keep their access.
-  mode_t mode;
-  struct stat st;
-  if (::stat(os_path.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (::fchmod(fd.get(), mode) != 0) fail(errno);
-
-  WriteAll(fd.get(), data, size, fail);
-  // The bytes must be on the disk before the name points at them, or a crash could
-  // leave an empty file in place of the previous one.
-  if (::fsync(fd.get()) != 0) fail(errno);
-  if (!fd.Close()) fail(errno);
-  if (::rename(temp.c_str(), os_path.c_str()) != 0) fail(errno);
-  renamed = true;
-
-  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.get() >= 0) ::fsync(dir.get());
-}
-
-bool CreateFileExclusively(const std::string& path, const void* data, size_t size) {
-  const std::string os_path = ToOsPath(path);
-  const auto fail = [&path](int error) {
-    throw EFCreateError("Cannot create file \"" + path + "\". " + ErrorText(error));
-  };
   const std::string folder = FolderOf(os_path);
   std::string temp = folder + "/.~" + os_path.substr(os_path.rfind('/') + 1) + ".XXXXXX";
   Fd fd(::mkstemp(temp.data()));
@@ -246,22 +208,36 @@ bool CreateFileExclusively(const std::string& path, const void* data, size_t siz
     }
   } guard{temp, keep_temp};
 
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  if (::fchmod(fd.get(), 0666 & ~mask) != 0) fail(errno);
+  // mkstemp creates the file for its owner only; give it the mode the replaced
+  // file had, or the one a new file would get, so that other programs reading the
+  // folder keep their access.
+  mode_t mode;
+  struct stat st;
+  if (replace && ::stat(os_path.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (::fchmod(fd.get(), mode) != 0) fail(errno);
+
   WriteAll(fd.get(), data, size, fail);
-  // The bytes must be on the disk before the name points at them: a crash then
-  // leaves either no file or the whole one.
+  // The bytes must be on the disk before the name points at them, or a crash could
+  // leave an empty file in place of the previous one.
   if (::fsync(fd.get()) != 0) fail(errno);
   if (!fd.Close()) fail(errno);
-
-  // The name is taken in one step that fails when it exists. Where the file system
-  // cannot rename that way, a hard link does the same; the temporary name then goes.
-  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, os_path.c_str(), RENAME_NOREPLACE) == 0) {
+  if (replace) {
+    if (::rename(temp.c_str(), os_path.c_str()) != 0) fail(errno);
     keep_temp = true;  // it is the file now
+  } else if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, os_path.c_str(), RENAME_NOREPLACE) ==
+             0) {
+    keep_temp = true;
   } else if (errno == EEXIST) {
     return false;
   } else if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+    // The file system cannot rename that way: a hard link takes the name just as
+    // exclusively, and the temporary name goes.
     if (::link(temp.c_str(), os_path.c_str()) != 0) {
       if (errno == EEXIST) return false;
       fail(errno);
@@ -269,9 +245,20 @@ bool CreateFileExclusively(const std::string& path, const void* data, size_t siz
   } else {
     fail(errno);
   }
+
   Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
   return true;
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+  WriteThenName(path, data, size, true);
+}
+
+bool CreateFileExclusively(const std::string& path, const void* data, size_t size) {
+  return WriteThenName(path, data, size, false);
 }
 
 std::optional<FileStamp> GetFileStamp(const std::string& path) {

@@ -5,18 +5,12 @@ torn last record), and data files of the other kinds its loader reads (plots wit
 axes, series and templates, video controllers, care events, files before 2.0)."""
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-PLAIN = b"QOR Fluvantronics Save File Header "
-CHECKED = b"*" + PLAIN
-
-
-def i32(v):
-    return struct.pack("<i", v)
-
-
-def text(t):
-    return i32(len(t) + 4) + i32(1) + t
+sys.dont_write_bytecode = True  # nothing left behind in the other folder
+sys.path.insert(0, os.path.join(HERE, "..", "..", "datafile", "fuzz"))
+from make_seeds import CHECKED, PLAIN, checked, i32, plain as rec, point, text  # noqa: E402
 
 
 def s(tag, t):
@@ -27,21 +21,8 @@ def n(tag, v):
     return i32(tag) + i32(4) + i32(v)
 
 
-def rec(tag, body):
-    return i32(tag) + i32(len(body)) + body
-
-
-def checked(tag, body):
-    r = i32(tag) + i32(len(body) + 1) + body
-    return r + bytes([sum(r) % 256])
-
-
 def datafile(body, version=b"2.0", after=b""):
     return rec(1, s(9, PLAIN + version) + body) + after
-
-
-def point(index, time, value):
-    return rec(220, struct.pack("<hdd", index, time, value))
 
 
 def definition(index, name, unit):
