@@ -76,31 +76,16 @@ bool IsRoot(std::string_view path) {
 
 }  // namespace
 
-namespace {
-
-// Rounded by hand: std::nearbyint would follow whatever rounding mode a library has
-// left behind. After the clamp the whole part fits an int64, so its parity is a bit
-// test rather than a floating-point remainder.
-template <typename Real>
-int32_t RoundHalfEvenClamped(Real x) {
-  constexpr Real kLimit = 2147483637.0;
+int32_t RoundClamped(long double x) {
+  constexpr long double kLimit = 2147483637.0L;
   if (std::isnan(x)) return 0;
   x = std::clamp(x, -kLimit, kLimit);
-  const Real floor = std::floor(x);
-  const int64_t whole = static_cast<int64_t>(floor);
-  const Real fraction = x - floor;
-  return static_cast<int32_t>(
-      fraction > Real(0.5) || (fraction == Real(0.5) && (whole & 1) != 0) ? whole + 1 : whole);
-}
-
-}  // namespace
-
-int32_t RoundClamped(long double x) {
-  return RoundHalfEvenClamped(x);
-}
-
-int32_t RoundClamped(double x) {
-  return RoundHalfEvenClamped(x);
+  // Rounded by hand: std::nearbyint would follow whatever rounding mode a library
+  // has left behind.
+  long double whole = std::floor(x);
+  const long double fraction = x - whole;
+  if (fraction > 0.5L || (fraction == 0.5L && std::fmod(whole, 2.0L) != 0)) whole += 1;
+  return static_cast<int32_t>(whole);
 }
 
 void DrawClippedLine(platform::Canvas& canvas, int32_t x1, int32_t y1, int32_t x2, int32_t y2,

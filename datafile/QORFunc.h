@@ -20,9 +20,6 @@ inline constexpr platform::ResourceString SSeconds{"QORFunc.SSeconds", "s"};
 // X clamped to -2147483637..2147483637 and rounded to the nearest integer, halves
 // to even whatever the floating-point rounding mode. NaN gives 0.
 int32_t RoundClamped(long double x);
-// The same for a double, without the x87 unit: every point a data file holds is
-// numbered through here.
-int32_t RoundClamped(double x);
 
 // Draws the line (X1, Y1)-(X2, Y2) with MoveTo/LineTo, clipped to ClipRect. With a
 // Gap of pixels, GapMode 1 leaves the gap out at the start, 2 at the end and 3 at

@@ -60,12 +60,9 @@ TEST(FuncTest, RoundClampedClampsThenRoundsHalvesToEven) {
       {kInf, 2147483637},
       {-kInf, -2147483637},
   };
-  for (const Case& c : cases) {
+  for (const Case& c : cases)
     EXPECT_EQ(RoundClamped(c.x), c.expected) << c.x;
-    EXPECT_EQ(RoundClamped(static_cast<double>(c.x)), c.expected) << c.x;  // every case is a double
-  }
   EXPECT_EQ(RoundClamped(kNaN), 0);
-  EXPECT_EQ(RoundClamped(static_cast<double>(kNaN)), 0);
 }
 
 TEST(FuncTest, RoundClampedIgnoresTheRoundingMode) {
@@ -73,13 +70,9 @@ TEST(FuncTest, RoundClampedIgnoresTheRoundingMode) {
   std::fesetround(FE_UPWARD);
   const int32_t up = RoundClamped(2.5L);
   const int32_t down = RoundClamped(-3.2L);
-  const int32_t up_double = RoundClamped(2.5);
-  const int32_t half_double = RoundClamped(-0.5);
   std::fesetround(previous);
   EXPECT_EQ(up, 2);
   EXPECT_EQ(down, -3);
-  EXPECT_EQ(up_double, 2);
-  EXPECT_EQ(half_double, 0);
 }
 
 // ---------------------------------------------------------------------------
