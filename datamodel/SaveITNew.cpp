@@ -9,9 +9,9 @@
 #include "datamodel/DataModel.h"
 #include "datamodel/SaveITNewFile.h"
 #include "datamodel/Series_C.h"
+#include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
-#include "platform/dialogs.h"
 
 namespace {
 

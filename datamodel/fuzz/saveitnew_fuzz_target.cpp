@@ -15,8 +15,8 @@
 
 #include "datafile/QORClassIdentity.h"
 #include "datamodel/SaveITNew.h"
-#include "platform/exception.h"
 #include "platform/dialogs.h"
+#include "platform/exception.h"
 
 namespace {
 

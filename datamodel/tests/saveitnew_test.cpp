@@ -17,9 +17,9 @@
 #include "datafile/QORClassIdentity.h"
 #include "datamodel/Axis.h"
 #include "datamodel/tests/saveitnew_test_support.h"
+#include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/files.h"
-#include "platform/dialogs.h"
 
 namespace {
 
