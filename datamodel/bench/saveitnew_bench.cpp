@@ -23,6 +23,7 @@
 
 #include "datafile/QORClassIdentity.h"
 #include "datafile/QORClassWriter.h"
+#include "datafile/bench/peak_memory.h"
 #include "datamodel/SaveITNew.h"
 #include "datamodel/Series_C.h"
 #include "platform/files.h"
@@ -101,32 +102,6 @@ void PlaceSample(const std::string& name) {
   ::sync();
 }
 
-int64_t ProcStatusKb(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(key) + ":";
-  while (std::getline(status, line)) {
-    if (line.rfind(prefix, 0) == 0) return std::atoll(line.c_str() + prefix.size());
-  }
-  return -1;
-}
-
-// The peak resident memory Op adds, in bytes, or -1 where the kernel cannot tell.
-template <typename Op>
-double PeakMemoryOf(Op op) {
-  malloc_trim(0);
-  {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    if (!clear) return -1;
-  }
-  const int64_t before = ProcStatusKb("VmRSS");
-  op();
-  const int64_t peak = ProcStatusKb("VmHWM");
-  if (before < 0 || peak < 0) return -1;
-  return static_cast<double>(peak - before) * 1024.0;
-}
-
 int64_t PointsLoaded(const TSaveItNew& save) {
   int64_t points = 0;
   for (const auto& item : save.Items()) {
@@ -153,7 +128,7 @@ void BM_SaveItNewRefreshChangedFile(benchmark::State& state) {
   {
     TSaveItNew measured(nullptr);
     measured.FileName = name;
-    peak = PeakMemoryOf([&] { measured.Refresh(); });
+    peak = qor_bench::PeakMemoryOf([&] { measured.Refresh(); });
   }
   for (auto _ : state)
     reload();
