@@ -9,5 +9,6 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/build/datafile/datafile_bench" "$@"
 "$root/build/datamodel/datamodel_bench" "$@"
 "$root/build/datamodel/datamodel_paint_bench" "$@"
+"$root/build/datamodel/saveitnew_bench" "$@"
 "$root/build/serial/serial_bench" "$@"
 "$root/build/platform/qt/platform_qt_startup_bench" "$@"
