@@ -81,10 +81,14 @@ int32_t RoundClamped(long double x) {
   if (std::isnan(x)) return 0;
   x = std::clamp(x, -kLimit, kLimit);
   // Rounded by hand: std::nearbyint would follow whatever rounding mode a library
-  // has left behind.
-  long double whole = std::floor(x);
-  const long double fraction = x - whole;
-  if (fraction > 0.5L || (fraction == 0.5L && std::fmod(whole, 2.0L) != 0)) whole += 1;
+  // has left behind. The conversion truncates in every mode, and what it leaves
+  // is exact; this runs for every pixel of a plot.
+  const int64_t whole = static_cast<int64_t>(x);
+  const long double fraction = x - static_cast<long double>(whole);
+  if (fraction > 0.5L || (fraction == 0.5L && (whole & 1) != 0))
+    return static_cast<int32_t>(whole + 1);
+  if (fraction < -0.5L || (fraction == -0.5L && (whole & 1) != 0))
+    return static_cast<int32_t>(whole - 1);
   return static_cast<int32_t>(whole);
 }
 

@@ -11,10 +11,10 @@
 #include "datamodel/BrowserItems.h"
 #include "datamodel/Duration.h"
 #include "datamodel/PointsU.h"
+#include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
 #include "platform/locale_format.h"
-#include "platform/dialogs.h"
 #include "platform/random.h"
 
 namespace {
@@ -45,6 +45,35 @@ bool Contains(const platform::Rect& rect, platform::Point point) {
 std::string Res(const platform::ResourceString& resource) {
   return platform::LoadResString(resource);
 }
+
+// The plain markers drawn so far in the pixel column of the last one. A dense series
+// puts many points on one pixel, and a marker drawn again where the same marker is
+// changes nothing on the surface.
+class MarkerSieve {
+ public:
+  explicit MarkerSieve(const platform::Rect& clip)
+      : clip_(clip), rows_(clip.Height() > 0 && clip.Height() <= kMostRows ? clip.Height() : 0) {}
+  // False for a pixel of the current column that has had its marker; true for any
+  // other (outside the clip the drawing decides).
+  bool FirstAt(platform::Point pixel) {
+    if (rows_.empty() || !Contains(clip_, pixel)) return true;
+    if (pixel.x != column_ || stamp_ == 0) {
+      column_ = pixel.x;
+      ++stamp_;
+    }
+    uint32_t& row = rows_[static_cast<size_t>(int64_t{pixel.y} - clip_.top)];
+    if (row == stamp_) return false;
+    row = stamp_;
+    return true;
+  }
+
+ private:
+  static constexpr int32_t kMostRows = 1 << 16;
+  platform::Rect clip_;
+  std::vector<uint32_t> rows_;
+  int32_t column_ = 0;
+  uint32_t stamp_ = 0;
+};
 
 // The "POINTER" bitmap: an arrow pointing up at the synchronisation point, '#'
 // in the arrow's colour, '.' in the background.
@@ -435,7 +464,11 @@ void TSerieObject::Paint() {
 }
 
 void TSerieObject::DrawPoint(platform::Canvas& canvas, const TXYPoint& point, int32_t size) const {
-  const platform::Point pixel = ValueToPixel(point.YValue, point.XValue, point.OrdinalNo);
+  DrawPointAt(canvas, point, size, ValueToPixel(point.YValue, point.XValue, point.OrdinalNo));
+}
+
+void TSerieObject::DrawPointAt(platform::Canvas& canvas, const TXYPoint& point, int32_t size,
+                               platform::Point pixel) const {
   const bool infinite = dynamic_cast<const TInfinitePoint*>(&point) != nullptr;
   if (!infinite && !Contains(clip_rect_, pixel)) return;
   if (dynamic_cast<const TEventPoint*>(&point)) {
@@ -517,8 +550,15 @@ void TSerieObject::PaintPoints(platform::Canvas& canvas, platform::Color color) 
 
   canvas.SetPenWidth(point_size_ / 2);
   if (every) {
-    for (int32_t i = first; i <= last; ++i)
-      DrawPoint(canvas, *data.GetPoint(i), point_size_);
+    MarkerSieve sieve(clip_rect_);
+    for (int32_t i = first; i <= last; ++i) {
+      const TXYPoint& point = *data.GetPoint(i);
+      const platform::Point pixel = ValueToPixel(point.YValue, point.XValue, point.OrdinalNo);
+      const bool plain =
+          !dynamic_cast<const TEventPoint*>(&point) && !dynamic_cast<const TInfinitePoint*>(&point);
+      if (plain && !sieve.FirstAt(pixel)) continue;
+      DrawPointAt(canvas, point, point_size_, pixel);
+    }
   } else if (ends) {
     DrawPoint(canvas, *data.GetPoint(first), point_size_);
     if (last != first) DrawPoint(canvas, *data.GetPoint(last), point_size_);

@@ -220,6 +220,9 @@ class TSerieObject : public TGlyph {
   TXYPoint* NearestPoint(double axis_x, int32_t& index) const;
   void VisibleIndexRange(double from, double to, int32_t& first, int32_t& last) const;
   void DrawPoint(platform::Canvas& canvas, const TXYPoint& point, int32_t size) const;
+  // DrawPoint for a point whose pixel is known.
+  void DrawPointAt(platform::Canvas& canvas, const TXYPoint& point, int32_t size,
+                   platform::Point pixel) const;
   // Title and unit of the series along Axis (used by the axis).
   std::string SerieAxisTitle(const TAxis* axis) const;
   std::string SerieAxisUnit(const TAxis* axis) const;

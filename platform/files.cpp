@@ -2,11 +2,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "platform/exception.h"
@@ -156,33 +159,70 @@ std::string ReadFileToString(const std::string& path) {
   return text;
 }
 
-void WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+namespace {
+
+FileStamp StampOf(const struct stat& st) {
+  FileStamp stamp;
+  stamp.device = static_cast<uint64_t>(st.st_dev);
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = st.st_size;
+  stamp.modified_ns = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.changed_ns = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
+  return stamp;
+}
+
+// Writes all of Size bytes to Fd at its position or raises through Fail.
+template <typename F>
+void WriteAll(int fd, const void* data, size_t size, F&& fail) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail(errno);
+    done += static_cast<size_t>(n);
+  }
+}
+
+// What the user reads when another writer holds a file's lock.
+constexpr const char* kLockedText =
+    "The process cannot access the file because it is being used by another process";
+
+}  // namespace
+
+namespace {
+
+// Writes the bytes to a temporary file in the target's folder, flushes them to the
+// disk, and only then gives the file its name: in place of the file that has it
+// (Replace), or only while no entry has it, else returns false and leaves nothing.
+// Either way a crash leaves no file or a whole one under the name, never a part.
+bool WriteThenName(const std::string& path, const void* data, size_t size, bool replace) {
   const std::string os_path = ToOsPath(path);
   const auto fail = [&path](int error) {
     throw EFCreateError("Cannot create file \"" + path + "\". " + ErrorText(error));
   };
 
-  // The temporary file lies in the target's folder, so that the rename cannot cross
+  // The temporary file lies in the target's folder, so that naming it cannot cross
   // file systems and is atomic.
   const std::string folder = FolderOf(os_path);
   std::string temp = folder + "/.~" + os_path.substr(os_path.rfind('/') + 1) + ".XXXXXX";
   Fd fd(::mkstemp(temp.data()));
   if (fd.get() < 0) fail(errno);
-  bool renamed = false;
+  bool keep_temp = false;
   struct TempGuard {
     const std::string& name;
-    const bool& renamed;
+    const bool& keep;
     ~TempGuard() {
-      if (!renamed) ::unlink(name.c_str());
+      if (!keep) ::unlink(name.c_str());
     }
-  } guard{temp, renamed};
+  } guard{temp, keep_temp};
 
   // mkstemp creates the file for its owner only; give it the mode the replaced
   // file had, or the one a new file would get, so that other programs reading the
   // folder keep their access.
   mode_t mode;
   struct stat st;
-  if (::stat(os_path.c_str(), &st) == 0) {
+  if (replace && ::stat(os_path.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
@@ -191,23 +231,158 @@ void WriteFileAtomically(const std::string& path, const void* data, size_t size)
   }
   if (::fchmod(fd.get(), mode) != 0) fail(errno);
 
-  const uint8_t* bytes = static_cast<const uint8_t*>(data);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::write(fd.get(), bytes + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) fail(errno);
-    done += static_cast<size_t>(n);
-  }
+  WriteAll(fd.get(), data, size, fail);
   // The bytes must be on the disk before the name points at them, or a crash could
   // leave an empty file in place of the previous one.
   if (::fsync(fd.get()) != 0) fail(errno);
   if (!fd.Close()) fail(errno);
-  if (::rename(temp.c_str(), os_path.c_str()) != 0) fail(errno);
-  renamed = true;
+  if (replace) {
+    if (::rename(temp.c_str(), os_path.c_str()) != 0) fail(errno);
+    keep_temp = true;  // it is the file now
+  } else if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, os_path.c_str(), RENAME_NOREPLACE) ==
+             0) {
+    keep_temp = true;
+  } else if (errno == EEXIST) {
+    return false;
+  } else if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP) {
+    // The file system cannot rename that way: a hard link takes the name just as
+    // exclusively, and the temporary name goes.
+    if (::link(temp.c_str(), os_path.c_str()) != 0) {
+      if (errno == EEXIST) return false;
+      fail(errno);
+    }
+  } else {
+    fail(errno);
+  }
 
   Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() >= 0) ::fsync(dir.get());
+  return true;
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+  WriteThenName(path, data, size, true);
+}
+
+bool CreateFileExclusively(const std::string& path, const void* data, size_t size) {
+  return WriteThenName(path, data, size, false);
+}
+
+std::optional<FileStamp> GetFileStamp(const std::string& path) {
+  struct stat st;
+  if (!StatOf(path, st)) return std::nullopt;
+  return StampOf(st);
+}
+
+DateTime FileDateOf(const FileStamp& stamp) {
+  constexpr int64_t kNsPerSecond = 1000000000;
+  int64_t seconds = stamp.modified_ns / kNsPerSecond;
+  int64_t nanoseconds = stamp.modified_ns % kNsPerSecond;
+  if (nanoseconds < 0) {  // before 1970: the second below, and a positive rest
+    seconds -= 1;
+    nanoseconds += kNsPerSecond;
+  }
+  const time_t whole = static_cast<time_t>(seconds);
+  tm local{};
+  DateTime date;
+  if (!localtime_r(&whole, &local) ||
+      !TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, date))
+    return 0;
+  // A leap second (tm_sec 60) has no value of its own; it stays in the minute.
+  return date + EncodeTime(local.tm_hour, local.tm_min, local.tm_sec > 59 ? 59 : local.tm_sec,
+                           static_cast<int>(nanoseconds / 1000000));
+}
+
+OpenedFile::OpenedFile(const std::string& path, Mode mode) : path_(path) {
+  const auto fail = [&path](const std::string& reason) {
+    throw EFOpenError("Cannot open file \"" + path + "\". " + reason);
+  };
+  // A writer reads too: what the file holds decides where it writes.
+  const int flags = (mode == Mode::kRead ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  fd_ = ::open(ToOsPath(path).c_str(), flags);
+  if (fd_ < 0) fail(ErrorText(errno));
+  struct stat st;
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    ::close(fd_);
+    fd_ = -1;
+    fail(ErrorText(error));
+  }
+  if (mode == Mode::kWriteLocked && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd_);
+    fd_ = -1;
+    fail(error == EWOULDBLOCK ? kLockedText : ErrorText(error));
+  }
+}
+
+OpenedFile::~OpenedFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FileStamp OpenedFile::Stamp() const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) {
+    throw EReadError("Cannot read file \"" + path_ + "\". " + ErrorText(errno));
+  }
+  return StampOf(st);
+}
+
+bool OpenedFile::PathStillNamesIt() const {
+  const std::optional<FileStamp> named = GetFileStamp(path_);
+  return named && named->SameFile(Stamp());
+}
+
+void OpenedFile::ReadAt(int64_t offset, void* buffer, int64_t count) const {
+  uint8_t* out = static_cast<uint8_t*>(buffer);
+  while (count > 0) {
+    const ssize_t n = ::pread(fd_, out, static_cast<size_t>(count), offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError("Cannot read file \"" + path_ + "\". " + ErrorText(errno));
+    if (n == 0) throw EReadError();
+    out += n;
+    offset += n;
+    count -= n;
+  }
+}
+
+void OpenedFile::ReadWhole(const std::function<uint8_t*(int64_t)>& allocate) const {
+  const int64_t size = Stamp().size;
+  uint8_t* out = allocate(size);
+  // A file that shrank while being read: what the buffer was sized for is not
+  // there, which is reported rather than handed out as zero bytes.
+  ReadAt(0, out, size);
+}
+
+void OpenedFile::WriteAt(int64_t offset, const void* data, int64_t count) {
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  while (count > 0) {
+    const ssize_t n = ::pwrite(fd_, bytes, static_cast<size_t>(count), offset);
+    if (n < 0 && errno == EINTR) continue;
+    // A write that takes nothing (a full disk says so on the next call) ends here
+    // rather than looping.
+    const int error = n < 0 ? errno : ENOSPC;
+    if (n <= 0) throw EWriteError("Cannot write file \"" + path_ + "\". " + ErrorText(error));
+    bytes += n;
+    offset += n;
+    count -= n;
+  }
+}
+
+void OpenedFile::Truncate(int64_t size) {
+  while (::ftruncate(fd_, size) != 0) {
+    if (errno != EINTR)
+      throw EWriteError("Cannot write file \"" + path_ + "\". " + ErrorText(errno));
+  }
+}
+
+void OpenedFile::Close() {
+  const int fd = fd_;
+  fd_ = -1;
+  if (fd >= 0 && ::close(fd) != 0)
+    throw EWriteError("Cannot write file \"" + path_ + "\". " + ErrorText(errno));
 }
 
 }  // namespace platform

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/date_time.h"
+
 namespace platform {
 
 // The path as the operating system takes it: "\" becomes "/", the text UTF-8, and a
@@ -49,5 +51,80 @@ std::string ReadFileToString(const std::string& path);
 // previous file survives any failure whole. A replaced file keeps its permissions.
 // Raises EFCreateError "Cannot create file "<name>". <reason>".
 void WriteFileAtomically(const std::string& path, const void* data, size_t size);
+
+// Creates the file with Size bytes, whole or not at all, and never in place of an
+// entry that exists: the bytes are written to a temporary file in the same folder
+// and flushed to the disk, and only then does the file get its name, in one step
+// that fails when the name has been taken meanwhile (by another process, say).
+// Returns false, creating nothing, when an entry of that name exists. Raises
+// EFCreateError "Cannot create file "<name>". <reason>" on any other failure.
+bool CreateFileExclusively(const std::string& path, const void* data, size_t size);
+
+// What tells one state of a file from another: which file it is (device and inode,
+// so a file replaced under the same name differs), its size, and its modification
+// and change times to the nanosecond. Two stamps are equal only when nothing of this
+// changed; a write that keeps size and modification time still moves the change
+// time, which no program can set back.
+struct FileStamp {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t modified_ns = 0;  // since 1970-01-01 UTC
+  int64_t changed_ns = 0;
+
+  bool SameFile(const FileStamp& other) const {
+    return device == other.device && inode == other.inode;
+  }
+  bool operator==(const FileStamp& other) const = default;
+};
+
+// The stamp of the file Path names, or none when it cannot be read.
+std::optional<FileStamp> GetFileStamp(const std::string& path);
+// The modification time of the stamp as a local date-time value.
+DateTime FileDateOf(const FileStamp& stamp);
+
+// A file opened for one job and closed when the object goes. Reading shares the
+// file with everyone; writing takes the file's writer lock, so that other writers
+// that ask for it are kept out while others may still read, as a file opened for
+// writing with sharing that denies writing is on Windows.
+class OpenedFile {
+ public:
+  enum class Mode {
+    kRead,
+    // An existing file, for writing and reading; never creates one. Fails when
+    // another writer holds the lock.
+    kWriteLocked,
+  };
+  // Raises EFOpenError "Cannot open file "<name>". <reason>".
+  OpenedFile(const std::string& path, Mode mode);
+  ~OpenedFile();
+  OpenedFile(const OpenedFile&) = delete;
+  OpenedFile& operator=(const OpenedFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // The open file's stamp (not the path's: the path may name another file by now).
+  FileStamp Stamp() const;
+  // Whether the path still names this file, rather than a file that took its name
+  // or nothing.
+  bool PathStillNamesIt() const;
+
+  // Reads Count bytes at Offset; EReadError when the file holds fewer.
+  void ReadAt(int64_t offset, void* buffer, int64_t count) const;
+  // Reads the whole file as Stamp().size gives it; Allocate is called once with the
+  // size and returns where the bytes go.
+  void ReadWhole(const std::function<uint8_t*(int64_t)>& allocate) const;
+  // Writes Count bytes at Offset. Raises EWriteError "Cannot write file "<name>".
+  // <reason>" when not all of them could be written; some may have been.
+  void WriteAt(int64_t offset, const void* data, int64_t count);
+  // Cuts the file to Size bytes. Raises EWriteError.
+  void Truncate(int64_t size);
+  // Closes the file now; raises EWriteError when the close reports a late write
+  // error. The destructor closes silently.
+  void Close();
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+};
 
 }  // namespace platform

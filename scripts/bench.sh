@@ -8,5 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" release
 "$root/build/datafile/datafile_bench" "$@"
 "$root/build/datamodel/datamodel_bench" "$@"
+"$root/build/datamodel/datamodel_paint_bench" "$@"
+"$root/build/datamodel/saveitnew_bench" "$@"
 "$root/build/serial/serial_bench" "$@"
 "$root/build/platform/qt/platform_qt_startup_bench" "$@"

@@ -20,6 +20,7 @@
 
 #include "datafile/QORClassReader.h"
 #include "datafile/QORClassWriter.h"
+#include "datafile/bench/peak_memory.h"
 #include "platform/stream.h"
 
 namespace {
@@ -127,32 +128,6 @@ const std::string& SampleFile() {
   return name;
 }
 
-int64_t ProcStatusKb(const char* key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  const std::string prefix = std::string(key) + ":";
-  while (std::getline(status, line)) {
-    if (line.rfind(prefix, 0) == 0) return std::atoll(line.c_str() + prefix.size());
-  }
-  return -1;
-}
-
-// The peak resident memory Op adds, in bytes, or -1 where the kernel cannot tell.
-template <typename Op>
-double PeakMemoryOf(Op op) {
-  malloc_trim(0);
-  {
-    std::ofstream clear("/proc/self/clear_refs");
-    clear << "5";
-    if (!clear) return -1;
-  }
-  const int64_t before = ProcStatusKb("VmRSS");
-  op();
-  const int64_t peak = ProcStatusKb("VmHWM");
-  if (before < 0 || peak < 0) return -1;
-  return static_cast<double>(peak - before) * 1024.0;
-}
-
 void BM_ReadPlainFile(benchmark::State& state) {
   const std::string& name = SampleFile();
   const int64_t size = static_cast<int64_t>(std::filesystem::file_size(name));
@@ -165,7 +140,7 @@ void BM_ReadPlainFile(benchmark::State& state) {
     if (totals.points != kPoints) state.SkipWithError("points lost");
     benchmark::DoNotOptimize(totals);
   };
-  const double peak = PeakMemoryOf(read_once);
+  const double peak = qor_bench::PeakMemoryOf(read_once);
   for (auto _ : state)
     read_once();
   state.SetBytesProcessed(state.iterations() * size);
@@ -198,7 +173,7 @@ void BM_WritePlainFile(benchmark::State& state) {
     stream.SaveToFile(name);
     size = stream.Size();
   };
-  const double peak = PeakMemoryOf(write_once);
+  const double peak = qor_bench::PeakMemoryOf(write_once);
   for (auto _ : state)
     write_once();
   state.SetBytesProcessed(state.iterations() * size);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the model fuzzer's seed inputs into corpus/: small data files holding
 series with point blocks and point records, help lines, quick saves, axes, browse
-items and points, plain and checksummed."""
+items and points, the specialised series with their own point records, and axes of
+every kind to draw, plain and checksummed."""
 import os
 import struct
 import sys
@@ -66,6 +67,67 @@ def axis(record, tag, kind, log=0):
     return record(tag, fields)
 
 
+def special(record, tag, style, point_records, extra=b""):
+    """A specialised series record: the head fields, its own point records, then
+    the TSerie trailer (for the classes based on TSerie) and its own fields."""
+    fields = (int_field(12, 0) + int_field(16, 0xFF) + byte_field(19, 1) + byte_field(20, style) +
+              string_field(11, b"s") + b"".join(point_records) + extra)
+    return record(tag, fields)
+
+
+def xy(x, y, n):
+    return f64(x) + f64(y) + i32(n)
+
+
+def special_series(record):
+    tail = int_field(13, 0) + byte_field(31, 0) + double_field(32, 100) + int_field(69, 3)
+    return [
+        special(record, 65, 0x12, [plain(27, xy(45000.1, 7.4, 1) + f64(45000.0) + text(b"V12") +
+                                         text(b"ID9") + i32(1))], tail),
+        special(record, 166, 0x12, [plain(165, xy(45000.2, 7.3, 2) + i32(2) + text(b"vial") +
+                                          bytes([1]) + i32(3))], tail),
+        special(record, 61, 0x01, [plain(24, xy(7.1, 40.0, 1) + f64(45000.3)),
+                                   plain(24, xy(7.2, 41.0, 2) + f64(45000.4))], tail),
+        special(record, 62, 0x52, [plain(22, xy(1, 2.5, 1)), plain(22, xy(2, 0.5, 2))],
+                double_field(67, 1.5) + tail),
+        special(record, 63, 0x13, [plain(21, xy(45000.1, 5, 1) + f64(0.5) + f64(0.2) + i32(9) +
+                                         i32(1)),
+                                   plain(21, xy(45000.2, 6, 2) + f64(0) + f64(0.3) + i32(4) +
+                                         i32(0))],
+                tail + byte_field(37, 1) + byte_field(38, 1)),
+        special(record, -30, 0xC0, [plain(-29, xy(45000.1, 0, 1) + i32(3) + f64(1) + f64(-2) +
+                                          f64(3)),
+                                    plain(-29, xy(45000.2, 0, 2) + i32(1) + f64(4))],
+                tail + plain(2039, i32(2) + i32(0xFF) + i32(0xFF00)) + byte_field(2040, 1)),
+        special(record, 10, 0x10, [plain(26, f64(45000.1) + i32(1) + string_field(9, b"Event")),
+                                   plain(15, f64(45000.2) + f64(0) + string_field(9, b"Old") +
+                                         i32(5))]),
+        special(record, 23, 0x10, [plain(230, xy(45000.1, 12, 1) + i32(0)),
+                                   plain(230, xy(45000.2, 13, 2) + i32(1))],
+                string_field(233, b"info") + string_field(231, b"a.avi")),
+    ]
+
+
+def drawn_axis(record, tag, kind, minimum, span, step, log=0, extra=b""):
+    fields = (byte_field(100, log) + int_field(102, 0) + int_field(103, 300) +
+              int_field(105, 400 if tag == 5 else 0) + int_field(104, 300 if tag == 5 else 0) +
+              double_field(106, span) + double_field(107, minimum) + double_field(108, step) +
+              int_field(124, kind) + extra)
+    return record(tag, fields)
+
+
+def drawn_axes(record):
+    labels = int_field(122, 1) + int_field(123, 0) + byte_field(119, 0) + byte_field(118, 0)
+    return [
+        drawn_axis(record, 5, 0, 45000.0, 40, 7, extra=labels),
+        drawn_axis(record, 5, 0, 36000.0, 11000, 365),
+        drawn_axis(record, 5, 0, 45000.5, 3, 1, extra=labels),
+        drawn_axis(record, 5, 3, 0, 3 / 1440, 1.5 / 1440, extra=int_field(137, 1) + labels),
+        drawn_axis(record, 6, 1, 1, 999, 1, log=1, extra=int_field(126, 1) + byte_field(138, 1)),
+        drawn_axis(record, 6, 1, 0, 10, 0, extra=int_field(126, 3)),
+    ]
+
+
 def identities(record):
     patient = byte_field(2021, 1) + int_field(2022, 2) + string_field(2023, b"Berg")
     parameter = b"".join(string_field(t, s) for t, s in
@@ -96,6 +158,13 @@ def seeds():
                                                    f64(5)), plain(25, f64(1) + i32(1))])
     yield "duration_axis", file(False, lambda r: [axis(r, 5, 3), axis(r, 6, 2), series(r, 0x45)])
     yield "message", file(False, lambda r: [r(4, i32(0x21524F51) + text(b"hello"))])
+    yield "special_series", file(False, special_series)
+    yield "checked_special_series", file(True, special_series)
+    for i, name in enumerate(["calendar", "years", "day_line", "duration", "logarithmic", "no_step"]):
+        yield "drawn_axis_" + name, file(False, lambda r, i=i: [drawn_axes(r)[i],
+                                                                 special(r, 10, 0x10, [
+                                                                     plain(26, f64(45000.1) + i32(1) +
+                                                                           string_field(9, b"e"))])])
 
 
 def main():

@@ -2,10 +2,10 @@
 // objects it finds (series, quick saves, identities), and a loader in the manner of
 // the save component reads series, axes, browse items and points at file level.
 // Everything read is then used: painted on a recording canvas against its axes,
-// looked up, described and written out again. Anything but the orderly exceptions
-// of the reader and the model (a crash, a hang, a leak, a sanitizer report) is a
-// fault. Built as a libFuzzer target and, for replaying the corpus, into the
-// tests.
+// looked up, described and written out again, and the axes draw themselves.
+// Anything but the orderly exceptions of the reader and the model (a crash, a hang,
+// a leak, a sanitizer report) is a fault. Built as a libFuzzer target and, for
+// replaying the corpus, into the tests.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -19,8 +19,9 @@
 #include "datamodel/DataModel.h"
 #include "datamodel/PointsU.h"
 #include "datamodel/Series_C.h"
-#include "platform/exception.h"
+#include "datamodel/Series_CSpecial.h"
 #include "platform/dialogs.h"
+#include "platform/exception.h"
 #include "platform/recording_canvas.h"
 #include "platform/stream.h"
 
@@ -90,6 +91,7 @@ void Load(void* user_data, int32_t tag, TVistaReader& reader) {
 }
 
 void Use(TSerieObject& serie, TAxis* x_axis, TAxis* y_axis, platform::RecordingCanvas& canvas) {
+  if (auto* band = dynamic_cast<TNoYAxisSeries*>(&serie)) band->Band = {0, 40, 200, 60};
   serie.SetUseXAxis(x_axis);
   serie.SetUseYAxis(y_axis);
   serie.SetUseCanvas(&canvas);
@@ -142,6 +144,26 @@ void UseEverything(Loaded& loaded) {
   }
   for (const auto& serie : loaded.series)
     Use(*serie, x_axis, y_axis, canvas);
+  // The axes draw themselves with the series they carry, then without.
+  platform::RecordingCanvas target;
+  for (const auto& serie : loaded.series) {
+    serie->SetUseXAxis(x_axis);
+    serie->SetUseYAxis(y_axis);
+  }
+  for (const auto& axis : loaded.axes) {
+    axis->ShowGrid = true;
+    axis->ShowUnitLegend = true;
+    axis->Paint();
+    axis->DrawAxis(target, 0x0000FF, {0, 0});
+    TGlyphHit hit;
+    axis->HitTest({1, 1}, &hit);
+  }
+  for (const auto& serie : loaded.series) {
+    serie->SetUseXAxis(nullptr);
+    serie->SetUseYAxis(nullptr);
+  }
+  for (const auto& axis : loaded.axes)
+    axis->Paint();
   for (const auto& item : loaded.items) {
     item->GetCaption();
     item->GetLongCaption();

@@ -10,9 +10,9 @@
 #include "datamodel/PointsU.h"
 #include "datamodel/Series_C.h"
 #include "datamodel/tests/model_test_support.h"
+#include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/locale_format.h"
-#include "platform/dialogs.h"
 #include "platform/recording_canvas.h"
 
 namespace {
@@ -277,7 +277,7 @@ TEST_F(SeriesTest, TheRegistryAndThePrototypes) {
   EXPECT_EQ(created->ClassName(), "TSerie");
   EXPECT_EQ(&created->DataSet(), data.get());
   EXPECT_EQ(data->RefCount(), 2);
-  EXPECT_EQ(CreateSerieByRecordType(61, nullptr), nullptr);
+  EXPECT_EQ(CreateSerieByRecordType(81, nullptr), nullptr);  // named by the loader, no class
 
   std::unique_ptr<TObject> prototype = TVistaStreamParser::CreateByRecordType(4);
   ASSERT_NE(dynamic_cast<TSerie*>(prototype.get()), nullptr);
@@ -375,6 +375,16 @@ TEST_F(PlotTest, MarkersAtEveryPoint) {
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[0], (std::pair<Point, Point>{{8, 88}, {12, 88}}));
   EXPECT_EQ(platform::CallsOf(canvas_.calls(), CanvasOp::kLineTo)[0].pen.color, 0x0000FFu);
+}
+
+TEST_F(PlotTest, AMarkerOnAPixelThatHasOneIsLeftOut) {
+  serie_.SetStyle(0x01);
+  // (1.02, 0.98) falls on the pixel of (1, 1); (1.02, 1.3) on the one above it.
+  serie_.AddPoint(std::make_unique<TXYPoint>(1.02, 0.98));
+  serie_.AddPoint(std::make_unique<TXYPoint>(1.04, 1.3));
+  serie_.DataSet().EnsureSorted();
+  serie_.Paint();
+  EXPECT_EQ(MoveTos(), (std::vector<Point>{{8, 88}, {8, 85}, {18, 48}, {28, 68}}));
 }
 
 TEST_F(PlotTest, LinesLeaveGapsAroundMarkers) {

@@ -3,7 +3,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "platform/date_time.h"
+#include "platform/exception.h"
 #include "platform/files.h"
 #include "platform/tests/temp_folder.h"
 
@@ -61,6 +68,136 @@ TEST_F(FilesTest, FindNoCaseMatchesAsWindowsDoes) {
   // An exact match wins over others that differ in case.
   Touch("PATIENT");
   EXPECT_EQ(platform::FindNoCase(dir_, "PATIENT"), dir_ + "/PATIENT");
+}
+
+}  // namespace
+
+namespace {
+
+std::string Contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+size_t EntryCount(const std::string& dir) {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
+    ++count;
+  return count;
+}
+
+// The message of the exception of class E that F raises; "(none)" when it returns.
+template <typename E, typename F>
+std::string MessageOf(F&& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "(none)";
+}
+
+TEST_F(FilesTest, CreateFileExclusivelyNeverReplaces) {
+  const std::string path = dir_ + "/new.vor";
+  ASSERT_TRUE(platform::CreateFileExclusively(path, "abc", 3));
+  EXPECT_EQ(Contents(path), "abc");
+  // The name is taken (by a file or a folder): nothing is written, and no
+  // temporary file stays behind.
+  EXPECT_FALSE(platform::CreateFileExclusively(path, "other", 5));
+  EXPECT_EQ(Contents(path), "abc");
+  ASSERT_TRUE(platform::CreateDir(dir_ + "/folder"));
+  EXPECT_FALSE(platform::CreateFileExclusively(dir_ + "/folder", "x", 1));
+  EXPECT_EQ(EntryCount(dir_), 2u);
+
+  // A new file gets the mode any new file gets, not the temporary file's.
+  const mode_t mask = ::umask(022);
+  const bool created = platform::CreateFileExclusively(dir_ + "/second", "", 0);
+  ::umask(mask);
+  ASSERT_TRUE(created);
+  EXPECT_EQ(std::filesystem::status(dir_ + "/second").permissions(), std::filesystem::perms(0644));
+
+  const std::string missing = dir_ + "/none/x";
+  EXPECT_EQ(MessageOf<EFCreateError>([&] { platform::CreateFileExclusively(missing, "x", 1); }),
+            "Cannot create file \"" + missing + "\". No such file or directory");
+}
+
+TEST_F(FilesTest, StampsTellEveryChangeApart) {
+  const std::string path = dir_ + "/f";
+  EXPECT_FALSE(platform::GetFileStamp(path).has_value());
+  std::ofstream(path) << "12345";
+  const auto first = platform::GetFileStamp(path);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(first->size, 5);
+  EXPECT_EQ(platform::GetFileStamp(path), first);
+
+  // The same size, a modification time one nanosecond later: a change that a time
+  // of seconds would miss.
+  const auto set_modified = [&](int64_t ns) {
+    const timespec times[2] = {
+        {0, UTIME_OMIT},
+        {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  };
+  set_modified(1700000000LL * 1000000000 + 5);
+  const auto before = platform::GetFileStamp(path);
+  set_modified(1700000000LL * 1000000000 + 6);
+  const auto after = platform::GetFileStamp(path);
+  EXPECT_EQ(after->size, before->size);
+  EXPECT_TRUE(after->SameFile(*before));
+  EXPECT_NE(after, before);
+  // A longer file.
+  std::ofstream(path, std::ios::app) << "6";
+  EXPECT_EQ(platform::GetFileStamp(path)->size, 6);
+
+  // Another file under the same name.
+  platform::WriteFileAtomically(path, "abcdef", 6);
+  const auto replaced = platform::GetFileStamp(path);
+  EXPECT_FALSE(replaced->SameFile(*first));
+  EXPECT_EQ(replaced->size, 6);
+
+  // The file date is the modification time in local time, to the millisecond.
+  const double date = platform::FileDateOf(*replaced);
+  EXPECT_NEAR(date, platform::Now(), 60.0 / 86400);
+}
+
+TEST_F(FilesTest, WritingTakesTheWritersLockAndNeverCreates) {
+  const std::string path = dir_ + "/data";
+  EXPECT_EQ(MessageOf<EFOpenError>(
+                [&] { platform::OpenedFile(path, platform::OpenedFile::Mode::kWriteLocked); }),
+            "Cannot open file \"" + path + "\". No such file or directory");
+  EXPECT_EQ(EntryCount(dir_), 0u);
+
+  std::ofstream(path) << "0123456789";
+  platform::OpenedFile writer(path, platform::OpenedFile::Mode::kWriteLocked);
+  // A second writer is kept out; readers are not.
+  EXPECT_EQ(MessageOf<EFOpenError>(
+                [&] { platform::OpenedFile(path, platform::OpenedFile::Mode::kWriteLocked); }),
+            "Cannot open file \"" + path +
+                "\". The process cannot access the file because it is being used by another "
+                "process");
+  platform::OpenedFile reader(path, platform::OpenedFile::Mode::kRead);
+
+  writer.Truncate(8);
+  writer.WriteAt(8, "ab", 2);
+  EXPECT_EQ(Contents(path), "01234567ab");
+  char middle[3] = {};
+  reader.ReadAt(4, middle, 2);
+  EXPECT_STREQ(middle, "45");
+  EXPECT_THROW(reader.ReadAt(9, middle, 2), EReadError);
+  std::string whole;
+  reader.ReadWhole([&](int64_t size) {
+    whole.resize(static_cast<size_t>(size));
+    return reinterpret_cast<uint8_t*>(whole.data());
+  });
+  EXPECT_EQ(whole, "01234567ab");
+  EXPECT_EQ(writer.Stamp(), platform::GetFileStamp(path));
+
+  // The path goes to another file: the open one is no longer the file of that name.
+  EXPECT_TRUE(writer.PathStillNamesIt());
+  platform::WriteFileAtomically(path, "new", 3);
+  EXPECT_FALSE(writer.PathStillNamesIt());
+  writer.Close();
+  platform::OpenedFile again(path, platform::OpenedFile::Mode::kWriteLocked);
 }
 
 }  // namespace

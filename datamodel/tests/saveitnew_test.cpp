@@ -1,0 +1,700 @@
+// The monitor-data file: creating and checking it, definitions in the reserved
+// block, appended data points, reloading, and the failures that must leave the
+// patient's file whole.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "datafile/QORClassIdentity.h"
+#include "datamodel/Axis.h"
+#include "datamodel/tests/saveitnew_test_support.h"
+#include "platform/dialogs.h"
+#include "platform/exception.h"
+#include "platform/files.h"
+
+namespace {
+
+using namespace save_test;
+
+constexpr const char* kHeader = "QOR Fluvantronics Save File Header 2.0";
+
+// The new file for Gasbridge's identity: a shown id of 11 characters, a last name
+// of n, the default block. Written out from the file's layout, field by field.
+Bytes NewGasbridgeFile(const std::string& last_name) {
+  const int32_t n = static_cast<int32_t>(last_name.size());
+  Bytes b;
+  b.I32(1).I32(682 + n - 8);                     // record 1, its size
+  b.I32(9).I32(42).I32(1).Text(kHeader);         // 50 bytes
+  b.I32(3).I32(24);                              // file info
+  b.I32(2).I32(4).I32(8).I32(30).I32(4).I32(0);  // type 8, attribute 0
+  b.I32(200).I32(48 + 17 + 11 + n);              // monitor record
+  b.I32(201).I32(21).I32(1).Text("Radiometer ABLxxx");
+  b.I32(202).I32(4).I32(1);
+  b.I32(203).I32(15).I32(1).Text("123456-7890");
+  b.I32(204).I32(4 + n).I32(1).Text(last_name);
+  b.I32(205).I32(500);
+  for (int i = 0; i < 500; ++i)
+    b.U8(0);
+  return b;
+}
+
+// Sets RLIMIT_FSIZE for a scope: writes past the limit fail with EFBIG, as on a full
+// disk (the signal that would end the process is ignored meanwhile).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_signal_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_signal_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*previous_signal_)(int) = nullptr;
+};
+
+class SaveItNewTest : public SaveFixture {
+ protected:
+  void Open(const Identity& who = Identity()) {
+    save_.OpenMonitorFile(who.monitor, who.detail, who.patient_id, who.patient_name);
+  }
+  void Add(const Definition& d) {
+    TParameterSerie definition;
+    definition.Index = d.index;
+    definition.ParameterInfo().SetParameterName(d.name);
+    definition.ParameterInfo().SetMeasurementPlace(d.place);
+    definition.ParameterInfo().SetParamExtraName(d.extra);
+    definition.ParameterInfo().SetParameterID(d.id);
+    definition.Unit = d.unit;
+    save_.AddParameterSerie(definition);
+  }
+  std::vector<uint8_t> File() const { return ReadBytes(save_.FileName); }
+  void Reload() {
+    save_.ForgetLoadedFile();
+    save_.Refresh();
+  }
+};
+
+// ---------------------------------------------------------------------------
+// Creating
+
+TEST_F(SaveItNewTest, ANewFileHoldsTheHeaderTheIdentityAndAnEmptyBlock) {
+  for (const std::string name : {"Berg", "", "Andersson-Lindqvist"}) {
+    SCOPED_TRACE(name);
+    Use("ABL" + std::to_string(name.size()) + ".vor");
+    std::vector<std::string> changed;
+    save_.OnFileStructureChanged = [&changed](const std::string& file) { changed.push_back(file); };
+    save_.OpenMonitorFile("Radiometer ABLxxx", "", "123456-7890", name);
+    EXPECT_EQ(File(), NewGasbridgeFile(name).vec());
+    EXPECT_EQ(File().size(), 682 + name.size());
+    EXPECT_EQ(changed, std::vector<std::string>{save_.FileName});
+    EXPECT_EQ(save_.FileType(), ftMonitorData);
+  }
+  // Nothing but the files themselves: no temporary file is left.
+  EXPECT_EQ(EntryCount(folder_.path()), 3u);
+}
+
+TEST_F(SaveItNewTest, ANewFileCarriesNoPatientOfAnEarlierLoad) {
+  // A file whose file-info record names a patient, loaded first.
+  Use("other.dat");
+  WriteBytes(save_.FileName,
+             DataFile(Record(3, Cat({IntField(2, 1), IntField(30, 0), StrField(203, "999999-0000"),
+                                     StrField(204, "Ek")}))));
+  save_.Refresh();
+  EXPECT_EQ(save_.FilePatientId(), "999999-0000");
+  EXPECT_EQ(save_.FilePatientName(), "Ek");
+
+  Use("ABL.vor");
+  Open();
+  EXPECT_EQ(File(), NewGasbridgeFile("Berg").vec());
+}
+
+TEST_F(SaveItNewTest, TheReservedBlockTakesTheSizeSet) {
+  Use("ABL.vor");
+  save_.MinimumReservedSpaceForMonitorParameters = 40;
+  Open();
+  EXPECT_EQ(File(), MonitorFile(Identity(), 40).vec());
+}
+
+// ---------------------------------------------------------------------------
+// Checking
+
+TEST_F(SaveItNewTest, AnExistingFileIsCheckedAgainstTheIdentity) {
+  Use("ABL.vor");
+  WriteBytes(save_.FileName,
+             MonitorFile(Identity(), 300,
+                         {{0, "pO2", "Arterial", "", "kPa", ""}, {1, "pH", "", "", "", ""}},
+                         Cat({DataPoint(0, 45000.5, 12.5)})));
+  const std::vector<uint8_t> before = File();
+  bool changed = false;
+  save_.OnFileStructureChanged = [&changed](const std::string&) { changed = true; };
+  Open();
+  EXPECT_FALSE(changed);
+  EXPECT_EQ(File(), before);
+  // The monitor record and the definitions, without points.
+  ASSERT_EQ(save_.Items().size(), 3u);
+  const auto* info = dynamic_cast<TMonitorInfo*>(save_.Items()[0].get());
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->PatientId, "123456-7890");
+  EXPECT_EQ(info->PatientName, "Berg");
+  const auto definitions = ItemsOf<TParameterSerie>(save_);
+  ASSERT_EQ(definitions.size(), 2u);
+  EXPECT_EQ(definitions[0]->ParameterInfo().ParameterName(), "pO2");
+  EXPECT_EQ(definitions[0]->Serie(), nullptr);
+  EXPECT_EQ(definitions[1]->Index, 1);
+  EXPECT_FALSE(save_.HeaderOnly());
+  // The loaded-file record is left alone: a Refresh after ForgetLoadedFile loads all.
+  EXPECT_EQ(save_.LoadedFileName(), "");
+  Reload();
+  ASSERT_NE(ItemsOf<TParameterSerie>(save_)[0]->Serie(), nullptr);
+}
+
+TEST_F(SaveItNewTest, TheThreeCheckFailures) {
+  struct Case {
+    const char* what;
+    Bytes file;
+    const char* message;
+  };
+  Identity other_case;
+  other_case.patient_id = "123456-789O";
+  Identity detail;
+  detail.detail = "x";
+  const Case cases[] = {
+      {"an id differing in one letter", MonitorFile(other_case, 100),
+       "Exception:The existing file does not match!"},
+      {"another detail", MonitorFile(detail, 100), "Exception:The existing file does not match!"},
+      {"another file type",
+       DataFile(Cat({Record(3, Cat({IntField(2, 1), IntField(30, 0)})),
+                     Record(200, Cat({StrField(201, "Radiometer ABLxxx")}))})),
+       "Exception:Incorrect filetype"},
+      {"no monitor record",
+       DataFile(Cat({Record(3, Cat({IntField(2, 8), IntField(30, 0)})), Record(205, Bytes())})),
+       "Exception:No MonitorInfo!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use("ABL.vor");
+    WriteBytes(save_.FileName, c.file);
+    EXPECT_EQ(MessageOf<Exception>([&] { Open(); }), c.message);
+    EXPECT_FALSE(save_.HeaderOnly());
+    EXPECT_EQ(File(), c.file.vec());
+  }
+  // A patient id that differs in case only does not match either.
+  Identity lower;
+  lower.patient_id = "abc123-0000";
+  Identity upper = lower;
+  upper.patient_id = "ABC123-0000";
+  Use("case.vor");
+  Open(lower);
+  Open(lower);
+  EXPECT_EQ(MessageOf<Exception>([&] { Open(upper); }),
+            "Exception:The existing file does not match!");
+}
+
+TEST_F(SaveItNewTest, LargeFilesAreCheckedByTheirHead) {
+  // A file far longer than its head; one whose head itself is long (a name of
+  // 70,000 characters puts the block far from the start); and a long file of
+  // another type.
+  Bytes points;
+  for (int i = 0; i < 4000; ++i)
+    points.Append(DataPoint(0, 45000 + i, i));
+  Identity long_name;
+  long_name.patient_name = std::string(70000, 'n');
+  const Bytes plot = DataFile(Cat({Record(3, Cat({IntField(2, 1), IntField(30, 0)})),
+                                   Record(70, Bytes().Raw(points.vec().data(), points.size()))}));
+  struct Case {
+    const char* what;
+    Identity who;
+    Bytes file;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"many points", Identity(), MonitorFile(Identity(), 100, {{0, "pH", "", "", "", ""}}, points),
+       "(none)"},
+      {"a long head", long_name, MonitorFile(long_name, 100, {{0, "pH", "", "", "", ""}}, points),
+       "(none)"},
+      {"another type", Identity(), plot, "Exception:Incorrect filetype"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use("ABL.vor");
+    WriteBytes(save_.FileName, c.file);
+    ASSERT_GT(c.file.size(), 70000u);
+    EXPECT_EQ(MessageOf<Exception>([&] { Open(c.who); }), c.message);
+    if (std::string(c.message) != "(none)") continue;
+    ASSERT_EQ(save_.Items().size(), 2u);
+    EXPECT_EQ(dynamic_cast<TMonitorInfo&>(*save_.Items()[0]).PatientName, c.who.patient_name);
+    EXPECT_EQ(ItemsOf<TParameterSerie>(save_)[0]->Serie(), nullptr);  // no points
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Definitions
+
+TEST_F(SaveItNewTest, DefinitionsGoIntoTheBlockInPlace) {
+  Use("ABL.vor");
+  Open();
+  const Definition first{0, "pO2", "Arterial", "", "kPa", ""};
+  Add(first);
+  // The record: 80 bytes and its strings' lengths; the unit in 215, the id in 216.
+  const Bytes record = DefinitionRecord(first);
+  ASSERT_EQ(record.size(), 80u + 3 + 8 + 3);
+  EXPECT_EQ(File(),
+            MonitorFile(Identity(), 500 - static_cast<int32_t>(record.size()), {first}).vec());
+  // The file keeps its length, and the block shrinks by the record.
+  EXPECT_EQ(File().size(), 686u);
+
+  const Definition second{-1, "pH", "", "", "", "X1"};
+  Add(second);
+  EXPECT_EQ(File(), MonitorFile(Identity(),
+                                500 - static_cast<int32_t>(record.size()) -
+                                    static_cast<int32_t>(DefinitionRecord(second).size()),
+                                {first, second})
+                        .vec());
+  // Index -1 is stored as 65535.
+  const Bytes expected = Cat({Bytes().I32(211).I32(4).U8(0xFF).U8(0xFF).U8(0).U8(0)});
+  const std::vector<uint8_t> file = File();
+  EXPECT_NE(std::search(file.begin(), file.end(), expected.vec().begin(), expected.vec().end()),
+            file.end());
+
+  Reload();
+  const auto definitions = ItemsOf<TParameterSerie>(save_);
+  ASSERT_EQ(definitions.size(), 2u);
+  EXPECT_EQ(definitions[0]->Unit, "kPa");
+  EXPECT_EQ(definitions[0]->ParameterInfo().ParameterID(), "");
+  EXPECT_EQ(definitions[1]->Index, -1);
+  EXPECT_EQ(definitions[1]->ParameterInfo().ParameterID(), "X1");
+  EXPECT_EQ(definitions[1]->Unit, "");
+}
+
+TEST_F(SaveItNewTest, AFullBlockGrowsAndThePointsFollowItInOrder) {
+  // A patient name of 526 characters puts the block's tag at offset 700; the block
+  // holds exactly the definition, so it grows.
+  const Definition definition{0, "pO2", "", "", "kPa", ""};
+  const int32_t s = static_cast<int32_t>(DefinitionRecord(definition).size());
+  Identity who;
+  who.patient_name = std::string(526, 'x');
+  const Bytes points =
+      Cat({DataPoint(0, 45000.1, 1), DataPoint(0, 45000.2, 2), DataPoint(0, 45000.3, 3)});
+  Use("ABL.vor");
+  WriteBytes(save_.FileName, MonitorFile(who, s, {}, points));
+  ASSERT_EQ(MonitorFile(who, s).size(), 700u + 8 + s);
+
+  Add(definition);
+  // The definition where the block was, then a block of max(500, 700) = 700 zero
+  // bytes, then the points as they were.
+  const Bytes expected = MonitorFile(who, 700, {definition}, points);
+  std::vector<uint8_t> file = File();
+  ASSERT_EQ(file.size(), expected.size());
+  // Record 1's size is written once and not rewritten: it is the only difference.
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 8, file.end()),
+            std::vector<uint8_t>(expected.vec().begin() + 8, expected.vec().end()));
+
+  // A small file's block grows to the minimum.
+  Use("small.vor");
+  WriteBytes(save_.FileName, MonitorFile(Identity(), 10, {}, points));
+  Add(definition);
+  const Bytes small = MonitorFile(Identity(), 500, {definition}, points);
+  file = File();
+  EXPECT_EQ(std::vector<uint8_t>(file.begin() + 8, file.end()),
+            std::vector<uint8_t>(small.vec().begin() + 8, small.vec().end()));
+  Reload();
+  ASSERT_EQ(ItemsOf<TParameterSerie>(save_).size(), 1u);
+  EXPECT_EQ(YsOf(*ItemsOf<TParameterSerie>(save_)[0]->Serie()), (std::vector<double>{1, 2, 3}));
+}
+
+TEST_F(SaveItNewTest, AFileWithoutABlockOrWithABlockBeyondItsEndIsLeftAlone) {
+  struct Case {
+    const char* what;
+    Bytes file;
+    const char* message;
+  };
+  const Bytes head = Cat({Record(3, Cat({IntField(2, 8), IntField(30, 0)})),
+                          Record(200, StrField(201, "Radiometer ABLxxx"))});
+  const Case cases[] = {
+      {"no block", DataFile(head), "Exception:No reserved block!"},
+      {"a block longer than the file", DataFile(head).Append(Bytes().I32(205).I32(1000).I32(0)),
+       "Exception:The file has been corrupted."},
+      {"a block of negative size", DataFile(head).Append(Bytes().I32(205).I32(-8).I32(0)),
+       "Exception:The file has been corrupted."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use("ABL.vor");
+    WriteBytes(save_.FileName, c.file);
+    EXPECT_EQ(MessageOf<Exception>([&] { Add({0, "pH", "", "", "", ""}); }), c.message);
+    EXPECT_EQ(File(), c.file.vec());
+  }
+}
+
+TEST_F(SaveItNewTest, AFailedSaveLeavesThePreviousFileWhole) {
+  Use("ABL.vor");
+  WriteBytes(save_.FileName, MonitorFile(Identity(), 0, {}, Cat({DataPoint(0, 1, 2)})));
+  const std::vector<uint8_t> before = File();
+  {
+    // The grown file would be larger than a file may become now: its save fails
+    // partway through, like a save onto a full disk.
+    FileSizeLimit limit(before.size() + 100);
+    EXPECT_THROW(Add({0, "pH", "", "", "", ""}), EFCreateError);
+  }
+  EXPECT_EQ(File(), before);
+  EXPECT_EQ(EntryCount(folder_.path()), 1u);  // no temporary file stays
+}
+
+TEST_F(SaveItNewTest, ADefinitionIsNotWrittenWhileAnotherWriterHoldsTheFile) {
+  Use("ABL.vor");
+  Open();
+  const std::vector<uint8_t> before = File();
+  platform::OpenedFile other(save_.FileName, platform::OpenedFile::Mode::kWriteLocked);
+  EXPECT_THROW(Add({0, "pH", "", "", "", ""}), EFOpenError);
+  EXPECT_EQ(File(), before);
+}
+
+// ---------------------------------------------------------------------------
+// Data points
+
+TEST_F(SaveItNewTest, APointIsOneRecordOf26BytesAtTheEnd) {
+  Use("ABL.vor");
+  Open();
+  const std::vector<uint8_t> before = File();
+  EXPECT_TRUE(save_.AppendDataPoint(-1, 45123.25, 7.41));
+  EXPECT_TRUE(save_.AppendDataPoint(2, 45123.5, -0.5));
+  Bytes expected;
+  expected.Raw(before.data(), before.size());
+  expected.U8(220).U8(0).U8(0).U8(0).U8(18).U8(0).U8(0).U8(0).U8(0xFF).U8(0xFF);
+  expected.F64(45123.25).F64(7.41);
+  expected.Append(DataPoint(2, 45123.5, -0.5));
+  EXPECT_EQ(File(), expected.vec());
+  EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(SaveItNewTest, APointThatCannotBeWrittenIsReportedAndNoFileIsMade) {
+  Use("missing.vor");
+  EXPECT_FALSE(save_.AppendDataPoint(3, 45000, 1));
+  EXPECT_EQ(EntryCount(folder_.path()), 0u);
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kPointNotWritten);
+  EXPECT_EQ(notices_[0].file_name, save_.FileName);
+  EXPECT_EQ(notices_[0].text, "A data point of series 3 was not written to " + save_.FileName +
+                                  ": Cannot open file \"" + save_.FileName +
+                                  "\". No such file or directory");
+
+  // Another writer holds the file.
+  Use("ABL.vor");
+  Open();
+  const std::vector<uint8_t> before = File();
+  {
+    platform::OpenedFile other(save_.FileName, platform::OpenedFile::Mode::kWriteLocked);
+    EXPECT_FALSE(save_.AppendDataPoint(0, 45000, 1));
+  }
+  EXPECT_EQ(File(), before);
+  ASSERT_EQ(notices_.size(), 2u);
+  EXPECT_NE(notices_[1].text.find("being used by another process"), std::string::npos);
+
+  // The disk is full: the part of the record that got in is taken out again.
+  {
+    FileSizeLimit limit(before.size() + 10);
+    EXPECT_FALSE(save_.AppendDataPoint(0, 45000, 1));
+  }
+  EXPECT_EQ(File(), before);
+  ASSERT_EQ(notices_.size(), 3u);
+  EXPECT_EQ(notices_[2].kind, TSaveNotice::Kind::kPointNotWritten);
+  EXPECT_TRUE(save_.AppendDataPoint(0, 45000, 1));
+  EXPECT_EQ(File().size(), before.size() + 26);
+}
+
+TEST_F(SaveItNewTest, PointsAreFiledIntoTheirSeriesAndReadBackInTimeOrder) {
+  Use("ABL.vor");
+  WriteBytes(
+      save_.FileName,
+      MonitorFile(Identity(), 300, {{0, "pO2", "", "", "kPa", ""}, {1, "pH", "", "", "", ""}},
+                  Cat({DataPoint(1, 45000.3, 7.3), DataPoint(1, 45000.1, 7.1),
+                       DataPoint(1, 45000.2, 7.2)})));
+  // A late result, filed after later ones.
+  EXPECT_TRUE(save_.AppendDataPoint(1, 45000.15, 7.15));
+  save_.Refresh();
+  ASSERT_EQ(save_.Items().size(), 3u);
+  EXPECT_NE(dynamic_cast<TMonitorInfo*>(save_.Items()[0].get()), nullptr);
+  const auto definitions = ItemsOf<TParameterSerie>(save_);
+  EXPECT_EQ(definitions[0]->Serie(), nullptr);
+  ASSERT_NE(definitions[1]->Serie(), nullptr);
+  EXPECT_EQ(XsOf(*definitions[1]->Serie()),
+            (std::vector<double>{45000.1, 45000.15, 45000.2, 45000.3}));
+  EXPECT_EQ(YsOf(*definitions[1]->Serie()), (std::vector<double>{7.1, 7.15, 7.2, 7.3}));
+  EXPECT_TRUE(notices_.empty());
+}
+
+TEST_F(SaveItNewTest, PointsWithoutTheirDefinitionAreLeftOutAndReported) {
+  Use("ABL.vor");
+  // Index 5 in a file of two definitions; index 0 where position 1 holds index 3.
+  WriteBytes(
+      save_.FileName,
+      MonitorFile(Identity(), 300, {{3, "pO2", "", "", "kPa", ""}, {1, "pH", "", "", "", ""}},
+                  Cat({DataPoint(5, 45000.1, 1), DataPoint(1, 45000.2, 7.2),
+                       DataPoint(0, 45000.3, 3), DataPoint(3, 45000.4, 4)})));
+  save_.Refresh();
+  const auto definitions = ItemsOf<TParameterSerie>(save_);
+  ASSERT_EQ(definitions.size(), 2u);
+  EXPECT_EQ(definitions[0]->Serie(), nullptr);
+  EXPECT_EQ(YsOf(*definitions[1]->Serie()), std::vector<double>{7.2});
+  EXPECT_EQ(save_.LoadReport().undefined_points, 3);
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kUndefinedPoints);
+  EXPECT_EQ(notices_[0].count, 3);
+  EXPECT_EQ(notices_[0].text,
+            save_.FileName + " holds 3 data points of undefined series; they were left out.");
+  EXPECT_EQ(save_.LoadedFileName(), save_.FileName);
+}
+
+// ---------------------------------------------------------------------------
+// A torn last record
+
+class TornTailTest : public SaveItNewTest {
+ protected:
+  // A file of two definitions and points, with records of other lengths among them.
+  Bytes Whole() const {
+    return MonitorFile(
+        Identity(), 300, {{0, "pO2", "", "", "kPa", ""}, {1, "pH", "", "", "", ""}},
+        Cat({DataPoint(0, 45000.1, 1),
+             Record(85, Bytes().I16(0).F64(45000.15).F64(0)),  // a record delimiter
+             Record(221, Bytes().I16(1).F64(45000.2).F64(7.2).U8(1).Str("V12").I32(2)),
+             DataPoint(1, 45000.3, 7.3)}));
+  }
+};
+
+TEST_F(TornTailTest, EveryWholePointLoadsAndTheTailIsReported) {
+  for (const size_t torn : {1u, 7u, 8u, 10u, 25u}) {
+    SCOPED_TRACE(torn);
+    notices_.clear();
+    Use("ABL.vor");
+    const Bytes cut = DataPoint(1, 45000.4, 7.4);
+    Bytes file = Whole();
+    file.Raw(cut.vec().data(), torn);
+    WriteBytes(save_.FileName, file);
+    save_.Refresh();
+    const auto definitions = ItemsOf<TParameterSerie>(save_);
+    ASSERT_EQ(definitions.size(), 2u);
+    EXPECT_EQ(YsOf(*definitions[0]->Serie()), std::vector<double>{1});
+    EXPECT_EQ(definitions[0]->Serie()->DataSet().ControlPoints().size(), 1u);
+    EXPECT_EQ(YsOf(*definitions[1]->Serie()), (std::vector<double>{7.2, 7.3}));
+    EXPECT_EQ(save_.LoadReport().torn_tail_bytes, static_cast<int64_t>(torn));
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kTornTail);
+    EXPECT_EQ(notices_[0].text, save_.FileName + " ends in an incomplete record of " +
+                                    std::to_string(torn) + " bytes; it was left out.");
+    // Loading changes nothing in the file.
+    EXPECT_EQ(File(), file.vec());
+
+    // The next point lands where the torn record began.
+    EXPECT_TRUE(save_.AppendDataPoint(1, 45000.5, 7.5));
+    EXPECT_EQ(File(), Cat({Whole(), DataPoint(1, 45000.5, 7.5)}).vec());
+    ASSERT_EQ(notices_.size(), 2u);
+    EXPECT_EQ(notices_[1].text, save_.FileName + " ended in an incomplete record of " +
+                                    std::to_string(torn) + " bytes; it was removed from the file.");
+    Reload();
+    EXPECT_EQ(YsOf(*ItemsOf<TParameterSerie>(save_)[1]->Serie()),
+              (std::vector<double>{7.2, 7.3, 7.5}));
+    EXPECT_EQ(save_.LoadReport().torn_tail_bytes, 0);
+  }
+}
+
+TEST_F(TornTailTest, AnAppendWithoutALoadFindsTheTailItself) {
+  Use("ABL.vor");
+  Bytes file = Whole();
+  file.Raw(DataPoint(1, 45000.4, 7.4).vec().data(), 12);
+  WriteBytes(save_.FileName, file);
+  EXPECT_TRUE(save_.AppendDataPoint(0, 45000.6, 6));
+  EXPECT_EQ(File(), Cat({Whole(), DataPoint(0, 45000.6, 6)}).vec());
+}
+
+TEST_F(TornTailTest, ARecordCompletedByAnotherWriterIsKept) {
+  Use("ABL.vor");
+  const Bytes last = DataPoint(1, 45000.4, 7.4);
+  Bytes file = Whole();
+  file.Raw(last.vec().data(), 10);
+  WriteBytes(save_.FileName, file);
+  save_.Refresh();
+  EXPECT_EQ(save_.LoadReport().torn_tail_bytes, 10);
+  // The other writer's record was only half there when it was loaded.
+  Bytes rest;
+  rest.Raw(last.vec().data() + 10, 16);
+  AppendBytes(save_.FileName, rest);
+  EXPECT_TRUE(save_.AppendDataPoint(1, 45000.5, 7.5));
+  EXPECT_EQ(File(), Cat({Whole(), last, DataPoint(1, 45000.5, 7.5)}).vec());
+}
+
+TEST_F(TornTailTest, ADefinitionLeavesTheTornTailBehind) {
+  Use("ABL.vor");
+  Bytes file = Whole();
+  file.Raw(DataPoint(1, 45000.4, 7.4).vec().data(), 5);
+  WriteBytes(save_.FileName, file);
+  Add({2, "pCO2", "", "", "kPa", ""});
+  EXPECT_TRUE(save_.AppendDataPoint(2, 45000.5, 5.1));
+  Reload();
+  EXPECT_EQ(save_.LoadReport().torn_tail_bytes, 0);
+  const auto definitions = ItemsOf<TParameterSerie>(save_);
+  ASSERT_EQ(definitions.size(), 3u);
+  EXPECT_EQ(YsOf(*definitions[2]->Serie()), std::vector<double>{5.1});
+  ASSERT_GE(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kTornTail);
+  EXPECT_EQ(notices_[0].count, 5);
+}
+
+TEST_F(TornTailTest, DamageIsNotTakenForATornTail) {
+  // A record claiming far more than a torn append could: the file is damaged, and
+  // nothing of it is cut off; the load reports the damage as the reader does.
+  Use("ABL.vor");
+  Bytes file = Whole();
+  file.I32(220).I32(1 << 20).I16(1);
+  WriteBytes(save_.FileName, file);
+  EXPECT_EQ(MessageOf<Exception>([&] { save_.Refresh(); }),
+            "Exception:The file has been corrupted.");
+  EXPECT_EQ(save_.LoadedFileName(), "");
+  EXPECT_TRUE(save_.AppendDataPoint(1, 45000.5, 7.5));
+  EXPECT_EQ(File(), Cat({file, DataPoint(1, 45000.5, 7.5)}).vec());
+}
+
+// ---------------------------------------------------------------------------
+// Reloading
+
+TEST_F(SaveItNewTest, AnUnchangedFileIsReadOnceAndAChangedOneAgain) {
+  Use("ABL.vor");
+  WriteBytes(save_.FileName, MonitorFile(Identity(), 300, {{0, "pH", "", "", "", ""}},
+                                         Cat({DataPoint(0, 45000.1, 7.1)})));
+  save_.Refresh();
+  // A mark on the loaded items tells whether a Refresh loaded the file again.
+  const auto mark = [this] {
+    dynamic_cast<TMonitorInfo&>(*save_.Items()[0]).MonitorDetail = "mark";
+  };
+  const auto marked = [this] {
+    return dynamic_cast<TMonitorInfo&>(*save_.Items()[0]).MonitorDetail == "mark";
+  };
+  mark();
+  EXPECT_EQ(save_.LoadedFileName(), save_.FileName);
+  const auto stamp = platform::GetFileStamp(save_.FileName);
+  EXPECT_DOUBLE_EQ(save_.LoadedFileDate(), platform::FileDateOf(*stamp));
+  save_.Refresh();
+  EXPECT_TRUE(marked());  // not loaded again
+
+  // A new modification time, a nanosecond apart, with the same size.
+  const int64_t ns = stamp->modified_ns + 1;
+  const timespec times[2] = {
+      {0, UTIME_OMIT}, {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, save_.FileName.c_str(), times, 0), 0);
+  save_.Refresh();
+  EXPECT_FALSE(marked());
+
+  // An appended point.
+  mark();
+  EXPECT_TRUE(save_.AppendDataPoint(0, 45000.2, 7.2));
+  save_.Refresh();
+  EXPECT_FALSE(marked());
+  EXPECT_EQ(YsOf(*ItemsOf<TParameterSerie>(save_)[0]->Serie()), (std::vector<double>{7.1, 7.2}));
+
+  // Another file under the same name, of the same size.
+  mark();
+  platform::WriteFileAtomically(save_.FileName, File().data(), File().size());
+  save_.Refresh();
+  EXPECT_FALSE(marked());
+
+  // Another name; then the file is gone.
+  Use("ABL1.vor");
+  Open();
+  save_.Refresh();
+  EXPECT_EQ(ItemsOf<TParameterSerie>(save_).size(), 0u);
+  std::filesystem::remove(save_.FileName);
+  save_.Refresh();
+  EXPECT_TRUE(save_.Items().empty());
+  EXPECT_EQ(save_.LoadedFileName(), "");
+  EXPECT_EQ(save_.FileType(), ftUnknown);
+}
+
+TEST_F(SaveItNewTest, AChecksumMismatchIsShownAndTheLoadCompletes) {
+  platform::ScopedScriptedDialogs dialogs;
+  // A checksummed file with an axis record whose check byte is wrong.
+  Bytes axis = Bytes().I32(5).I32(13).Append(IntField(124, 1)).U8(0);
+  Bytes body = Bytes().I32(9).Str("*QOR Fluvantronics Save File Header 2.0").Append(axis);
+  Bytes file = Bytes().I32(1).I32(static_cast<int32_t>(body.size() + 1)).Append(body);
+  file.U8(file.Sum());
+  Use("plot.dat");
+  WriteBytes(save_.FileName, file);
+  save_.Refresh();
+  ASSERT_EQ(dialogs->questions().size(), 1u);
+  EXPECT_EQ(dialogs->questions()[0].kind, platform::ScriptedDialogs::Kind::kShowMessage);
+  EXPECT_EQ(dialogs->questions()[0].text, save_.FileName + " has a checksum error.");
+  EXPECT_TRUE(save_.LoadReport().checksum_error);
+  ASSERT_EQ(save_.HorizontalAxes().size(), 1u);
+  EXPECT_EQ(save_.HorizontalAxes()[0]->Kind(), akValue);
+  EXPECT_EQ(save_.LoadedFileName(), save_.FileName);
+}
+
+// ---------------------------------------------------------------------------
+// The definition records
+
+TEST(ParameterSerieTest, AssigningCopiesTheDefinitionAndNeverTheSeries) {
+  RegisterWithStandIns();
+  TParameterSerie source;
+  source.Index = 4;
+  source.Unit = "kPa";
+  source.ParameterInfo().SetParameterName("  pO2 ");
+  source.ParameterInfo().SetMeasurementPlace("Arterial");
+  source.SetSerie(std::make_unique<TSerie>(nullptr));
+
+  TParameterSerie copy;
+  copy.Assign(source);
+  EXPECT_EQ(copy.Index, 4);
+  EXPECT_EQ(copy.Unit, "kPa");
+  EXPECT_EQ(copy.ParameterInfo().ParameterName(), "pO2");
+  EXPECT_EQ(copy.ParameterInfo().DisplayName(), "pO2");
+  EXPECT_EQ(copy.ParameterInfo().MeasurementPlace(), "Arterial");
+  EXPECT_EQ(copy.Serie(), nullptr);
+
+  // A target's own series stays its own.
+  TParameterSerie target;
+  target.SetSerie(std::make_unique<TSerie>(nullptr));
+  TSerie* own = target.Serie();
+  target.Assign(source);
+  EXPECT_EQ(target.Serie(), own);
+  EXPECT_NE(target.Serie(), source.Serie());
+
+  EXPECT_EQ(source.CopyDefinition()->Serie(), nullptr);
+  EXPECT_EQ(source.CopyDefinition()->Index, 4);
+
+  TUniquePatientInformation other;
+  EXPECT_EQ(MessageOf<EConvertError>([&] { other.Assign(source); }),
+            "Cannot assign a TParameterSerie to a TUniquePatientInformation");
+}
+
+TEST(SaveItNewPropertiesTest, AboutAndTheCategoryPool) {
+  TSaveItNew save(nullptr);
+  EXPECT_EQ(save.About(), "Project: Vorta (TarvoCollect)  Version: 1.0");
+  save.SetAbout("x");
+  EXPECT_EQ(save.About(), "Project: Vorta (TarvoCollect)  Version: 1.0");
+  EXPECT_EQ(save.MinimumReservedSpaceForMonitorParameters, 500);
+  EXPECT_FALSE(save.IsReadOnly);
+  EXPECT_EQ(save.FileType(), ftUnknown);
+  TComponent pool(nullptr);
+  TComponent other(nullptr);
+  save.SetCategorizationPool(&pool);
+  save.ComponentRemoved(&other);
+  EXPECT_EQ(save.CategorizationPool(), &pool);
+  save.ComponentRemoved(&pool);
+  EXPECT_EQ(save.CategorizationPool(), nullptr);
+}
+
+}  // namespace
