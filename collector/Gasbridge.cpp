@@ -20,6 +20,7 @@
 #include "collector/Unit1Settings.h"
 #include "collector/UnitStatus.h"
 #include "datafile/QORClassLanguage.h"
+#include "datamodel/DataModel.h"
 #include "platform/qt/application.h"
 #include "platform/qt/qt_text.h"
 #include "widgets/capsupport.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   // A second start brings the first forward and ends before it makes a window,
   // takes a port or writes a setting.
   if (!TOnlyOne::CheckAtStart()) return 0;
+  RegisterDataModel();
   const TCapMapProfile caption_settings;
   const TCapSupport caption_support(caption_settings);
   RegisterCapAttachedLabelClass();

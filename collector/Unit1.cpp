@@ -37,29 +37,6 @@ constexpr int64_t kLifetickPeriodMs = 60000;
 inline constexpr platform::ResourceString SPortNotOpened{"Unit1.SPortNotOpened",
                                                          " could not be opened: "};
 
-// Stands in for the save component: no file can be opened.
-class TNoSaveFile : public TSaveFileAccess {
- public:
-  void SetFileName(const std::string& file_name) override { file_name_ = file_name; }
-  const std::string& FileName() const override { return file_name_; }
-  void OpenMonitorFile(const std::string&, const std::string&, const std::string&,
-                       const std::string&) override {
-    throw Exception("Monitor-data files cannot be written in this build");
-  }
-  void ForgetLoadedFile() override {}
-  void Refresh() override {}
-  std::vector<TSaveFileItem> Items() const override { return {}; }
-  void AddParameterSerie(int16_t, const std::string&, const std::string&, const std::string&,
-                         const std::string&, const std::string&) override {
-    throw Exception("Monitor-data files cannot be written in this build");
-  }
-  bool AppendDataPoint(int16_t, double, double) override { return false; }
-  std::string TakeNotice() override { return ""; }
-
- private:
-  std::string file_name_;
-};
-
 // The notification icon's image: a drop of blood.
 QIcon DropIcon() {
   QPixmap pixmap(32, 32);
@@ -95,7 +72,7 @@ TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
       this, "ComPort", setup_.make_port ? setup_.make_port() : MakeSerialPort())));
   SaveIt1 = static_cast<TSaveItComponent*>(Adopt(std::make_unique<TSaveItComponent>(
       this, "SaveIt1",
-      setup_.make_save_file ? setup_.make_save_file() : std::make_unique<TNoSaveFile>())));
+      setup_.make_save_file ? setup_.make_save_file() : MakeSaveItNewFile())));
   TaskbarIconControler1 = static_cast<TTaskbarIconControler*>(
       Adopt(std::make_unique<TTaskbarIconControler>(this, "TaskbarIconControler1")));
   FileVersion = static_cast<TFileVersionScanner*>(

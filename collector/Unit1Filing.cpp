@@ -116,8 +116,8 @@ void TResultFiling::NotifyBatchDone() {
 }
 
 void TResultFiling::CollectNotice() {
-  std::string notice = save_.TakeNotice();
-  if (!notice.empty()) notices_.push_back(std::move(notice));
+  for (std::string& notice : save_.TakeNotices())
+    notices_.push_back(std::move(notice));
 }
 
 std::vector<std::string> TResultFiling::TakeNotices() {

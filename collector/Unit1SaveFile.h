@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -63,7 +64,12 @@ class TSaveFileAccess {
                                  const std::string& parameter_id, const std::string& unit) = 0;
   // Appends one data point; false when it could not be written.
   virtual bool AppendDataPoint(int16_t index, double time, double value) = 0;
-  // What the last operation would have shown the user ("<file> has a checksum
-  // error."), then forgotten; "" when nothing.
-  virtual std::string TakeNotice() = 0;
+  // What the operations since the last call told or would have shown the user (a
+  // point not written, a torn file's tail, "<file> has a checksum error."), then
+  // forgotten.
+  virtual std::vector<std::string> TakeNotices() = 0;
 };
+
+// The save component (TSaveItNew) as the collector files through it. The data
+// model must be registered (RegisterDataModel) before it reads a file.
+std::unique_ptr<TSaveFileAccess> MakeSaveItNewFile();

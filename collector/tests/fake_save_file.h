@@ -87,8 +87,9 @@ class TFakeSaveFile : public TSaveFileAccess {
     return true;
   }
 
-  std::string TakeNotice() override {
-    std::string taken = std::move(notice);
+  std::vector<std::string> TakeNotices() override {
+    std::vector<std::string> taken;
+    if (!notice.empty()) taken.push_back(std::move(notice));
     notice.clear();
     return taken;
   }

@@ -10,6 +10,7 @@
 #include <poll.h>
 
 #include <QTcpServer>
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -24,6 +25,8 @@
 #include "collector/QORUtils.h"
 #include "collector/tests/core_fakes.h"
 #include "collector/tests/fake_save_file.h"
+#include "collector/tests/read_back.h"
+#include "datamodel/DataModel.h"
 #include "platform/dialogs.h"
 #include "platform/program.h"
 #include "platform/qt/tests/qt_app.h"
@@ -126,11 +129,13 @@ class WindowTest : public ::testing::Test {
     TForm1Setup setup;
     setup.argument = argument;
     if (!real_port_) setup.make_port = [this] { return std::make_unique<TScriptedPort>(port_); };
-    setup.make_save_file = [this] {
-      auto save = std::make_unique<TFakeSaveFile>();
-      save_ = save.get();
-      return save;
-    };
+    if (!real_save_) {
+      setup.make_save_file = [this] {
+        auto save = std::make_unique<TFakeSaveFile>();
+        save_ = save.get();
+        return save;
+      };
+    }
     setup.create_auto_object = [this]() -> IVistameterAutoObject* {
       if (!automation_works_) throw Exception("Class not registered");
       return &auto_object_;
@@ -163,6 +168,7 @@ class WindowTest : public ::testing::Test {
   platform::ScopedScriptedDialogs dialogs_;
   TPortScript port_;
   bool real_port_ = false;  // the serial library's port instead of the scripted one
+  bool real_save_ = false;  // the save component instead of the in-memory file
   TFakeSaveFile* save_ = nullptr;
   TRecordingAutoObject auto_object_;
   bool automation_works_ = true;
@@ -632,36 +638,42 @@ TEST_F(SerialWindowTest, TheAbl80CaptureIsFiledEndToEnd) {
                    std::ios::binary);
   const std::string capture((std::istreambuf_iterator<char>(in)), {});
   ASSERT_FALSE(capture.empty());
-  size_t frames = 0;
-  for (char c : capture)
-    frames += c == '\x02';
+  const size_t frames = static_cast<size_t>(std::count(capture.begin(), capture.end(), '\x02'));
   ASSERT_EQ(frames, 37u);
   MakePatient("20000712.$", "anon");
+  RegisterDataModel();
+  real_save_ = true;
   Store();
   TForm1& form = Start("COM1");
   EXPECT_EQ(Exchange("\x05" + capture + "\x04", frames + 1), std::string(frames + 1, '\x06'));
   ASSERT_TRUE(RunUntil([&] {
     return !auto_object_.calls.empty() && auto_object_.calls.back() == "TransferDone()";
   }));
-  const TFakeFile* file = FileOf("20000712.$");
-  ASSERT_NE(file, nullptr);
-  EXPECT_EQ(file->patient_id, "200007-12");
-  EXPECT_EQ(file->patient_name, "anon");
-  // The four measured values; "....." means not measured and is not filed.
+  const collector_test::TReadFile file =
+      collector_test::ReadBack(root_ + "DATA/20000712.$/ABL.vor");
+  EXPECT_EQ(file.monitor_name, "Radiometer ABLxxx");
+  EXPECT_EQ(file.patient_id, "200007-12");
+  EXPECT_EQ(file.patient_name, "anon");
+  // The four measured values, at the first result's time; "....." means not
+  // measured and is not filed.
   const platform::DateTime time =
       platform::EncodeDate(2023, 12, 12) + platform::EncodeTime(11, 17, 0, 0);
-  EXPECT_EQ(file->definitions,
-            (std::vector<TSerieDefinition>{{0, "Arterial Na+", "", "", "", "mmol/L"},
-                                           {1, "Arterial K+", "", "", "", "mmol/L"},
-                                           {2, "Arterial Ca++", "", "", "", "mmol/L"},
-                                           {3, "Arterial Cl-", "", "", "", "mmol/L"}}));
-  EXPECT_EQ(file->points, (std::vector<TFakePoint>{
-                              {0, time, 132}, {1, time, 3.60}, {2, time, 1.17}, {3, time, 89}}));
+  const std::pair<const char*, double> expected[] = {
+      {"Arterial Na+", 132}, {"Arterial K+", 3.60}, {"Arterial Ca++", 1.17}, {"Arterial Cl-", 89}};
+  ASSERT_EQ(file.series.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(file.series[i].index, static_cast<int16_t>(i));
+    EXPECT_EQ(file.series[i].name, expected[i].first);
+    EXPECT_EQ(file.series[i].unit, "mmol/L");
+    EXPECT_EQ(file.series[i].points,
+              (std::vector<std::pair<double, double>>{{time, expected[i].second}}));
+  }
   EXPECT_EQ(auto_object_.calls.size(), 5u);
   EXPECT_EQ(form.lblABLIdentification->Caption(), "ABL80 BASIC - 319053");
   EXPECT_THAT(form.Memo4->Lines().back(),
               HasSubstr("Not a number, not filed for anon (200007-12): Arterial pH \".....\"; "
                         "Arterial pH(T) \".....\""));
+  EXPECT_EQ(form.lblError->Caption(), "");
 }
 
 }  // namespace
