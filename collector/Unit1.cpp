@@ -86,7 +86,12 @@ TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
   InitializeFromResources();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The window's destructor would call OnDestroy when this part of the object is
+  // gone already: run it here, while everything of the window is still alive.
+  OnDestroy = nullptr;
+  FormDestroy();
+}
 
 void TForm1::RegisterMethods() {
   const auto notify = [this](const char* name, void (TForm1::*method)()) {

@@ -228,9 +228,3 @@ TEST_F(OnlyOneTest, CollectorsWithStoresOfTheirOwnRunSideBySide) {
 }
 
 }  // namespace
-
-// Fontconfig keeps a cache for the life of the process, which the leak checker of
-// the sanitizer build would report as ours.
-extern "C" const char* __lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
