@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Runs a fuzzer for a bounded time: fuzz.sh [seconds] [reader|model|save|link] (default
+# Runs a fuzzer for a bounded time: fuzz.sh [seconds] [reader|model|save|link|walk] (default
 # 120 s, reader). The reader's fuzzer feeds bytes to the tagged data-file reader,
 # the model's to the data model (series, axes, points, browse items), the save
 # component's to the save component as the monitor-data file it loads, checks and
-# extends, the link's to Gasbridge's analyzer link and record parsing.
+# extends, the link's to Gasbridge's analyzer link and record parsing, the walk's
+# through Gasbridge's core: link, message queue, walk and filing (on the link's corpus).
 # New inputs collect in build-fuzz/corpus-<target>; crashes are written to build-fuzz/.
 # To keep what it found, merge the new inputs into the committed corpus:
 #   build-fuzz/datafile/reader_fuzzer -merge=1 datafile/fuzz/corpus build-fuzz/corpus-reader
 #   build-fuzz/datamodel/model_fuzzer -merge=1 datamodel/fuzz/corpus build-fuzz/corpus-model
 #   build-fuzz/datamodel/saveitnew_fuzzer -merge=1 datamodel/fuzz/saveitnew_corpus build-fuzz/corpus-save
 #   build-fuzz/collector/link_fuzzer -merge=1 collector/fuzz/corpus build-fuzz/corpus-link
+#   build-fuzz/collector/walk_fuzzer -merge=1 collector/fuzz/corpus build-fuzz/corpus-walk
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-120}
@@ -21,7 +23,8 @@ case "$target" in
   model) folder=datamodel; max_len=4096 ;;
   save) folder=datamodel; max_len=8192; program=saveitnew_fuzzer; corpus=fuzz/saveitnew_corpus ;;
   link) folder=collector; max_len=8192 ;;
-  *) echo "usage: $0 [seconds] [reader|model|save|link]" >&2; exit 2 ;;
+  walk) folder=collector; max_len=8192 ;;
+  *) echo "usage: $0 [seconds] [reader|model|save|link|walk]" >&2; exit 2 ;;
 esac
 "$root/scripts/setup.sh" clang libclang-rt-dev
 dir="$root/build-fuzz"
