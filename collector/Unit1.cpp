@@ -71,8 +71,7 @@ TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
   ComPort = static_cast<TComPortComponent*>(Adopt(std::make_unique<TComPortComponent>(
       this, "ComPort", setup_.make_port ? setup_.make_port() : MakeSerialPort())));
   SaveIt1 = static_cast<TSaveItComponent*>(Adopt(std::make_unique<TSaveItComponent>(
-      this, "SaveIt1",
-      setup_.make_save_file ? setup_.make_save_file() : MakeSaveItNewFile())));
+      this, "SaveIt1", setup_.make_save_file ? setup_.make_save_file() : MakeSaveItNewFile())));
   TaskbarIconControler1 = static_cast<TTaskbarIconControler*>(
       Adopt(std::make_unique<TTaskbarIconControler>(this, "TaskbarIconControler1")));
   FileVersion = static_cast<TFileVersionScanner*>(

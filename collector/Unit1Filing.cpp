@@ -28,15 +28,18 @@ bool TResultFiling::OpenPatientSaveFile(const TFilingPatient& patient, std::stri
 void TResultFiling::OpenNamedSaveFile(const TFilingPatient& patient) {
   save_file_name_ = patient.folder + save_name_ + ".vor";
   save_.SetFileName(save_file_name_);
-  save_.OpenMonitorFile(kMonitorName, "", patient.id, patient.name);
-  LoadSaveFileSeries();
+  const bool created = save_.OpenMonitorFile(kMonitorName, "", patient.id, patient.name);
+  // A new file's Items are left from before: only then is the file loaded.
+  LoadSaveFileSeries(created);
 }
 
-void TResultFiling::LoadSaveFileSeries() {
+void TResultFiling::LoadSaveFileSeries(bool reload) {
   series_list_.clear();
-  save_.SetFileName(save_file_name_);
-  save_.ForgetLoadedFile();
-  save_.Refresh();
+  if (reload) {
+    save_.SetFileName(save_file_name_);
+    save_.ForgetLoadedFile();
+    save_.Refresh();
+  }
   CollectNotice();
   bool foreign = false;
   bool inconsistent = false;

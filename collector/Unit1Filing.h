@@ -58,11 +58,15 @@ class TResultFiling {
   // raises: false when none of the names opened, Failure then telling why the first
   // did not.
   bool OpenPatientSaveFile(const TFilingPatient& patient, std::string* failure = nullptr);
-  // Opens PatientFolder + SaveName + ".vor" and loads its definitions; raises.
+  // Opens PatientFolder + SaveName + ".vor" and takes its definitions; raises.
   void OpenNamedSaveFile(const TFilingPatient& patient);
-  // Refills SeriesList from the save component; raises SAnotherMonitor for a file
-  // of another monitor and SRuttenIndex for definitions out of order.
-  void LoadSaveFileSeries();
+  // Refills SeriesList from the save component's Items, loading the file into them
+  // first when Reload (ForgetLoadedFile, Refresh); raises SAnotherMonitor for a file
+  // of another monitor and SRuttenIndex for definitions out of order. After the
+  // check of an existing file Items already hold its head, which is all the
+  // collector needs: reloading would read every point of the file only to let go
+  // of them (200,000 points take 15 ms, on every order record).
+  void LoadSaveFileSeries(bool reload = true);
 
   enum class TStored : uint8_t {
     kFiled,       // the point is on the disk

@@ -22,10 +22,19 @@ class TSaveItNewFile : public TSaveFileAccess {
   void SetFileName(const std::string& file_name) override { save_.FileName = file_name; }
   const std::string& FileName() const override { return save_.FileName; }
 
-  void OpenMonitorFile(const std::string& monitor_name, const std::string& monitor_detail,
+  bool OpenMonitorFile(const std::string& monitor_name, const std::string& monitor_detail,
                        const std::string& patient_id, const std::string& patient_name) override {
-    Unattended(
-        [&] { save_.OpenMonitorFile(monitor_name, monitor_detail, patient_id, patient_name); });
+    bool created = false;
+    save_.OnFileStructureChanged = [&created](const std::string&) { created = true; };
+    try {
+      Unattended(
+          [&] { save_.OpenMonitorFile(monitor_name, monitor_detail, patient_id, patient_name); });
+    } catch (...) {
+      save_.OnFileStructureChanged = nullptr;
+      throw;
+    }
+    save_.OnFileStructureChanged = nullptr;
+    return created;
   }
   void ForgetLoadedFile() override { save_.ForgetLoadedFile(); }
   void Refresh() override {

@@ -47,9 +47,11 @@ class TSaveFileAccess {
   // The file every other operation works on.
   virtual void SetFileName(const std::string& file_name) = 0;
   virtual const std::string& FileName() const = 0;
-  // Creates the file as a new monitor-data file, or checks that the existing one
-  // is one with these four identity texts; raises when it is not or cannot be.
-  virtual void OpenMonitorFile(const std::string& monitor_name, const std::string& monitor_detail,
+  // Creates the file as a new monitor-data file (result true), or checks that the
+  // existing one is one with these four identity texts (result false; Items then
+  // holds the file's head: its monitor record and its definitions); raises when it
+  // is not or cannot be.
+  virtual bool OpenMonitorFile(const std::string& monitor_name, const std::string& monitor_detail,
                                const std::string& patient_id, const std::string& patient_name) = 0;
   // Makes the next Refresh load the file again.
   virtual void ForgetLoadedFile() = 0;

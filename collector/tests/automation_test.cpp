@@ -12,32 +12,14 @@
 #include <string>
 
 #include "collector/tests/core_fakes.h"
+#include "collector/tests/scoped_env.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
 
+using collector_test::ScopedEnv;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-
-// Points an environment variable elsewhere while it lives.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 class StandInTest : public ::testing::Test {
  protected:

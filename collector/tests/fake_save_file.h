@@ -32,25 +32,28 @@ class TFakeSaveFile : public TSaveFileAccess {
   bool fail_open = false;         // OpenMonitorFile raises for every file
   bool fail_definitions = false;  // AddParameterSerie raises
   bool fail_points = false;       // AppendDataPoint cannot write
-  std::string notice;             // handed out once by TakeNotice
+  std::string notice;             // handed out once by TakeNotices
   int refreshes = 0;
 
   void SetFileName(const std::string& file_name) override { file_name_ = file_name; }
   const std::string& FileName() const override { return file_name_; }
 
-  void OpenMonitorFile(const std::string& monitor_name, const std::string& monitor_detail,
+  bool OpenMonitorFile(const std::string& monitor_name, const std::string& monitor_detail,
                        const std::string& patient_id, const std::string& patient_name) override {
     if (fail_open) throw Exception("Cannot open file \"" + file_name_ + "\". Permission denied");
     auto it = files.find(file_name_);
     if (it == files.end()) {
       files[file_name_] = TFakeFile{monitor_name, monitor_detail, patient_id, patient_name, {}, {}};
-      return;
+      return true;
     }
+    // The check leaves the file's head in Items, as the component's does.
+    Refresh();
     const TFakeFile& file = it->second;
     if (file.monitor_name != monitor_name || file.monitor_detail != monitor_detail ||
         file.patient_id != patient_id || file.patient_name != patient_name) {
       throw Exception("Exception:The existing file does not match!");
     }
+    return false;
   }
 
   void ForgetLoadedFile() override {}
