@@ -1,10 +1,87 @@
 #!/usr/bin/env bash
-# Sets up the machine and builds everything. (Runs the collector against the
-# simulator once the two programs exist.)
+# Sets up the machine, builds everything and starts Gasbridge on a demonstration
+# data root, ready to collect from COM1.
+#
+# The demonstration lives in build/demo and touches none of the user's settings:
+#   registry.reg   its settings store (QOR_REGISTRY): the data root, automatic
+#                  creation of patients, and the stand-in automation server
+#   root/          the data root: ZQTDATA.INI registers the demonstration patient
+#                  (id "1", folder 12345678.$90, as Gasmimic's messages name it);
+#                  DATA/ takes the patients' folders and the transfer log
+#   comports/COM1  one end of a pseudo-terminal pair (socat), the collector's COM1;
+#   analyzer       the other end, where an analyzer (or Gasmimic) writes
+#   automation.log every call the stand-in automation server received
+#
+# With a display Gasbridge runs until it is closed (its Close button); send it the
+# ABL80 capture with
+#   (printf '\005'; cat collector/tests/data/02_abl80basic_capture_frames.astm;
+#    printf '\004') > build/demo/analyzer
+# Without one (no DISPLAY or WAYLAND_DISPLAY) it runs on Qt's offscreen platform for
+# a short self-check: the capture is sent as above, Gasbridge ends after
+# RUN_SECONDS (default 8), and what it filed and logged is shown.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" socat
 "$root/scripts/build.sh" release
 echo "Built in $root/build."
 # Drive C: of the settings ("C:\ZQT\") is this per-user folder (platform/paths.h).
 mkdir -p "${QOR_DRIVES:-${XDG_DATA_HOME:-$HOME/.local/share}/qor/drives}/c"
+
+demo="$root/build/demo"
+rm -rf "$demo"
+mkdir -p "$demo/root/DATA" "$demo/comports"
+cat > "$demo/root/ZQTDATA.INI" <<'EOF'
+[Registered]
+1=12345678.$90\PATIENT.
+EOF
+cat > "$demo/registry.reg" <<EOF
+Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\{6EB172E1-23B9-11D1-AF5F-444553540000}\\InprocServer32]
+@="$root/build/collector/libwardvorta_standin.so"
+
+[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths]
+"ZQTData"="$demo/root/ZQTDATA.INI"
+
+[HKEY_CURRENT_USER\\SOFTWARE\\QOR Fluvantronics AB\\Vistameter\\External Collect\\1.0\\ABL]
+"AutoCreate"=dword:00000001
+"ParameterGrouping"=dword:00000000
+"UseFirstTen"=dword:00000000
+EOF
+export QOR_REGISTRY="$demo/registry.reg"
+export QOR_COMPORTS="$demo/comports"
+export QOR_AUTOMATION_LOG="$demo/automation.log"
+
+# The serial cable: two pseudo-terminals joined by socat.
+socat pty,raw,echo=0,link="$demo/comports/COM1" pty,raw,echo=0,link="$demo/analyzer" &
+cable=$!
+trap 'kill $cable 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  [ -e "$demo/comports/COM1" ] && [ -e "$demo/analyzer" ] && break
+  sleep 0.1
+done
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "Gasbridge collects from COM1 ($demo/analyzer is the analyzer's end); close it with its Close button."
+  "$root/build/collector/gasbridge" COM1
+  exit 0
+fi
+
+seconds=${RUN_SECONDS:-8}
+echo "No display: Gasbridge runs offscreen for $seconds s and is sent the ABL80 capture."
+QT_QPA_PLATFORM=offscreen "$root/build/collector/gasbridge" COM1 --quit-after="$seconds" &
+collector=$!
+sleep 2
+# The analyzer's side: ENQ, the captured frames, EOT; the ACKs it gets are read off
+# the line so that nothing waits for them.
+timeout "$seconds" cat "$demo/analyzer" > /dev/null 2>&1 &
+(printf '\005'; cat "$root/collector/tests/data/02_abl80basic_capture_frames.astm"; printf '\004') \
+  > "$demo/analyzer"
+wait "$collector"
+echo
+echo "== Filed (build/demo/root/DATA):"
+find "$demo/root/DATA" -type f -printf '  %P (%s bytes)\n' | sort
+echo "== Transfer log:"
+sed 's/^/  /' "$demo/root/DATA/ABL 625 Logfile.txt"
+echo "== Calls to the automation object:"
+sed 's/^/  /' "$demo/automation.log" 2>/dev/null || echo "  (none)"
