@@ -203,4 +203,26 @@ TEST_F(SerialWindowTest, TheAbl80CaptureIsFiledEndToEnd) {
   EXPECT_EQ(form.lblError->Caption(), "");
 }
 
+TEST_F(SerialWindowTest, ALineThatDropsMidMessageFilesNothingOfIt) {
+  Store();
+  TForm1& form = Start("COM1");
+  EXPECT_EQ(
+      Exchange("\x05" + Frame("1H|\\^&", '\x17') + Frame("2P|1||1234567890||Doe^John", '\x17') +
+                   Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
+                   Frame("4R|1|^^^pO2^M|1|kPa", '\x17'),
+               5),
+      std::string(5, '\x06'));
+  // The cable is pulled: the far end hangs up.
+  line_.HangUp();
+  RunUntil([] { return false; }, std::chrono::milliseconds(300));
+  // Choosing the port again (or another source) drops what was half received.
+  form.ComSel->SetItemIndex(1);
+  form.ComSelChange();
+  RunUntil([] { return false; }, std::chrono::milliseconds(100));
+  EXPECT_EQ(FileOf("12345678.$90"), nullptr);
+  EXPECT_TRUE(auto_object_.calls.empty());
+  EXPECT_THAT(form.Memo4->Lines(),
+              testing::Contains(HasSubstr("the data source changed before its end")));
+}
+
 }  // namespace

@@ -167,6 +167,28 @@ TEST_F(WindowTest, APortAbove16KeepsItsNumberApartFromTheList) {
   EXPECT_THAT(port_.opened, ElementsAre(20, 20));
 }
 
+TEST_F(WindowTest, TheNetworkSourcesFromTheCommandLine) {
+  // The analyzer server on a port the system chooses (0), not the fixed 14000.
+  Store(std::string("[HKEY_CURRENT_USER") + kSettingsKey + "]\n\"ABLSocketPort\"=dword:00000000\n");
+  {
+    TForm1& form = Start("wardvorta-ward7.example");
+    EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kRelay, 0, "-WARD7.EXAMPLE"}));
+    EXPECT_EQ(form.RelayHost, "-WARD7.EXAMPLE");
+    EXPECT_EQ(form.ComSel->ItemIndex(), 17);
+    EXPECT_TRUE(port_.opened.empty());
+  }
+  form_.reset();
+  TForm1& form = Start("ABL");
+  EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kAnalyzerServer, 0, ""}));
+  EXPECT_EQ(form.ComSel->ItemIndex(), 18);
+  EXPECT_TRUE(form.ServerSocketABL->Active());
+  // Choosing a serial port stops the analyzer server.
+  form.ComSel->SetItemIndex(2);
+  form.ComSelChange();
+  EXPECT_FALSE(form.ServerSocketABL->Active());
+  EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kSerial, 2, ""}));
+}
+
 TEST_F(WindowTest, AFaultyParameterIsShown) {
   Store();
   TForm1& form = Start("COMX");
