@@ -171,7 +171,6 @@ void TForm1::FormCreate() {
   // A second instance only brings the first forward (OnlyOne1, read with the
   // resource): it takes no port, writes no settings and ends.
   if (auto* app = platform::qt::TApplication::Instance(); app && app->Terminated()) return;
-  creating_ = true;
 
   // 1-2: the files, and long ago for the relay's clocks, so the first lifetick goes
   // out at once.
@@ -237,9 +236,6 @@ void TForm1::FormCreate() {
   // 14-15
   ReadSettings();
   core_->LoadTransferLog();
-  for (const std::string& failure : start_failures_)
-    core_->AddLogEntry(failure);
-  start_failures_.clear();
   // 16: the main application's automation object, for the whole run.
   try {
     core_->Automation().SetAutoObject(setup_.create_auto_object ? setup_.create_auto_object()
@@ -252,7 +248,6 @@ void TForm1::FormCreate() {
     } else if (auto* app = platform::qt::TApplication::Instance()) {
       app->Terminate();
     }
-    creating_ = false;
     return;
   }
   // 17: the icon, and the window out of sight. Without a notification area the
@@ -261,7 +256,6 @@ void TForm1::FormCreate() {
   TaskbarIconControler1->SetActive(true);
   hide_on_show_ = IconActive();
   if (hide_on_show_) hide();
-  creating_ = false;
 }
 
 bool TForm1::IconActive() const {
@@ -336,12 +330,8 @@ void TForm1::AppException(const std::exception& error) {
   // The same failure again and again (a port that keeps failing) is logged once.
   if (text == last_hook_failure_) return;
   last_hook_failure_ = text;
-  const std::string entry = platform::DateTimeToSystemText(platform::Now()) + ": " + text;
-  if (core_) {
-    core_->AddLogEntry(entry);
-  } else {
-    start_failures_.push_back(entry);
-  }
+  // Before the transfer log is loaded the core keeps the entry for it.
+  if (core_) core_->AddLogEntry(platform::DateTimeToSystemText(platform::Now()) + ": " + text);
 }
 
 void TForm1::ShowError(const std::string& text, platform::Color color) {

@@ -270,8 +270,6 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   TDataSource source_;
   bool may_close_ = false;
   bool hide_on_show_ = true;
-  bool creating_ = false;
-  std::vector<std::string> start_failures_;
   std::string last_hook_failure_;
   std::function<int64_t()> monotonic_ms_;
 };

@@ -77,6 +77,9 @@ void TCollectorCore::LinkNotice(const TLinkNotice& notice) {
 }
 
 void TCollectorCore::QueueMessage(std::vector<std::string> lines) {
+  // An empty message (some senders close every message with another ENQ, EOT) has
+  // nothing to file or relay.
+  if (lines.empty()) return;
   if (queued_lines_ + lines.size() > kMaxQueuedLines) {
     ReportFailure(platform::LoadResString(SQueueFull));
     return;

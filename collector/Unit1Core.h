@@ -154,6 +154,7 @@ class TCollectorCore : private TAnalyzerLinkEvents {
   void DataSourceChanging();
 
   // A completed message of any receiver: queued, and the processing message posted.
+  // An empty one is ignored.
   void QueueMessage(std::vector<std::string> lines);
   size_t QueuedMessages() const { return queue_.size(); }
   // The processing message: walks the oldest queued message; false when none.

@@ -429,6 +429,7 @@ TEST_F(CollectorCoreTest, MessagesAreWalkedInTheOrderTheyCame) {
     core_.QueueMessage({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^A"),
                         ResultRec("a", value, "")});
   }
+  core_.QueueMessage({});  // an empty message is nothing to walk
   EXPECT_EQ(view_.posts, 3);
   EXPECT_EQ(core_.QueuedMessages(), 3u);
   while (core_.ProcessNextMessage()) {
