@@ -14,27 +14,19 @@
 
 #include "collector/tests/core_fakes.h"
 #include "collector/tests/fake_save_file.h"
+#include "collector/tests/records.h"
 #include "platform/date_time.h"
 #include "platform/locale.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
 
+using collector_test::Rec;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
-
-// A record from its fields: "4R" and "1" give "4R|1".
-std::string Rec(std::initializer_list<std::string> fields) {
-  std::string line;
-  for (const std::string& field : fields) {
-    if (!line.empty()) line += '|';
-    line += field;
-  }
-  return line;
-}
 
 const std::string kHeader = "1H|\\^&|||ABL SYSTEM 625^||||||||1|20010119155000";
 

@@ -12,6 +12,7 @@
 #include "collector/Unit1Core.h"
 #include "collector/tests/core_fakes.h"
 #include "collector/tests/read_back.h"
+#include "collector/tests/records.h"
 #include "datamodel/DataModel.h"
 #include "platform/locale.h"
 #include "platform/tests/temp_folder.h"
@@ -19,18 +20,10 @@
 namespace {
 
 using collector_test::ReadBack;
+using collector_test::Rec;
 using collector_test::TReadFile;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-
-std::string Rec(std::initializer_list<std::string> fields) {
-  std::string line;
-  for (const std::string& field : fields) {
-    if (!line.empty()) line += '|';
-    line += field;
-  }
-  return line;
-}
 
 std::vector<std::string> Message(
     const std::string& specimen,

@@ -66,6 +66,13 @@ class SerialWindowTest : public WindowTest {
     return replies;
   }
 
+  // ENQ and a message's first four frames (no L record, no EOT): five ACKs.
+  static std::string HalfMessage() {
+    return "\x05" + Frame("1H|\\^&", '\x17') + Frame("2P|1||1234567890||Doe^John", '\x17') +
+           Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
+           Frame("4R|1|^^^pO2^M|1|kPa", '\x17');
+  }
+
   const TFakeFile* FileOf(const std::string& folder_name, const std::string& save_name = "ABL") {
     const auto it = save_->files.find(root_ + "DATA/" + folder_name + "/" + save_name + ".vor");
     return it == save_->files.end() ? nullptr : &it->second;
@@ -140,18 +147,8 @@ TEST_F(SerialWindowTest, AnalyzerThatStartsOverDropsTheHalfMessage) {
   Store();
   TForm1& form = Start("COM1");
   // The line goes quiet half-way; the analyzer starts over from ENQ.
-  EXPECT_EQ(
-      Exchange("\x05" + Frame("1H|\\^&", '\x17') + Frame("2P|1||1234567890||Doe^John", '\x17') +
-                   Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
-                   Frame("4R|1|^^^pO2^M|1|kPa", '\x17'),
-               5),
-      std::string(5, '\x06'));
-  EXPECT_EQ(
-      Exchange("\x05" + Frame("1H|\\^&", '\x17') + Frame("2P|1||1234567890||Doe^John", '\x17') +
-                   Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
-                   Frame("4R|1|^^^pO2^M|1|kPa", '\x17') + Frame("5L|1|N", '\x03') + "\x04",
-               6),
-      std::string(6, '\x06'));
+  EXPECT_EQ(Exchange(HalfMessage(), 5), std::string(5, '\x06'));
+  EXPECT_EQ(Exchange(HalfMessage() + Frame("5L|1|N", '\x03') + "\x04", 6), std::string(6, '\x06'));
   ASSERT_TRUE(RunUntil([&] { return FileOf("12345678.$90") != nullptr; }));
   RunUntil([] { return false; }, std::chrono::milliseconds(50));
   EXPECT_EQ(FileOf("12345678.$90")->points.size(), 1u);
@@ -206,12 +203,7 @@ TEST_F(SerialWindowTest, TheAbl80CaptureIsFiledEndToEnd) {
 TEST_F(SerialWindowTest, ALineThatDropsMidMessageFilesNothingOfIt) {
   Store();
   TForm1& form = Start("COM1");
-  EXPECT_EQ(
-      Exchange("\x05" + Frame("1H|\\^&", '\x17') + Frame("2P|1||1234567890||Doe^John", '\x17') +
-                   Frame("3O|1||S^1||||200101191500||||||||Blood^Arterial", '\x17') +
-                   Frame("4R|1|^^^pO2^M|1|kPa", '\x17'),
-               5),
-      std::string(5, '\x06'));
+  EXPECT_EQ(Exchange(HalfMessage(), 5), std::string(5, '\x06'));
   // The cable is pulled: the far end hangs up.
   line_.HangUp();
   RunUntil([] { return false; }, std::chrono::milliseconds(300));
