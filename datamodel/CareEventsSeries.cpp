@@ -30,18 +30,6 @@ constexpr int32_t kDashLength = 2;
 constexpr int32_t kDashPitch = 5;
 constexpr int32_t kTailMarkOffset = 15;
 
-template <typename T>
-T ReadRaw(TVistaReader& reader) {
-  T value;
-  reader.ReadBuffer(&value, sizeof value);
-  return value;
-}
-
-template <typename T>
-void WriteRaw(TVistaWriter& writer, T value) {
-  writer.WriteBuffer(&value, sizeof value);
-}
-
 // The category of Series when it is a category series, with an event set whose
 // captions the hints show; none otherwise.
 const TCategory* HintCategory(const TSerieObject* series) {
@@ -81,6 +69,19 @@ int32_t TCategoryPoint::Value() const {
   return RoundClamped(YValue);
 }
 
+void TCategoryPoint::ReadField(int32_t tag, TVistaReader& reader) {
+  if (tag != kCategoryPointRecord) {
+    TTargetedPoint::ReadField(tag, reader);
+    return;
+  }
+  ReadGroupRecord(reader, [&](int32_t) {
+    ReadXYBody(reader);
+    int32_t value;
+    reader.ReadBuffer(&value, sizeof value);
+    SetValue(value);
+  });
+}
+
 std::unique_ptr<TObject> TCategoryPoint::CreateEmpty() const {
   return std::make_unique<TCategoryPoint>(0, 0);
 }
@@ -98,12 +99,24 @@ std::string TCategoryPoint::GetHintText(const TSerieObject* series) const {
 
 void TCategoryPoint::WriteFields(TVistaWriter& writer) const {
   WriteXYBody(writer);
-  WriteRaw(writer, Value());
+  const int32_t value = Value();
+  writer.WriteBuffer(&value, sizeof value);
 }
 
 void TCompositeCategoryPoint::AssignTo(TPersistent& dest) const {
   TTargetedPoint::AssignTo(dest);
   if (auto* point = dynamic_cast<TCompositeCategoryPoint*>(&dest)) point->Values = Values;
+}
+
+void TCompositeCategoryPoint::ReadField(int32_t tag, TVistaReader& reader) {
+  if (tag != kCompositeCategoryPointRecord) {
+    TTargetedPoint::ReadField(tag, reader);
+    return;
+  }
+  ReadGroupRecord(reader, [&](int32_t) {
+    ReadXYBody(reader);
+    reader.ReadBuffer(Values.Bytes().data(), TCategoryValues::kBytes);
+  });
 }
 
 std::unique_ptr<TObject> TCompositeCategoryPoint::CreateEmpty() const {
@@ -170,26 +183,19 @@ void TCategorySeries::ReadField(int32_t tag, TVistaReader& reader) {
   std::unique_ptr<TXYPoint> point;
   switch (tag) {
     case kCategoryPointRecord:
+      point = std::make_unique<TCategoryPoint>(0, 0);
+      point->ReadField(tag, reader);
+      break;
     case kCompositeCategoryPointRecord:
-      ReadGroupRecord(reader, [&](int32_t) {
-        const auto x = ReadRaw<double>(reader);
-        const auto y = ReadRaw<double>(reader);
-        const auto ordinal = ReadRaw<int32_t>(reader);
-        if (tag == kCategoryPointRecord) {
-          auto value_point = std::make_unique<TCategoryPoint>(x, y, ordinal);
-          value_point->SetValue(ReadRaw<int32_t>(reader));
-          point = std::move(value_point);
-        } else {
-          auto set_point = std::make_unique<TCompositeCategoryPoint>(x, y, ordinal);
-          reader.ReadBuffer(set_point->Values.Bytes().data(), TCategoryValues::kBytes);
-          point = std::move(set_point);
-        }
-      });
+      point = std::make_unique<TCompositeCategoryPoint>(0, 0);
+      point->ReadField(tag, reader);
       break;
     case kCustomCategoryPointRecord:
       ReadGroupRecord(reader, [&](int32_t size) {
-        const auto x = ReadRaw<double>(reader);
-        const auto ordinal = ReadRaw<int32_t>(reader);
+        double x;
+        int32_t ordinal;
+        reader.ReadBuffer(&x, sizeof x);
+        reader.ReadBuffer(&ordinal, sizeof ordinal);
         // The text is a field of its own; a record that ends before a tag has none.
         constexpr int32_t kBeforeTag = 12;
         if (size - kBeforeTag < 4 || reader.ReadTag() != kEventTextField) return;

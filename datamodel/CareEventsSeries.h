@@ -56,6 +56,8 @@ class TCategoryPoint : public TTargetedPoint {
   int32_t Value() const;
   void SetValue(int32_t value) { YValue = value; }
 
+  // Record 2015, as a series reads it: Y becomes the stored value.
+  void ReadField(int32_t tag, TVistaReader& reader) override;
   int32_t RecordType() const override { return kCategoryPointRecord; }
   std::unique_ptr<TObject> CreateEmpty() const override;
   std::unique_ptr<TXYPoint> CreateOfSameClass(double x, double y) const override;
@@ -76,6 +78,8 @@ class TCompositeCategoryPoint : public TTargetedPoint {
 
   // The targeted point's fields, and Values when Dest is a composite point.
   void AssignTo(TPersistent& dest) const override;
+  // Record 2016, as a series reads it.
+  void ReadField(int32_t tag, TVistaReader& reader) override;
   int32_t RecordType() const override { return kCompositeCategoryPointRecord; }
   std::unique_ptr<TObject> CreateEmpty() const override;
   std::unique_ptr<TXYPoint> CreateOfSameClass(double x, double y) const override;

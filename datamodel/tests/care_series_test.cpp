@@ -76,16 +76,6 @@ std::unique_ptr<TCareEventSet> EventsCaptioned(const std::vector<std::string>& c
   return set;
 }
 
-// The fields of a fresh data set named Name (11, 71-79, 17, 18), before its points.
-Bytes DataSetFields(const std::string& name) {
-  Bytes bytes;
-  bytes.I32(11).Str(name);
-  const uint8_t bits[] = {1, 0, 1, 0, 0, 1, 0, 0, 0};
-  for (int i = 0; i < 9; ++i)
-    bytes.I32(71 + i).I32(1).U8(bits[i]);
-  return bytes.I32(17).I32(8).F64(0).I32(18).I32(8).F64(0);
-}
-
 // --- Visualizers -------------------------------------------------------------
 
 TEST_F(CareSeriesTest, VisualizerRecords) {
@@ -310,7 +300,7 @@ TEST_F(CategorySeriesTest, RecordAsWrittenByHand) {
   Bytes body = PlainRecord(-6, category);
   body.I32(12).I32(4).I32(0).I32(16).I32(4).I32(0x0000FF).I32(19).I32(1).U8(0).I32(20).I32(1).U8(
       0x12);
-  body.Append(DataSetFields("Care"));
+  body.Append(model_test::EmptyDataSetFields("Care"));
   body.Append(PlainRecord(2015, Bytes().F64(1).F64(1).I32(1).I32(1)));
   Bytes set = Bytes().F64(2).F64(0).I32(2).U8(0x05);
   for (int i = 1; i < 32; ++i)
@@ -354,7 +344,7 @@ TEST_F(CategorySeriesTest, RecordAsWrittenByHand) {
 }
 
 TEST_F(CategorySeriesTest, TextPointRecordsWithoutTheirText) {
-  Bytes body = DataSetFields("Care");
+  Bytes body = model_test::EmptyDataSetFields("Care");
   // The next tag is not 9: no point. Then one that ends before a tag: no point.
   body.Append(PlainRecord(2017, Bytes().F64(1).I32(1).I32(10).Str("not the text")));
   body.Append(PlainRecord(2017, Bytes().F64(2).I32(2)));
