@@ -276,6 +276,12 @@ TEST_F(CategorySeriesTest, ANewSeries) {
   EXPECT_EQ(fresh.DataSet().RefCount(), 1);
   EXPECT_EQ(fresh.Category(), nullptr);
   EXPECT_EQ(fresh.RecordType(), -13);
+  // Without a category the record holds only the fields of every series.
+  fresh.SetColor(0x123456);
+  Bytes body = Bytes().I32(12).I32(4).I32(0).I32(16).I32(4).I32(0x123456);
+  body.I32(19).I32(1).U8(0).I32(20).I32(1).U8(0x12);
+  body.Append(model_test::EmptyDataSetFields(""));
+  EXPECT_EQ(Written(fresh), PlainRecord(-13, body).vec());
   std::unique_ptr<TObject> empty = series_.CreateEmpty();
   auto* other = dynamic_cast<TCategorySeries*>(empty.get());
   ASSERT_NE(other, nullptr);
