@@ -98,8 +98,10 @@ TEST_F(ProgramTest, StartOnTheNetworkSendsTheBuiltMessage) {
   });
   Start({"--network", "127.0.0.1", "--port", QString::number(server.serverPort()), "--interval",
          "1", "--start", "--quit-after", "60"});
-  ASSERT_TRUE(platform_test::RunUntil([&] { return received.find('\x04') != std::string::npos; },
-                                      std::chrono::seconds(90)));
+  ASSERT_TRUE(platform_test::RunUntil(
+      [&] { return received.find('\x04') != std::string::npos || Finished(); },
+      std::chrono::seconds(90)));
+  EXPECT_FALSE(Finished()) << Err();
   process.kill();
   process.waitForFinished();
   // SOH, the built message's lines without frame digits, each with CR, EOT.
