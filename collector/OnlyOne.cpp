@@ -4,11 +4,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <map>
 
 #include "platform/program.h"
 #include "platform/qt/application.h"
@@ -25,14 +28,92 @@ std::string RuntimeFolder() {
   return temp && *temp ? temp : "/tmp";
 }
 
+// A guard this process holds, by guard name. The program holds one; tests that
+// change the store hold one per store.
+struct HeldGuard {
+  int lock_fd = -1;
+  QPointer<QLocalServer> server;  // a child of the application object
+  TOnlyOne* taken_by = nullptr;   // the component that took it; none: for the run
+  TOnlyOne* forward = nullptr;    // what comes forward when asked
+};
+
+std::map<std::string, HeldGuard>& Held() {
+  static std::map<std::string, HeldGuard> held;
+  return held;
+}
+
+// Takes the guard of that name when no living process holds it.
+HeldGuard* Take(const std::string& name) {
+  const std::string lock_path = TOnlyOne::LockFilePath();
+  const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // No place for the lock: nothing can tell whether another instance runs, and
+    // refusing to start would stop the collecting for good. Start unguarded.
+    std::fprintf(stderr, "single-instance guard: cannot open %s\n", lock_path.c_str());
+    return &Held()[name];
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  HeldGuard& guard = Held()[name];
+  guard.lock_fd = fd;
+  // A socket left by a dead instance is in the way; the lock says it is dead.
+  const QString socket = QString::fromStdString(TOnlyOne::SocketPath());
+  QLocalServer::removeServer(socket);
+  auto* server = new QLocalServer(QCoreApplication::instance());
+  server->setSocketOptions(QLocalServer::UserAccessOption);
+  QObject::connect(server, &QLocalServer::newConnection, server, [server, name] {
+    while (QLocalSocket* peer = server->nextPendingConnection()) {
+      peer->deleteLater();
+      const auto it = Held().find(name);
+      if (it == Held().end() || !it->second.forward) continue;
+      TOnlyOne* forward = it->second.forward;
+      if (forward->OnBringForward) platform::RunGuarded([forward] { forward->OnBringForward(); });
+    }
+  });
+  server->listen(socket);
+  guard.server = server;
+  return &guard;
+}
+
+void Release(const std::string& name) {
+  const auto it = Held().find(name);
+  if (it == Held().end()) return;
+  // Later: the release may come from a handler of the server's own signal.
+  if (QLocalServer* server = it->second.server.data()) server->deleteLater();
+  if (it->second.lock_fd >= 0) ::close(it->second.lock_fd);  // releases the guard
+  Held().erase(it);
+}
+
+// Another instance holds the guard: ask it to come forward, then end.
+void GiveWay() {
+  QLocalSocket socket;
+  socket.connectToServer(QString::fromStdString(TOnlyOne::SocketPath()));
+  if (socket.waitForConnected(1000)) {
+    socket.write("show\n");
+    socket.waitForBytesWritten(1000);
+    socket.disconnectFromServer();
+  }
+  platform::SetApplicationTitle("destroy me");
+  if (auto* app = platform::qt::TApplication::Instance()) app->Terminate();
+}
+
 }  // namespace
 
 TOnlyOne::TOnlyOne(platform::qt::TForm* owner, std::string name)
-    : TComponentBase(owner, std::move(name)) {}
+    : TComponentBase(owner, std::move(name)) {
+  OnBringForward = [this] { BringForward(); };
+}
 
 TOnlyOne::~TOnlyOne() {
-  server_.reset();
-  if (lock_fd_ >= 0) ::close(lock_fd_);  // releases the guard
+  const auto it = Held().find(guard_name_);
+  if (guard_name_.empty() || it == Held().end()) return;
+  if (it->second.taken_by == this) {
+    Release(guard_name_);
+  } else if (it->second.forward == this) {
+    it->second.forward = nullptr;
+  }
 }
 
 void TOnlyOne::DefineProperties(platform::PropertyList& list) {
@@ -49,7 +130,7 @@ void TOnlyOne::Loaded() {
 
 std::string TOnlyOne::GuardName() {
   // "OnlyOne" and the title's first 20 characters, as the guard has always been
-  // named, made safe for a file name, then the store and the user.
+  // named, made safe for a file name, then the user and the store.
   std::string title = platform::ApplicationTitle().substr(0, 20);
   for (char& c : title) {
     if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) c = '_';
@@ -64,45 +145,35 @@ std::string TOnlyOne::LockFilePath() {
   return RuntimeFolder() + "/" + GuardName() + ".lock";
 }
 
-bool TOnlyOne::CheckOnlyOne() {
-  if (lock_fd_ >= 0) return true;
+std::string TOnlyOne::SocketPath() {
+  return RuntimeFolder() + "/" + GuardName() + ".socket";
+}
+
+bool TOnlyOne::CheckAtStart() {
   const std::string name = GuardName();
-  const std::string lock_path = LockFilePath();
-  const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    lock_fd_ = fd;
-    // A socket left by a dead instance is in the way; the lock says it is dead.
-    QLocalServer::removeServer(QString::fromStdString(name));
-    server_ = std::make_unique<QLocalServer>();
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    QObject::connect(server_.get(), &QLocalServer::newConnection, this, [this] {
-      while (QLocalSocket* peer = server_->nextPendingConnection()) {
-        peer->deleteLater();
-        platform::RunGuarded([this] { BringForward(); });
-      }
-    });
-    server_->listen(QString::fromStdString(name));
-    return true;
-  }
-  if (fd >= 0) ::close(fd);
-  // Another instance holds the guard: ask it to come forward, then end.
-  QLocalSocket socket;
-  socket.connectToServer(QString::fromStdString(name));
-  if (socket.waitForConnected(1000)) {
-    socket.write("show\n");
-    socket.waitForBytesWritten(1000);
-    socket.disconnectFromServer();
-  }
-  platform::SetApplicationTitle("destroy me");
-  if (auto* app = platform::qt::TApplication::Instance()) app->Terminate();
+  if (Held().count(name)) return true;
+  if (Take(name)) return true;
+  GiveWay();
   return false;
 }
 
-void TOnlyOne::BringForward() {
-  if (OnBringForward) {
-    OnBringForward();
-    return;
+bool TOnlyOne::CheckOnlyOne() {
+  const std::string name = GuardName();
+  HeldGuard* guard = nullptr;
+  if (const auto it = Held().find(name); it != Held().end()) {
+    guard = &it->second;
+  } else if ((guard = Take(name))) {
+    guard->taken_by = this;
+  } else {
+    GiveWay();
+    return false;
   }
+  guard->forward = this;
+  guard_name_ = name;
+  return true;
+}
+
+void TOnlyOne::BringForward() {
   if (platform::qt::TForm* window = Owner()) {
     if (window->isMinimized()) {
       window->showNormal();

@@ -1,6 +1,10 @@
 #include "collector/QORUtils.h"
 
+#include <QEvent>
+#include <QGuiApplication>
 #include <QSystemTrayIcon>
+
+#include "platform/qt/forms.h"
 
 #include "platform/program.h"
 #include "platform/qt/event_loop.h"
@@ -14,9 +18,17 @@ constexpr platform::ResourceString SUnknownVersion{"QORUtils.SUnknownVersion", "
 }  // namespace
 
 TTaskbarIconControler::TTaskbarIconControler(platform::qt::TForm* owner, std::string name)
-    : TComponentBase(owner, std::move(name)) {}
+    : TComponentBase(owner, std::move(name)) {
+  if (owner) owner->installEventFilter(this);
+}
+
+bool TTaskbarIconControler::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ApplicationWindowIconChange && icon_.isNull()) UpdateIcon();
+  return QObject::eventFilter(watched, event);
+}
 
 TTaskbarIconControler::~TTaskbarIconControler() {
+  if (platform::qt::TForm* owner = Owner()) owner->removeEventFilter(this);
   SetActive(false);
 }
 
@@ -100,7 +112,7 @@ bool TTaskbarIconControler::AddIcon() {
 
 bool TTaskbarIconControler::ModifyIcon() {
   if (!tray_) return false;
-  tray_->setIcon(icon_);
+  tray_->setIcon(icon_.isNull() ? QGuiApplication::windowIcon() : icon_);
   // The tip field holds 63 characters and a terminator.
   tray_->setToolTip(platform::qt::ToQString(hint_.substr(0, 63)));
   return true;

@@ -23,7 +23,9 @@ using TMouseEvent = std::function<void(platform::qt::TComponentBase* sender, TMo
 
 // The icon in the desktop's notification area (QSystemTrayIcon). Without a
 // notification area the icon cannot be added: Active stays false and the program
-// must keep another way back to its window.
+// must keep another way back to its window. While Icon holds no image the icon
+// shows the application's icon, and follows it when it changes (the owner window
+// hears of that).
 class TTaskbarIconControler : public QObject, public platform::qt::TComponentBase {
   Q_OBJECT
 
@@ -64,6 +66,7 @@ class TTaskbarIconControler : public QObject, public platform::qt::TComponentBas
   virtual bool ModifyIcon();
   virtual bool DeleteIcon();
   void UpdateIcon();
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   bool active_ = false;

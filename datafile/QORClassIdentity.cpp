@@ -3,6 +3,7 @@
 #include "datafile/QORClassParser.h"
 #include "datafile/QORClassReader.h"
 #include "datafile/QORClassWriter.h"
+#include "platform/format_text.h"
 
 namespace {
 
@@ -17,12 +18,7 @@ constexpr int32_t kDisplayNameField = 2028;
 
 // Blanks and control characters at either end are not part of a name.
 std::string Trimmed(std::string_view text) {
-  const auto is_space = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  while (!text.empty() && is_space(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && is_space(text.back()))
-    text.remove_suffix(1);
-  return std::string(text);
+  return platform::Trim(text);
 }
 
 }  // namespace

@@ -77,41 +77,57 @@ void TVistaStreamParser::Clear() {
 
 void TVistaStreamParser::PushObject(std::unique_ptr<TObject> object) {
   IPersistIT& intf = InterfaceOf(*object);
-  object_stack_.push_back(std::move(object));
+  object_stack_.push_back({std::move(object), reader_->Depth()});
   current_intf_ = &intf;
 }
 
-void TVistaStreamParser::FoldingEnded(TVistaReader&, uint8_t, bool) {
+void TVistaStreamParser::FoldingEnded(TVistaReader& sender, uint8_t, bool) {
   if (object_stack_.empty()) {
     current_intf_ = nullptr;
     return;
   }
-  PopObject();
+  // The reader reports the end after closing the record, so the depth has already
+  // dropped below that of the record that ended. A record that an object entered
+  // itself lies deeper than the object's own and leaves the object open.
+  const int32_t depth = object_stack_.back().depth;
+  if (depth == 0 || sender.Depth() < depth) PopObject();
 }
 
 void TVistaStreamParser::PopObject() {
   if (object_stack_.empty()) return;
   if (current_intf_) current_intf_->ReadDone();
-  std::unique_ptr<TObject> object = std::move(object_stack_.back());
+  std::unique_ptr<TObject> object = std::move(object_stack_.back().object);
   object_stack_.pop_back();
   if (object_stack_.empty()) {
     results_.push_back(std::move(object));
     current_intf_ = nullptr;
     return;
   }
-  current_intf_ = &InterfaceOf(*object_stack_.back());
+  current_intf_ = &InterfaceOf(*object_stack_.back().object);
   current_intf_->AddSubObject(std::move(object));
+}
+
+bool TVistaStreamParser::InsideRecordOfCurrentObject() const {
+  if (object_stack_.empty()) return false;
+  const int32_t depth = object_stack_.back().depth;
+  return depth > 0 && reader_->Depth() > depth;
 }
 
 void TVistaStreamParser::ParseRecord(void* user_data, int32_t tag, TVistaReader& reader) {
   auto& self = *static_cast<TVistaStreamParser*>(user_data);
-  if (std::unique_ptr<TObject> object = CreateByRecordType(tag)) {
-    reader.BeginFolding(tag);
-    TObject& created = *object;
-    self.PushObject(std::move(object));
-    reader.SetCurrentObject(&created);
-    if (self.on_object_created_) self.on_object_created_(self, created);
-    return;
+  // Inside a record that the current object entered, or for a record that it
+  // reads itself, the tag is the object's to read, whatever the registry knows.
+  const bool objects_own = self.InsideRecordOfCurrentObject() ||
+                           (self.current_intf_ && self.current_intf_->ReadsOwnRecord(tag));
+  if (!objects_own) {
+    if (std::unique_ptr<TObject> object = CreateByRecordType(tag)) {
+      reader.BeginFolding(tag);
+      TObject& created = *object;
+      self.PushObject(std::move(object));
+      reader.SetCurrentObject(&created);
+      if (self.on_object_created_) self.on_object_created_(self, created);
+      return;
+    }
   }
   IPersistIT& target = self.current_intf_ ? *self.current_intf_ : self;
   target.ReadField(tag, reader);
@@ -119,7 +135,12 @@ void TVistaStreamParser::ParseRecord(void* user_data, int32_t tag, TVistaReader&
 
 bool TVistaStreamParser::Parse(platform::Stream& stream) {
   Clear();
-  return reader_->Read(stream, &ParseRecord, this);
+  const bool result = reader_->Read(stream, &ParseRecord, this);
+  // In a plain file the reader closes only the innermost of the records that end
+  // with the stream; the objects of the others are complete all the same.
+  while (!object_stack_.empty() && !reader_->Stopped())
+    PopObject();
+  return result;
 }
 
 std::unique_ptr<TObject> TVistaStreamParser::CreateEmpty() const {

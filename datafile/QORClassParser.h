@@ -62,15 +62,24 @@ class TVistaStreamParser : public TComponent, public IPersistIT {
   // current, and the record's fields go to that object's ReadField; when its
   // record closes, the object goes to its parent's AddSubObject, or to Results at
   // the outermost level. Fields outside any object go to the parser's own
-  // ReadField. Every record end closes the innermost object, so an object's
-  // ReadField reads its sub-records as groups (BeginGroup/EndGroup) and never
-  // enters one as a record. Starts with Clear; returns the reader's result.
+  // ReadField.
+  //
+  // An object may read some of its sub-records itself: those whose tags it claims
+  // with ReadsOwnRecord (read as groups of raw values, say, though their tags are
+  // registered record types), and any record its ReadField enters with
+  // BeginFolding. Everything inside a record the object entered goes to the
+  // object's ReadField too, and only the end of a record the parser opened closes
+  // an object. Objects whose records end with the stream are complete when it
+  // ends. Starts with Clear; returns the reader's result.
   bool Parse(platform::Stream& stream);
 
   // Makes Object the innermost open object; it needs the persistence interface
-  // ("Exception:Could not get Interface. daiu873" otherwise).
+  // ("Exception:Could not get Interface. daiu873" otherwise). Its record is the
+  // reader's innermost open one; an object pushed while the reader has no record
+  // open is closed by the next record end of any depth.
   void PushObject(std::unique_ptr<TObject> object);
-  // The reader's end-of-record event: closes the innermost object, if any.
+  // The reader's end-of-record event: closes the innermost object when the record
+  // that ended is that object's own.
   void FoldingEnded(TVistaReader& sender, uint8_t checksum_byte, bool checksum_ok);
   // ReadDone on the innermost object, which then goes to its parent or to Results.
   void PopObject();
@@ -97,10 +106,21 @@ class TVistaStreamParser : public TComponent, public IPersistIT {
   static void ParseRecord(void* user_data, int32_t tag, TVistaReader& reader);
   static IPersistIT& InterfaceOf(TObject& object);
 
+  // An open object and the reader's depth inside its record (0: pushed with no
+  // record open).
+  struct OpenObject {
+    std::unique_ptr<TObject> object;
+    int32_t depth = 0;
+  };
+
+  // Whether the reader is inside a sub-record that the innermost object entered
+  // itself, rather than directly in that object's own record.
+  bool InsideRecordOfCurrentObject() const;
+
   IPersistIT* current_intf_ = nullptr;
   std::unique_ptr<TVistaReader> reader_;
   std::unique_ptr<TVistaWriter> writer_;
-  std::vector<std::unique_ptr<TObject>> object_stack_;
+  std::vector<OpenObject> object_stack_;
   TVistaObjectCreatedEvent on_object_created_;
   std::vector<std::unique_ptr<TObject>> results_;
   std::string tag2019_text_;

@@ -72,6 +72,13 @@ class IPersistIT {
   // Writes the object as one complete record.
   virtual bool WriteTo(TVistaWriter& writer) = 0;
 
+  // Whether the object's ReadField reads the record of Tag itself (as a group of
+  // raw values, or by entering it), although Tag may be a record type that the
+  // prototype registry knows. A stream parser then offers the tag to ReadField
+  // instead of creating an object for it. Offering every tag first would not do:
+  // the default ReadField skips what it does not know. None by default.
+  virtual bool ReadsOwnRecord(int32_t /*tag*/) const { return false; }
+
  protected:
   ~IPersistIT() = default;
 };

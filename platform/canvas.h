@@ -43,6 +43,14 @@ constexpr Color kClBtnFace = kSystemColorFlag | 15;
 constexpr Color kClWindow = kSystemColorFlag | 5;
 constexpr Color kClWindowText = kSystemColorFlag | 8;
 
+// The value of system colour Index (COLOR_BTNFACE is 15) as 0x00BBGGRR, from the
+// classic Windows scheme, so that the system's windows and drawings look the same
+// on every desktop; 0 for an index the scheme does not have, as GetSysColor gives.
+Color SystemColor(int index);
+// Color itself, or for a system colour (top bit set) the SystemColor of its low
+// byte.
+Color ResolveColor(Color color);
+
 struct Point {
   int32_t x = 0;
   int32_t y = 0;

@@ -147,6 +147,15 @@ void ReadWholeFile(const std::string& path, const std::function<uint8_t*(int64_t
   }
 }
 
+std::string ReadFileToString(const std::string& path) {
+  std::string text;
+  ReadWholeFile(path, [&text](int64_t size) {
+    text.resize(static_cast<size_t>(size));
+    return reinterpret_cast<uint8_t*>(text.data());
+  });
+  return text;
+}
+
 void WriteFileAtomically(const std::string& path, const void* data, size_t size) {
   const std::string os_path = ToOsPath(path);
   const auto fail = [&path](int error) {

@@ -41,6 +41,8 @@ std::vector<std::string> ListFolder(const std::string& folder);
 // Reads the whole file. Allocate is called once with the file's size and returns
 // where the bytes go. Raises EFOpenError "Cannot open file "<name>". <reason>".
 void ReadWholeFile(const std::string& path, const std::function<uint8_t*(int64_t)>& allocate);
+// The whole file as one string of bytes; raises as ReadWholeFile.
+std::string ReadFileToString(const std::string& path);
 
 // Replaces (or creates) the file with Size bytes: they are written to a temporary
 // file in the same folder, flushed to the disk, and renamed over the file, so the

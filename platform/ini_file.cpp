@@ -12,14 +12,6 @@
 namespace platform {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-    s.remove_suffix(1);
-  return s;
-}
-
 // The file's text; nothing when it does not exist or cannot be read.
 std::optional<std::string> ReadIni(const std::string& file_name) {
   std::string path = file_name;
@@ -33,10 +25,7 @@ std::optional<std::string> ReadIni(const std::string& file_name) {
   }
   std::string text;
   try {
-    ReadWholeFile(path, [&text](int64_t size) {
-      text.resize(static_cast<size_t>(size));
-      return reinterpret_cast<uint8_t*>(text.data());
-    });
+    text = ReadFileToString(path);
   } catch (const Exception&) {
     return std::nullopt;
   }
@@ -52,19 +41,21 @@ void Walk(std::string_view text, Visit visit) {
   bool in_section = false;
   while (!text.empty()) {
     const size_t end = text.find('\n');
-    const std::string_view line = Trim(text.substr(0, end));
+    const std::string_view line = TrimLine(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       const size_t close = line.find(']');
-      section = Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+      section =
+          TrimLine(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
       in_section = true;
       if (visit(section, std::optional<std::string_view>(), std::string_view())) return;
       continue;
     }
     const size_t equals = line.find('=');
     if (!in_section || equals == std::string_view::npos) continue;
-    if (visit(section, std::optional(Trim(line.substr(0, equals))), Trim(line.substr(equals + 1))))
+    if (visit(section, std::optional(TrimLine(line.substr(0, equals))),
+              TrimLine(line.substr(equals + 1))))
       return;
   }
 }
@@ -110,7 +101,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 int32_t TIniFile::ReadInteger(const std::string& section, const std::string& ident,
                               int32_t default_value) const {
   const std::string text = ReadString(section, ident, "");
-  std::string_view digits = Trim(text);
+  std::string_view digits = TrimLine(text);
   bool negative = false;
   if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
     negative = digits.front() == '-';

@@ -68,10 +68,7 @@ LoadResult Load(const std::string& path, RegDocument& document) {
   }
   std::string text;
   try {
-    ReadWholeFile(path, [&text](int64_t size) {
-      text.resize(static_cast<size_t>(size));
-      return reinterpret_cast<uint8_t*>(text.data());
-    });
+    text = ReadFileToString(path);
   } catch (const Exception&) {
     document = RegDocument{};
     return LoadResult::kUnreadable;

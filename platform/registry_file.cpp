@@ -10,14 +10,6 @@ namespace {
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kOldHeader = "REGEDIT4";
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-    s.remove_suffix(1);
-  return s;
-}
-
 // The logical lines of the file: physical lines, with those ending in "\" joined to
 // the next one (whose leading blanks go), as long hex data is written.
 std::vector<std::string> LogicalLines(std::string_view text) {
@@ -29,7 +21,7 @@ std::vector<std::string> LogicalLines(std::string_view text) {
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     // Only hex data ends a line in "\": texts end in a quote, keys in "]".
-    pending += continuing ? Trim(line) : line;
+    pending += continuing ? TrimLine(line) : line;
     while (!pending.empty() && (pending.back() == '\r' || pending.back() == ' '))
       pending.pop_back();
     continuing = !pending.empty() && pending.back() == '\\';
@@ -71,7 +63,7 @@ int HexDigit(char c) {
 }
 
 bool ParseDword(std::string_view s, uint32_t& value) {
-  s = Trim(s);
+  s = TrimLine(s);
   if (s.empty() || s.size() > 8) return false;
   value = 0;
   for (char c : s) {
@@ -87,10 +79,10 @@ bool ParseHexText(std::string_view s, std::string& text) {
   std::u16string utf16;
   std::string bytes;
   while (true) {
-    s = Trim(s);
+    s = TrimLine(s);
     if (s.empty()) break;
     const size_t comma = s.find(',');
-    const std::string_view byte = Trim(s.substr(0, comma));
+    const std::string_view byte = TrimLine(s.substr(0, comma));
     if (byte.size() != 2 || HexDigit(byte[0]) < 0 || HexDigit(byte[1]) < 0) return false;
     bytes += static_cast<char>(HexDigit(byte[0]) << 4 | HexDigit(byte[1]));
     if (comma == std::string_view::npos) break;
@@ -148,13 +140,13 @@ bool ParseValueLine(std::string_view line, RegValue& value) {
   } else if (!ReadQuoted(line, value.name)) {
     return false;
   }
-  line = Trim(line);
+  line = TrimLine(line);
   if (line.empty() || line.front() != '=') return false;
-  line = Trim(line.substr(1));
+  line = TrimLine(line.substr(1));
   if (line == "-") return false;
   if (line.starts_with('"')) {
     std::string text;
-    if (!ReadQuoted(line, text) || !Trim(line).empty()) return false;
+    if (!ReadQuoted(line, text) || !TrimLine(line).empty()) return false;
     value.kind = RegValueKind::kString;
     value.text = Utf8ToWin1252(text);
     return true;
@@ -245,7 +237,7 @@ RegDocument ParseRegExport(std::string_view file_text) {
   RegDocument document;
   RegKey* current = nullptr;
   for (const std::string& raw : LogicalLines(file_text)) {
-    const std::string_view line = Trim(raw);
+    const std::string_view line = TrimLine(raw);
     if (line.empty() || line.front() == ';' || line == kHeader || line == kOldHeader) continue;
     if (line.front() == '[') {
       current = nullptr;

@@ -166,4 +166,12 @@ bool SameText1252(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string_view TrimLine(std::string_view line) {
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+    line.remove_prefix(1);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
+    line.remove_suffix(1);
+  return line;
+}
+
 }  // namespace platform

@@ -30,4 +30,8 @@ std::string UpperCase1252(std::string_view text);
 // Whether A and B are equal without regard to case (by UpperCase1252).
 bool SameText1252(std::string_view a, std::string_view b);
 
+// A line of a text file as the ini and settings files take it: without leading
+// blanks and tabs, and without trailing blanks, tabs and carriage returns.
+std::string_view TrimLine(std::string_view line);
+
 }  // namespace platform

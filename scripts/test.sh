@@ -20,5 +20,5 @@ done
 echo "== tsan build"
 "$root/scripts/build.sh" tsan
 echo "== tsan tests (threaded)"
-TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp" \
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1" \
   ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -L threads

@@ -4,7 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPixmap>
+#include <QProcess>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "collector/OnlyOne.h"
 #include "collector/QORUtils.h"
 #include "platform/program.h"
+#include "platform/qt/forms.h"
 #include "platform/qt/tests/qt_app.h"
 #include "platform/tests/temp_folder.h"
 
@@ -25,6 +29,7 @@ class CountingIcon : public TTaskbarIconControler {
   using TTaskbarIconControler::TTaskbarIconControler;
   ~CountingIcon() override { SetActive(false); }
   int adds = 0;
+  int modifies = 0;
   int deletes = 0;
   bool add_works = true;
 
@@ -33,7 +38,10 @@ class CountingIcon : public TTaskbarIconControler {
     ++adds;
     return add_works;
   }
-  bool ModifyIcon() override { return true; }
+  bool ModifyIcon() override {
+    ++modifies;
+    return true;
+  }
   bool DeleteIcon() override {
     ++deletes;
     return true;
@@ -77,6 +85,26 @@ TEST(TaskbarIconTest, ActivatingTwiceAddsOnceAndFailuresLeaveItInactive) {
   EXPECT_FALSE(icon.Active());
 }
 
+TEST(TaskbarIconTest, WithoutAnImageOfItsOwnTheIconFollowsTheApplications) {
+  platform_test::App();
+  platform::qt::TForm window("TForm1");
+  CountingIcon icon(&window, "TaskbarIconControler1");
+  icon.SetActive(true);
+  const int before = icon.modifies;
+  QPixmap red(16, 16);
+  red.fill(Qt::red);
+  QApplication::setWindowIcon(QIcon(red));
+  EXPECT_EQ(icon.modifies, before + 1);
+  icon.SetIcon(QIcon(red));
+  const int own = icon.modifies;
+  QApplication::setWindowIcon(QIcon());
+  EXPECT_EQ(icon.modifies, own);  // its own image stays
+  icon.SetHint("Gasbridge");
+  EXPECT_EQ(icon.modifies, own + 1);
+  icon.SetHint("Gasbridge");  // the same hint changes nothing
+  EXPECT_EQ(icon.modifies, own + 1);
+}
+
 TEST(TaskbarIconTest, WithoutANotificationAreaTheIconIsNotAdded) {
   platform_test::App();  // the offscreen platform has none
   TTaskbarIconControler icon(nullptr, "TaskbarIconControler1");
@@ -103,16 +131,58 @@ class OnlyOneTest : public ::testing::Test {
   platform_test::TempFolder folder_{"qor_onlyone"};
 };
 
-TEST_F(OnlyOneTest, ASecondInstanceBringsTheFirstForwardAndEnds) {
-  TOnlyOne first(nullptr, "OnlyOne1");
+// Runs a second start of the program (the probe) to its end while this process
+// serves its requests; its exit code (onlyone_probe.cpp), -1 when it did not end.
+int SecondStart(const std::string& store = "") {
+  QProcess probe;
+  if (!store.empty()) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QOR_REGISTRY", QString::fromStdString(store));
+    probe.setProcessEnvironment(environment);
+  }
+  probe.start(QOR_ONLYONE_PROBE, {"Gasbridge test"});
+  if (!RunUntil([&] { return probe.state() == QProcess::NotRunning; })) {
+    probe.kill();
+    probe.waitForFinished();
+    return -1;
+  }
+  return probe.exitStatus() == QProcess::NormalExit ? probe.exitCode() : -1;
+}
+
+TEST_F(OnlyOneTest, ASecondStartBringsTheFirstForwardAndEnds) {
+  platform::qt::TForm window("TForm1");  // the first instance's main window, hidden
+  TOnlyOne guard(&window, "OnlyOne1");
+  ASSERT_TRUE(guard.CheckOnlyOne());
+  EXPECT_EQ(SecondStart(), 3);
+  EXPECT_TRUE(RunUntil([&] { return window.isVisible(); }));  // shown when hidden
+  window.showMinimized();
+  ASSERT_TRUE(window.isMinimized());
+  EXPECT_EQ(SecondStart(), 3);
+  EXPECT_TRUE(RunUntil([&] { return window.isVisible() && !window.isMinimized(); }));
+}
+
+TEST_F(OnlyOneTest, TheProgramDecidesBeforeItsFirstWindow) {
+  ASSERT_TRUE(TOnlyOne::CheckAtStart());
+  EXPECT_TRUE(TOnlyOne::CheckAtStart());  // asked again, the same answer
+  EXPECT_EQ(SecondStart(), 3);
+  // The main window's guard comes later and finds the guard its process holds;
+  // from then on it is what comes forward.
+  platform::qt::TForm window("TForm1");
+  TOnlyOne guard(&window, "OnlyOne1");
   int forward = 0;
-  first.OnBringForward = [&] { ++forward; };
-  ASSERT_TRUE(first.CheckOnlyOne());
-  TOnlyOne second(nullptr, "OnlyOne1");
-  EXPECT_FALSE(second.CheckOnlyOne());
-  EXPECT_EQ(platform::ApplicationTitle(), "destroy me");
-  EXPECT_TRUE(platform_test::App().Terminated());
+  guard.OnBringForward = [&] { ++forward; };
+  ASSERT_TRUE(guard.CheckOnlyOne());
+  EXPECT_EQ(SecondStart(), 3);
   EXPECT_TRUE(RunUntil([&] { return forward == 1; }));
+}
+
+TEST_F(OnlyOneTest, AGuardIsReleasedWithTheComponentThatTookIt) {
+  {
+    TOnlyOne guard(nullptr, "OnlyOne1");
+    ASSERT_TRUE(guard.CheckOnlyOne());
+    EXPECT_EQ(SecondStart(), 3);
+  }
+  EXPECT_EQ(SecondStart(), 0);
 }
 
 TEST_F(OnlyOneTest, AKilledInstanceNeverBlocksAStart) {
@@ -152,6 +222,9 @@ TEST_F(OnlyOneTest, CollectorsWithStoresOfTheirOwnRunSideBySide) {
   EXPECT_NE(TOnlyOne::GuardName(), first_name);
   TOnlyOne second(nullptr, "OnlyOne1");
   EXPECT_TRUE(second.CheckOnlyOne());
+  // A program of its own for each store.
+  EXPECT_EQ(SecondStart(folder_.path() + "/third.reg"), 0);
+  EXPECT_EQ(SecondStart(folder_.path() + "/other.reg"), 3);
 }
 
 }  // namespace

@@ -1,29 +1,12 @@
-// Replays the fuzzer's corpus, so that every input that once found a fault (and
-// every seed) runs with each build, under the sanitizers in their build.
+// Replays the reader fuzzer's corpus.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+#include "datafile/tests/corpus_replay.h"
 
 namespace {
 
 TEST(FuzzCorpusTest, EveryInputReadsWithoutFault) {
-  size_t inputs = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(QOR_FUZZ_CORPUS_DIR)) {
-    if (!entry.is_regular_file()) continue;
-    std::ifstream file(entry.path(), std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
-    SCOPED_TRACE(entry.path().string());
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    ++inputs;
-  }
-  EXPECT_GT(inputs, 0u);
+  EXPECT_GT(qor_test::ReplayCorpus(QOR_FUZZ_CORPUS_DIR), 0u);
 }
 
 }  // namespace

@@ -184,6 +184,163 @@ TEST(StreamParserTest, ParsesIdentityRecordsIntoObjects) {
   }
 }
 
+// Record types of the classes below, far from the system's own.
+constexpr int32_t kBandRecord = 9013;
+constexpr int32_t kMarkRecord = 9015;
+constexpr int32_t kLineSeriesRecord = 9004;
+constexpr int32_t kGuideRecord = 9159;
+constexpr int32_t kGuideValueField = 9160;
+constexpr int32_t kNoteField = 9001;
+
+// Shaped like a category series: its marks are records of a registered record type
+// that it reads itself, as groups of raw values.
+class Band : public TPersistIt {
+ public:
+  int32_t RecordType() const override { return kBandRecord; }
+  std::unique_ptr<TObject> CreateEmpty() const override { return std::make_unique<Band>(); }
+  bool ReadsOwnRecord(int32_t tag) const override { return tag == kMarkRecord; }
+  void ReadField(int32_t tag, TVistaReader& reader) override {
+    if (tag == kMarkRecord) {
+      reader.BeginGroup(reader.ReadSize());
+      int32_t value;
+      reader.ReadBuffer(&value, 4);
+      marks.push_back(value);
+      reader.EndGroup();
+    } else if (tag == kNoteField) {
+      note = reader.ReadStringField();
+    } else {
+      reader.SkipField();
+    }
+  }
+  std::vector<int32_t> marks;
+  std::string note;
+};
+
+// A plain record of a registered type, created by the parser when it stands
+// where nobody reads it.
+class Mark : public TPersistIt {
+ public:
+  int32_t RecordType() const override { return kMarkRecord; }
+  std::unique_ptr<TObject> CreateEmpty() const override { return std::make_unique<Mark>(); }
+};
+
+// Shaped like a series with help lines: it enters each guide record itself and
+// hands the guide's fields on while the reader's current object is that guide.
+class LineSeries : public TPersistIt {
+ public:
+  struct Guide : public TPersistIt {
+    void ReadField(int32_t tag, TVistaReader& reader) override {
+      if (tag == kGuideValueField) {
+        value = reader.ReadDoubleField();
+      } else {
+        reader.SkipField();
+      }
+    }
+    double value = 0;
+  };
+
+  int32_t RecordType() const override { return kLineSeriesRecord; }
+  std::unique_ptr<TObject> CreateEmpty() const override { return std::make_unique<LineSeries>(); }
+  void ReadField(int32_t tag, TVistaReader& reader) override {
+    if (tag == kGuideRecord) {
+      guides.push_back(std::make_unique<Guide>());
+      reader.BeginFolding(tag);
+      reader.SetCurrentObject(guides.back().get());
+    } else if (auto* guide = dynamic_cast<Guide*>(reader.CurrentObject())) {
+      guide->ReadField(tag, reader);
+    } else if (tag == kNoteField) {
+      note = reader.ReadStringField();
+    } else {
+      reader.SkipField();
+    }
+  }
+  void ReadDone() override { read_done = true; }
+  std::vector<std::unique_ptr<Guide>> guides;
+  std::string note;
+  bool read_done = false;
+};
+
+void RegisterShapedPrototypes() {
+  static const bool registered = [] {
+    TVistaStreamParser::RegisterPrototype(std::make_unique<Band>());
+    TVistaStreamParser::RegisterPrototype(std::make_unique<Mark>());
+    TVistaStreamParser::RegisterPrototype(std::make_unique<LineSeries>());
+    return true;
+  }();
+  (void)registered;
+}
+
+TEST(StreamParserTest, RecordsAnObjectReadsItselfCreateNoObjects) {
+  RegisterShapedPrototypes();
+  for (bool checksums : {true, false}) {
+    SCOPED_TRACE(checksums);
+    platform::MemoryStream file;
+    qor_test::WriteFile(file, checksums, [](TVistaWriter& writer) {
+      writer.BeginFolding(kBandRecord);
+      for (int32_t value : {7, 8}) {
+        writer.BeginGroup(kMarkRecord);
+        writer.WriteInt32(value);
+        writer.EndGroup();
+      }
+      writer.WriteStringField(kNoteField, "after the marks");
+      writer.EndFolding();
+      // The same record type outside the band is an object of its own.
+      writer.BeginFolding(kMarkRecord);
+      writer.EndFolding();
+    });
+    TVistaStreamParser parser(nullptr);
+    std::vector<std::string> created;
+    parser.SetOnObjectCreated([&created](TVistaStreamParser&, TObject& object) {
+      created.emplace_back(object.ClassName());
+    });
+    EXPECT_TRUE(parser.Parse(file));
+    ASSERT_EQ(parser.Results().size(), 2u);
+    const auto& band = dynamic_cast<const Band&>(*parser.Results()[0]);
+    EXPECT_EQ(band.marks, (std::vector<int32_t>{7, 8}));
+    EXPECT_EQ(band.note, "after the marks");
+    EXPECT_NE(dynamic_cast<const Mark*>(parser.Results()[1].get()), nullptr);
+    EXPECT_EQ(created.size(), 2u);
+  }
+}
+
+TEST(StreamParserTest, RecordsAnObjectEntersItselfLeaveItOpen) {
+  RegisterShapedPrototypes();
+  for (bool checksums : {true, false}) {
+    SCOPED_TRACE(checksums);
+    platform::MemoryStream file;
+    qor_test::WriteFile(file, checksums, [](TVistaWriter& writer) {
+      writer.BeginFolding(kLineSeriesRecord);
+      for (double value : {1.5, 2.5}) {
+        writer.BeginFolding(kGuideRecord);
+        writer.WriteDoubleField(kGuideValueField, value);
+        // A registered record type inside the guide belongs to the guide, which
+        // skips it.
+        writer.BeginFolding(kMarkRecord);
+        writer.EndFolding();
+        writer.EndFolding();
+      }
+      writer.WriteStringField(kNoteField, "after the guides");
+      writer.EndFolding();
+      // The last record ends with a record of its own, with the stream.
+      writer.BeginFolding(kLineSeriesRecord);
+      writer.BeginFolding(kGuideRecord);
+      writer.EndFolding();
+      writer.EndFolding();
+    });
+    TVistaStreamParser parser(nullptr);
+    EXPECT_TRUE(parser.Parse(file));
+    EXPECT_EQ(parser.OpenObjects(), 0u);
+    ASSERT_EQ(parser.Results().size(), 2u);
+    const auto& series = dynamic_cast<const LineSeries&>(*parser.Results()[0]);
+    ASSERT_EQ(series.guides.size(), 2u);
+    EXPECT_EQ(series.guides[0]->value, 1.5);
+    EXPECT_EQ(series.guides[1]->value, 2.5);
+    EXPECT_EQ(series.note, "after the guides");
+    EXPECT_TRUE(series.read_done);
+    EXPECT_EQ(dynamic_cast<const LineSeries&>(*parser.Results()[1]).guides.size(), 1u);
+  }
+}
+
 TEST(StreamParserTest, PublishedProperties) {
   TVistaStreamParser parser(nullptr);
   parser.SetAbout("something else");

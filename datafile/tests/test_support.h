@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "datafile/QORClassWriter.h"
 #include "platform/stream.h"
 
 namespace qor_test {
@@ -70,6 +71,20 @@ inline void Fill(platform::MemoryStream& stream, const std::vector<uint8_t>& byt
   stream.Clear();
   stream.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
   stream.SetPosition(0);
+}
+
+// Writes a whole file into File, with or without checksums: the header, whatever
+// Body writes in the header record, the end of the header record. The file is left
+// at position 0.
+template <typename F>
+void WriteFile(platform::MemoryStream& file, bool checksums, F&& body) {
+  TVistaWriter writer;
+  writer.SetUseChecksums(checksums);
+  writer.SetStream(&file);
+  writer.WriteHeader();
+  body(writer);
+  writer.FinishFile();
+  file.SetPosition(0);
 }
 
 // The message of the exception of class E that F raises; "(none)" when F returns.

@@ -67,61 +67,6 @@ constexpr NamedColor kColorNames[] = {
     {"clBtnHighlight", kSystemColorFlag | 20},
 };
 
-Color ColorOf(const FormValue& value) {
-  if (value.kind == FormValue::Kind::kInteger) return static_cast<Color>(value.AsInteger());
-  for (const NamedColor& named : kColorNames) {
-    if (SameText1252(named.name, value.AsIdent())) return named.color;
-  }
-  InvalidValue();
-}
-
-// The font properties every control and window publishes, on Font.
-void AddFontProperties(PropertyList& list, Font& font, const std::function<void()>& changed) {
-  list.Add("Font.Charset", [](const FormValue& v) {
-    if (v.kind != FormValue::Kind::kIdent) v.AsInteger();
-  });
-  list.Add("Font.Color", [&font, changed](const FormValue& v) {
-    font.color = ColorOf(v);
-    changed();
-  });
-  list.Add("Font.Height", [&font, changed](const FormValue& v) {
-    font.height = v.AsInteger();
-    changed();
-  });
-  list.Add("Font.Size", [&font, changed](const FormValue& v) {
-    font.SetSizeInPoints(v.AsInteger(), 96);
-    changed();
-  });
-  list.Add("Font.Name", [&font, changed](const FormValue& v) {
-    font.name = v.AsString();
-    changed();
-  });
-  list.Add("Font.Style", [&font, changed](const FormValue& v) {
-    font.weight = kFwNormal;
-    font.italic = font.underline = font.strike_out = false;
-    for (const std::string& style : v.AsSet()) {
-      if (SameText1252(style, "fsBold"))
-        font.weight = kFwBold;
-      else if (SameText1252(style, "fsItalic"))
-        font.italic = true;
-      else if (SameText1252(style, "fsUnderline"))
-        font.underline = true;
-      else if (SameText1252(style, "fsStrikeOut"))
-        font.strike_out = true;
-      else
-        InvalidValue();
-    }
-    changed();
-  });
-}
-
-// Properties a resource may carry that mean nothing here (designer state, layout
-// rules of the toolkit that fixed positions make moot).
-void AddIgnored(PropertyList& list, std::initializer_list<const char*> names) {
-  for (const char* name : names)
-    list.Add(name, [](const FormValue&) {});
-}
-
 std::map<std::string, ComponentFactory, std::less<>>& Factories();
 
 void Guarded(const TNotifyEvent& handler, TComponentBase* sender) {
@@ -162,6 +107,59 @@ void RegisterComponentClass(const std::string& class_name, ComponentFactory fact
   Factories()[class_name] = std::move(factory);
 }
 
+bool IsComponentClassRegistered(std::string_view class_name) {
+  return Factories().find(class_name) != Factories().end();
+}
+
+Color ColorFromForm(const FormValue& value) {
+  if (value.kind == FormValue::Kind::kInteger) return static_cast<Color>(value.AsInteger());
+  for (const NamedColor& named : kColorNames) {
+    if (SameText1252(named.name, value.AsIdent())) return named.color;
+  }
+  InvalidValue();
+}
+
+void AddFontProperties(PropertyList& list, std::function<Font()> get,
+                       std::function<void(const Font&)> set) {
+  // Each setter changes one field of the font as it is now.
+  const auto property = [&](const char* name, std::function<void(Font&, const FormValue&)> change) {
+    list.Add(name, [get, set, change](const FormValue& v) {
+      Font font = get();
+      change(font, v);
+      set(font);
+    });
+  };
+  list.Add("Font.Charset", [](const FormValue& v) {
+    if (v.kind != FormValue::Kind::kIdent) v.AsInteger();
+  });
+  property("Font.Color", [](Font& font, const FormValue& v) { font.color = ColorFromForm(v); });
+  property("Font.Height", [](Font& font, const FormValue& v) { font.height = v.AsInteger(); });
+  property("Font.Size",
+           [](Font& font, const FormValue& v) { font.SetSizeInPoints(v.AsInteger(), 96); });
+  property("Font.Name", [](Font& font, const FormValue& v) { font.name = v.AsString(); });
+  property("Font.Style", [](Font& font, const FormValue& v) {
+    font.weight = kFwNormal;
+    font.italic = font.underline = font.strike_out = false;
+    for (const std::string& style : v.AsSet()) {
+      if (SameText1252(style, "fsBold"))
+        font.weight = kFwBold;
+      else if (SameText1252(style, "fsItalic"))
+        font.italic = true;
+      else if (SameText1252(style, "fsUnderline"))
+        font.underline = true;
+      else if (SameText1252(style, "fsStrikeOut"))
+        font.strike_out = true;
+      else
+        InvalidValue();
+    }
+  });
+}
+
+void AddIgnoredProperties(PropertyList& list, std::initializer_list<const char*> names) {
+  for (const char* name : names)
+    list.Add(name, [](const FormValue&) {});
+}
+
 // ---- TControl ----
 
 TControl::TControl(TForm* owner, std::string name, QWidget* widget)
@@ -190,13 +188,19 @@ void TControl::DefineProperties(PropertyList& list) {
       widget_->setGeometry(widget_->parentWidget()->rect());
     }
   });
-  list.Add("Color", [this](const FormValue& v) { SetColor(ColorOf(v)); });
-  AddFontProperties(list, font_, [this] { ApplyLook(); });
+  list.Add("Color", [this](const FormValue& v) { SetColor(ColorFromForm(v)); });
+  AddFontProperties(
+      list, [this] { return font_; },
+      [this](const Font& font) {
+        font_ = font;
+        ApplyLook();
+      });
   list.Add("Enabled", [this](const FormValue& v) { SetEnabled(v.AsBoolean()); });
   list.Add("Hint", [this](const FormValue& v) { SetHint(v.AsString()); });
   list.Add("Visible", [this](const FormValue& v) { SetVisible(v.AsBoolean()); });
-  AddIgnored(list, {"Anchors", "AutoSize", "Constraints", "Cursor", "ParentColor", "ParentFont",
-                    "ParentShowHint", "ShowHint", "TabOrder", "TabStop", "TextHeight"});
+  AddIgnoredProperties(list,
+                       {"Anchors", "AutoSize", "Constraints", "Cursor", "ParentColor", "ParentFont",
+                        "ParentShowHint", "ShowHint", "TabOrder", "TabStop", "TextHeight"});
 }
 
 void TControl::SetVisible(bool visible) {
@@ -290,8 +294,13 @@ void TForm::DefineProperties(PropertyList& list) {
     client_width_ = std::max(v.AsInteger(), 0);
     resize(client_width_, height());
   });
-  list.Add("Color", [this](const FormValue& v) { SetColor(ColorOf(v)); });
-  AddFontProperties(list, font_, [this] { setFont(ToQFont(font_)); });
+  list.Add("Color", [this](const FormValue& v) { SetColor(ColorFromForm(v)); });
+  AddFontProperties(
+      list, [this] { return font_; },
+      [this](const Font& font) {
+        font_ = font;
+        setFont(ToQFont(font_));
+      });
   list.Add("FormStyle", [this](const FormValue& v) {
     stay_on_top_ = SameText1252(v.AsIdent(), "fsStayOnTop");
     setWindowFlag(Qt::WindowStaysOnTopHint, stay_on_top_);
@@ -307,7 +316,8 @@ void TForm::DefineProperties(PropertyList& list) {
   list.Add("OnHide", [this](const FormValue& v) { OnHide = MethodAs<TNotifyEvent>(v.AsIdent()); });
   list.Add("OnCloseQuery",
            [this](const FormValue& v) { OnCloseQuery = MethodAs<TCloseQueryEvent>(v.AsIdent()); });
-  AddIgnored(list, {"OldCreateOrder", "PixelsPerInch", "TextHeight", "ShowHint", "Scaled"});
+  AddIgnoredProperties(list,
+                       {"OldCreateOrder", "PixelsPerInch", "TextHeight", "ShowHint", "Scaled"});
 }
 
 FormComponent* TForm::FindComponent(std::string_view name) {
@@ -482,7 +492,8 @@ void TButton::DefineProperties(PropertyList& list) {
   list.Add("Caption", [this](const FormValue& v) { SetCaption(v.AsString()); });
   list.Add("Default", [this](const FormValue& v) { button_->setDefault(v.AsBoolean()); });
   list.Add("OnClick", [this](const FormValue& v) { OnClick = Method<TNotifyEvent>(v); });
-  AddIgnored(list, {"Cancel", "Kind", "ModalResult", "Glyph.Data", "NumGlyphs", "Layout"});
+  AddIgnoredProperties(list,
+                       {"Cancel", "Kind", "ModalResult", "Glyph.Data", "NumGlyphs", "Layout"});
 }
 
 void TButton::SetCaption(const std::string& caption) {
@@ -517,7 +528,7 @@ void TCheckBox::DefineProperties(PropertyList& list) {
   list.Add("State",
            [this](const FormValue& v) { SetChecked(SameText1252(v.AsIdent(), "cbChecked")); });
   list.Add("OnClick", [this](const FormValue& v) { OnClick = Method<TNotifyEvent>(v); });
-  AddIgnored(list, {"Alignment", "AllowGrayed"});
+  AddIgnoredProperties(list, {"Alignment", "AllowGrayed"});
 }
 
 bool TCheckBox::Checked() const {
@@ -551,7 +562,7 @@ void TComboBox::DefineProperties(PropertyList& list) {
     if (combo_->isEditable()) combo_->setEditText(ToQString(v.AsString()));
   });
   list.Add("OnChange", [this](const FormValue& v) { OnChange = Method<TNotifyEvent>(v); });
-  AddIgnored(list, {"ItemHeight", "DropDownCount", "Sorted"});
+  AddIgnoredProperties(list, {"ItemHeight", "DropDownCount", "Sorted"});
 }
 
 std::vector<std::string> TComboBox::Items() const {
@@ -608,7 +619,7 @@ void TMemo::DefineProperties(PropertyList& list) {
   list.Add("WordWrap", [this](const FormValue& v) {
     edit_->setLineWrapMode(v.AsBoolean() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
   });
-  AddIgnored(list, {"MaxLength", "WantReturns", "WantTabs"});
+  AddIgnoredProperties(list, {"MaxLength", "WantReturns", "WantTabs"});
 }
 
 std::vector<std::string> TMemo::Lines() const {
@@ -670,7 +681,7 @@ void TListBox::DefineProperties(PropertyList& list) {
     for (const std::string& item : v.AsStrings())
       Add(item);
   });
-  AddIgnored(list, {"ItemHeight", "Sorted"});
+  AddIgnoredProperties(list, {"ItemHeight", "Sorted"});
 }
 
 std::vector<std::string> TListBox::Items() const {

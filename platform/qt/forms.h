@@ -47,6 +47,19 @@ using TCloseQueryEvent = std::function<void(TComponentBase* sender, bool& can_cl
 using ComponentFactory = std::function<std::unique_ptr<TComponentBase>(
     TForm* owner, QWidget* parent, const std::string&)>;
 void RegisterComponentClass(const std::string& class_name, ComponentFactory factory);
+bool IsComponentClassRegistered(std::string_view class_name);
+
+// For the property setters of components made outside this library: a colour as
+// resources store it (clRed, clBtnFace, or a number); EReadError "Invalid property
+// value" for anything else.
+Color ColorFromForm(const FormValue& value);
+// Adds the Font.* properties (Charset, Color, Height, Size, Name, Style): each
+// takes the font from Get, changes the one field and hands it to Set.
+void AddFontProperties(PropertyList& list, std::function<Font()> get,
+                       std::function<void(const Font&)> set);
+// Adds properties the component accepts and drops (designer state, and toolkit
+// rules that mean nothing here); their values are still checked to be values.
+void AddIgnoredProperties(PropertyList& list, std::initializer_list<const char*> names);
 
 class TControl : public TComponentBase {
  public:

@@ -3,55 +3,14 @@
 #include <QFontMetrics>
 #include <QPainterPath>
 #include <QPolygon>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
 
-#include "platform/text_1252.h"
+#include "platform/qt/qt_text.h"
 
 namespace platform::qt {
 namespace {
-
-// The classic Windows scheme, COLOR_SCROLLBAR (0) .. COLOR_MENUBAR (30), 0x00BBGGRR.
-constexpr std::array<Color, 31> kSystemColors = {
-    0xC8C8C8,  // 0 scroll bar
-    0xA56E3A,  // 1 background
-    0x6A240A,  // 2 active caption
-    0x808080,  // 3 inactive caption
-    0xC8D0D4,  // 4 menu
-    0xFFFFFF,  // 5 window
-    0x000000,  // 6 window frame
-    0x000000,  // 7 menu text
-    0x000000,  // 8 window text
-    0xFFFFFF,  // 9 caption text
-    0xC8D0D4,  // 10 active border
-    0xC8D0D4,  // 11 inactive border
-    0x808080,  // 12 application workspace
-    0x6A240A,  // 13 highlight
-    0xFFFFFF,  // 14 highlight text
-    0xC8D0D4,  // 15 button face
-    0x808080,  // 16 button shadow
-    0x808080,  // 17 grey text
-    0x000000,  // 18 button text
-    0xC8D0D4,  // 19 inactive caption text
-    0xFFFFFF,  // 20 button highlight
-    0x404040,  // 21 3D dark shadow
-    0xC8D0D4,  // 22 3D light
-    0x000000,  // 23 info text
-    0xE1FFFF,  // 24 info background
-    0xB5B5B5,  // 25 (unused)
-    0x800000,  // 26 hot light
-    0xF0CAA6,  // 27 gradient active caption
-    0xC0C0C0,  // 28 gradient inactive caption
-    0xC8D0D4,  // 29 menu highlight
-    0xC8D0D4,  // 30 menu bar
-};
-
-QString ToQString(std::string_view text) {
-  const std::u16string utf16 = Win1252ToUtf16(text);
-  return QString::fromUtf16(utf16.data(), static_cast<qsizetype>(utf16.size()));
-}
 
 QRect ToQRect(const Rect& r) {
   return QRect(r.left, r.top, r.Width(), r.Height());
@@ -110,13 +69,8 @@ QPoint ShortEnd(QPoint from, QPoint to) {
 
 }  // namespace
 
-Color SystemColor(int index) {
-  if (index < 0 || index >= static_cast<int>(kSystemColors.size())) return 0;
-  return kSystemColors[static_cast<size_t>(index)];
-}
-
 QColor ToQColor(Color color) {
-  if (color & kSystemColorFlag) color = SystemColor(static_cast<int>(color & 0xFF));
+  color = ResolveColor(color);
   return QColor(static_cast<int>(color & 0xFF), static_cast<int>(color >> 8 & 0xFF),
                 static_cast<int>(color >> 16 & 0xFF));
 }

@@ -2,7 +2,7 @@
 //
 // A QtCanvas paints with a QPainter that the caller owns (in a widget's paint event,
 // or over a QImage). Colours are Windows colour values; the system colours (top bit
-// set) come from the table of SystemColor, the classic Windows scheme, so that
+// set) come from platform::SystemColor, the classic Windows scheme, so that
 // windows look the same on every desktop. Fonts: a negative height is the
 // character height in pixels, a positive one the cell height; the face name is
 // taken as it is (Qt finds the nearest installed face). Lines leave out their end
@@ -20,8 +20,6 @@ namespace platform::qt {
 
 // The colour for a Windows colour value (system colours by the table).
 QColor ToQColor(Color color);
-// The system colour of that index (COLOR_BTNFACE is 15) as 0x00BBGGRR.
-Color SystemColor(int index);
 // The QFont for a canvas font.
 QFont ToQFont(const Font& font);
 

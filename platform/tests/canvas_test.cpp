@@ -46,6 +46,18 @@ TEST(IntersectRectTest, ResultMayBeAnArgument) {
   EXPECT_EQ(a, (Rect{5, 0, 10, 5}));
 }
 
+TEST(SystemColorTest, TheClassicSchemeByIndex) {
+  EXPECT_EQ(SystemColor(15), 0xC8D0D4u);  // button face
+  EXPECT_EQ(SystemColor(5), kClWhite);
+  EXPECT_EQ(SystemColor(30), 0xC8D0D4u);
+  EXPECT_EQ(SystemColor(31), 0u);
+  EXPECT_EQ(SystemColor(-1), 0u);
+  EXPECT_EQ(ResolveColor(kClBtnFace), 0xC8D0D4u);
+  EXPECT_EQ(ResolveColor(kClWindowText), kClBlack);
+  EXPECT_EQ(ResolveColor(kSystemColorFlag | 0x7F), 0u);
+  EXPECT_EQ(ResolveColor(kClAqua), kClAqua);
+}
+
 TEST(FontTest, PointsAndHeightsRoundHalfAwayFromZero) {
   struct Case {
     int32_t points;

@@ -106,5 +106,17 @@ TEST(Text1252Test, EmbeddedNulAndEmptyText) {
   EXPECT_EQ(Win1252ToUtf16(""), u"");
 }
 
+TEST(Text1252Test, TrimLineTakesBlanksAndTabsAndTheLineEndsCarriageReturn) {
+  struct Case {
+    std::string_view line;
+    std::string_view trimmed;
+  };
+  for (const Case& c :
+       {Case{"", ""}, Case{" \t key = v \t\r", "key = v"}, Case{"\r", ""}, Case{"\rkey", "\rkey"},
+        Case{"a\r b", "a\r b"}, Case{" \xA0x\xA0", "\xA0x\xA0"}}) {
+    EXPECT_EQ(TrimLine(c.line), c.trimmed) << c.line;
+  }
+}
+
 }  // namespace
 }  // namespace platform

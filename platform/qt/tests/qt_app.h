@@ -4,11 +4,13 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QImage>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 
+#include "platform/canvas.h"
 #include "platform/qt/application.h"
 
 namespace platform_test {
@@ -45,6 +47,18 @@ inline bool RunUntil(const std::function<bool()>& done,
   give_up.start(limit);
   loop.exec();
   return !timed_out || done();
+}
+
+// Whether the image holds a pixel of that colour (0x00BBGGRR), for screenshots
+// whose look is checked by what is there rather than pixel by pixel.
+inline bool HasColor(const QImage& image, platform::Color color) {
+  const QRgb wanted = qRgb(color & 0xFF, color >> 8 & 0xFF, color >> 16 & 0xFF) & 0xFFFFFF;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if ((image.pixel(x, y) & 0xFFFFFF) == wanted) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace platform_test

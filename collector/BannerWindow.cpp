@@ -1,0 +1,41 @@
+#include "collector/BannerWindow.h"
+
+#include <QCloseEvent>
+
+#include "platform/exception.h"
+
+namespace {
+
+template <typename T>
+T* Required(platform::qt::TForm& window, std::string_view name) {
+  T* component = window.Find<T>(name);
+  if (!component) throw EReadError("Component " + std::string(name) + " not found");
+  return component;
+}
+
+}  // namespace
+
+TBannerWindow::TBannerWindow(std::string class_name, QWidget* parent)
+    : TForm(std::move(class_name), parent) {
+  setAttribute(Qt::WA_QuitOnClose, false);
+  setAttribute(Qt::WA_ShowWithoutActivating, true);
+  RegisterCapLabelClass();
+  RegisterMethod("Timer1Timer", platform::qt::TNotifyEvent(
+                                    [this](platform::qt::TComponentBase* s) { Timer1Timer(s); }));
+}
+
+void TBannerWindow::InitializeBanner() {
+  InitializeFromResources();
+  LblStatus = Required<TCapLabelControl>(*this, "LblStatus");
+  Timer1 = Required<platform::qt::TTimer>(*this, "Timer1");
+}
+
+void TBannerWindow::Timer1Timer(platform::qt::TComponentBase*) {
+  Timer1->SetEnabled(false);
+  hide();
+}
+
+void TBannerWindow::closeEvent(QCloseEvent* event) {
+  TForm::closeEvent(event);
+  if (event->isAccepted()) Timer1->SetEnabled(false);
+}

@@ -1,0 +1,29 @@
+// The new-patient notice: shown for five seconds when the collector creates a
+// patient's folder and patient file for a patient the analyzer sent.
+//
+// CreatePatient starts Timer1, shows the notice and writes the patient file;
+// Timer1Timer hides the notice. Closing it by hand only hides it
+// (BannerWindow.h).
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+#include "collector/BannerWindow.h"
+
+class TfrmNewPatient : public TBannerWindow {
+  Q_OBJECT
+
+ public:
+  explicit TfrmNewPatient(QWidget* parent = nullptr);
+
+  // Shows "Created: <id> (<first name> <last name>) - <folder>", whatever follows;
+  // then makes the folder (with its parents) and writes the patient file "Patient"
+  // in it (platform::WriteFileAtomically, so a failed write leaves no half file).
+  // False when the folder could not be made: nothing is written. Raises when the
+  // folder's root does not exist (ForceDirectory's exception) or the file cannot be
+  // written. The folder is the caller's, made from a checked patient id
+  // (collector/PatientIds.h).
+  bool CreatePatient(const std::string& shown_id, const std::string& first_name,
+                     const std::string& last_name, const std::string& folder);
+};
