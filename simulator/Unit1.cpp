@@ -29,7 +29,7 @@ constexpr std::string_view kNotConnectedError =
 template <typename T>
 T* Required(platform::qt::TForm& form, std::string_view name) {
   T* component = form.Find<T>(name);
-  if (!component) throw EReadError("Ancestor for '" + std::string(name) + "' not found");
+  if (!component) throw EReadError("Component " + std::string(name) + " not found");
   return component;
 }
 
