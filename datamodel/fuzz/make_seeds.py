@@ -135,6 +135,46 @@ def identities(record):
     return record(-23, patient) + record(-24, parameter)
 
 
+def care_event(record, kind, name, caption):
+    return record(kind, string_field(2012, name) + string_field(2013, caption))
+
+
+def category(record, kind=-6, momentary=0, visualizer=None):
+    events = record(-7, care_event(record, 0, b"a", b"Alpha") + care_event(record, -5, b"b", b"Beta") +
+                    care_event(record, 0, b"c", b"Gamma"))
+    if visualizer is None:
+        visualizer = record(-12, string_field(2014, b"one") + string_field(2014, b"two"))
+    return record(kind, string_field(2006, b"Fluids") + string_field(2007, b"Given") +
+                  byte_field(2009, momentary) + events + visualizer)
+
+
+def options(record):
+    item = record(-9, string_field(2001, b"item") + string_field(2002, b"") + category(record))
+    inner = record(-14, string_field(2001, b"inner") + string_field(2002, b"") + item)
+    return record(-14, string_field(2001, b"outer") + string_field(2002, b"top") + inner +
+                  record(-9, string_field(2001, b"bare")))
+
+
+def category_points():
+    values = bytes([0x09] + [0] * 30 + [0x80])
+    return (plain(2015, f64(45000.0) + f64(1) + i32(1) + i32(1)) +
+            plain(2016, f64(45000.1) + f64(0) + i32(2) + values) +
+            plain(2017, f64(45000.2) + i32(3) + i32(9) + text(b"turned")) +
+            plain(2015, f64(45000.3) + f64(2) + i32(4) + i32(7)))
+
+
+def category_series(record, momentary=0):
+    fields = (category(record, -8, momentary, record(-15, b"")) + int_field(12, 0) +
+              int_field(16, 0xFF) + byte_field(19, 1) + byte_field(20, 0x12) +
+              string_field(11, b"Care") + category_points())
+    return record(-13, fields)
+
+
+def care_items(record):
+    return record(-20, identities(record) + record(-19, identities(record)) +
+                  record(-22, record(-21, identities(record))))
+
+
 def seeds():
     for checksums in (False, True):
         kind = "checked" if checksums else "plain"
@@ -147,6 +187,14 @@ def seeds():
                                                                 string_field(11, b"q") +
                                                                 plain(22, f64(1) + f64(2) + i32(3)))])
         yield kind + "_browse_item", file(checksums, lambda r: [r(-18, identities(r))])
+        yield kind + "_category", file(checksums, lambda r: [category(r), category(r, -8, 1)])
+        yield kind + "_options", file(checksums, lambda r: [options(r)])
+        yield kind + "_category_series", file(checksums, lambda r: [category_series(r),
+                                                                   category_series(r, 1)])
+        yield kind + "_category_quick_save", file(checksums, lambda r: [
+            r(-17, int_field(2020, -13) + string_field(11, b"q") + category_points() +
+              category(r))])
+        yield kind + "_care_items", file(checksums, lambda r: [care_items(r)])
     yield "block16", file(False, lambda r: [series(r, points=[(1, 2, 0), (3, 4, 0)],
                                                    record_size=16)])
     yield "block24", file(False, lambda r: [series(r, record_size=24)])

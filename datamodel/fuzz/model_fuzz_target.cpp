@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the data model: the stream parser assembles whatever
-// objects it finds (series, quick saves, identities), and a loader in the manner of
+// objects it finds (series, quick saves, identities, care events, categories,
+// option lists, visualizers, category series), and a loader in the manner of
 // the save component reads series, axes, browse items and points at file level.
 // Everything read is then used: painted on a recording canvas against its axes,
 // looked up, described and written out again, and the axes draw themselves.
@@ -16,6 +17,10 @@
 #include "datafile/QORClassWriter.h"
 #include "datamodel/Axis.h"
 #include "datamodel/BrowserItems.h"
+#include "datamodel/CareEvents.h"
+#include "datamodel/CareEventsItems.h"
+#include "datamodel/CareEventsSeries.h"
+#include "datamodel/CareEventsVisualizers.h"
 #include "datamodel/DataModel.h"
 #include "datamodel/PointsU.h"
 #include "datamodel/Series_C.h"
@@ -46,6 +51,10 @@ std::unique_ptr<TXYPoint> PointFor(int32_t tag) {
       return std::make_unique<TRecordDelimiterPoint>(0, 0);
     case kMultivaluePointRecord:
       return std::make_unique<TMultivaluePoint>(0, 0);
+    case kCategoryPointRecord:
+      return std::make_unique<TCategoryPoint>(0, 0);
+    case kCompositeCategoryPointRecord:
+      return std::make_unique<TCompositeCategoryPoint>(0, 0);
     default:
       return nullptr;
   }
@@ -182,6 +191,92 @@ void UseEverything(Loaded& loaded) {
   }
 }
 
+// Writes Object and, when it is a persistent, copies it into a new empty one.
+void WriteAndCopy(TObject& object) {
+  IPersistIT* intf = AsPersistIT(&object);
+  if (!intf) return;
+  TVistaWriter writer;
+  platform::MemoryStream out;
+  writer.SetStream(&out);
+  try {
+    intf->WriteTo(writer);
+  } catch (const Exception&) {
+  }
+  std::unique_ptr<TObject> empty = intf->CreateEmpty();
+  auto* copy = dynamic_cast<TPersistent*>(empty.get());
+  if (!copy) return;
+  try {
+    copy->Assign(dynamic_cast<TPersistent&>(object));
+  } catch (const Exception&) {
+  }
+}
+
+void UseCategory(const TCategory& category, platform::RecordingCanvas& canvas) {
+  category.Equals(category);
+  TCategory empty;
+  category.Equals(empty);
+  empty.Equals(category);
+  for (int32_t value : {-1, 0, 1, 255, 256}) {
+    try {
+      category.ValueCaption(value);
+    } catch (const Exception&) {
+    }
+    if (category.Visualizer) {
+      try {
+        category.Visualizer->Draw(value, canvas, 10, 10, 9, 0);
+      } catch (const Exception&) {
+      }
+    }
+  }
+}
+
+// The care-event objects the parser assembled: compared, drawn, painted with
+// their hints, written and copied.
+void UseCareObject(TObject& object) {
+  platform::RecordingCanvas canvas;
+  if (auto* category = dynamic_cast<TCategory*>(&object)) UseCategory(*category, canvas);
+  if (auto* item = dynamic_cast<TOptionItem*>(&object); item && item->Category)
+    UseCategory(*item->Category, canvas);
+  if (auto* set = dynamic_cast<TCareEventSet*>(&object)) {
+    set->Equals(*set);
+    TCareEventSet copy;
+    copy.Assign(*set);
+  }
+  if (auto* visualizer = dynamic_cast<TAbstractCategoryVisualizer*>(&object)) {
+    for (int32_t value : {-1, 0, 1, 1000}) {
+      try {
+        visualizer->Draw(value, canvas, INT32_MAX, INT32_MIN, 9, 0);
+      } catch (const Exception&) {
+      }
+    }
+  }
+  if (auto* item = dynamic_cast<TBrowseItem*>(&object)) {
+    item->GetCaption();
+    BrowseTreeHeight(*item, 1000);
+  }
+  if (auto* serie = dynamic_cast<TCategorySeries*>(&object)) {
+    TAxis x_axis(&canvas, {0, 100}, {200, 100});
+    const TQORDataSet& data = serie->DataSet();
+    if (data.PointCount() > 0) x_axis.SetMinimum(data.GetPoint(0)->XValue - 1);
+    serie->Band = {0, 40, 200, 60};
+    for (const bool momentary : {false, true}) {
+      if (serie->Category()) serie->Category()->Momentary = momentary;
+      Use(*serie, &x_axis, nullptr, canvas);
+      serie->SetUseXAxis(&x_axis);
+      for (int32_t i = 0; i < data.PointCount() && i < 4; ++i) {
+        try {
+          data.GetPoint(i)->GetHintText(serie);
+        } catch (const Exception&) {
+        }
+      }
+      serie->SetUseXAxis(nullptr);
+    }
+    TCategorySeries copy(nullptr);
+    copy.Assign(*serie);
+  }
+  WriteAndCopy(object);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -198,8 +293,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const Exception&) {
   }
   for (const auto& object : parser.Results()) {
+    try {
+      UseCareObject(*object);
+    } catch (const Exception&) {
+    }
     if (auto* quick = dynamic_cast<TSerieObjectQuickSave*>(object.get())) {
       if (std::unique_ptr<TSerieObject> serie = quick->TakeSerie()) {
+        try {
+          UseCareObject(*serie);
+        } catch (const Exception&) {
+        }
         platform::RecordingCanvas canvas;
         try {
           Use(*serie, nullptr, nullptr, canvas);

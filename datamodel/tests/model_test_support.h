@@ -78,6 +78,17 @@ bool ReadInto(T& target, platform::MemoryStream& file, int32_t tag) {
   return ReadInto(static_cast<IPersistIT&>(target), &target, file, tag);
 }
 
+// The fields a fresh data set named Name writes before its points: 11, 71-79 (the
+// option bits of a new data set), 17 and 18.
+inline Bytes EmptyDataSetFields(const std::string& name) {
+  Bytes bytes;
+  bytes.I32(11).Str(name);
+  const uint8_t bits[] = {1, 0, 1, 0, 0, 1, 0, 0, 0};
+  for (int i = 0; i < 9; ++i)
+    bytes.I32(71 + i).I32(1).U8(bits[i]);
+  return bytes.I32(17).I32(8).F64(0).I32(18).I32(8).F64(0);
+}
+
 // Answers every draw with a fixed value.
 class FixedRandom : public platform::RandomSource {
  public:

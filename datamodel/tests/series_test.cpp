@@ -18,6 +18,7 @@
 namespace {
 
 using model_test::Bytes;
+using model_test::EmptyDataSetFields;
 using platform::CanvasCall;
 using platform::CanvasOp;
 using platform::Point;
@@ -27,16 +28,6 @@ class SeriesTest : public ::testing::Test {
   SeriesTest() : pinned_(platform::FormatSettings{}) { RegisterDataModel(); }
   platform::ScopedFormatSettings pinned_;
 };
-
-// The fields of a fresh data set named Name without points (11, 71-79, 17, 18).
-Bytes EmptyDataSetFields(const std::string& name) {
-  Bytes bytes;
-  bytes.I32(11).Str(name);
-  const uint8_t bits[] = {1, 0, 1, 0, 0, 1, 0, 0, 0};
-  for (int i = 0; i < 9; ++i)
-    bytes.I32(71 + i).I32(1).U8(bits[i]);
-  return bytes.I32(17).I32(8).F64(0).I32(18).I32(8).F64(0);
-}
 
 TEST_F(SeriesTest, ANewSeriesAndItsRecord) {
   TSerie serie(nullptr);

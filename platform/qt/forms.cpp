@@ -595,7 +595,17 @@ std::string TComboBox::Text() const {
 
 TMemo::TMemo(TForm* owner, QWidget* parent, std::string name)
     : TControl(owner, std::move(name), new QPlainTextEdit(parent)),
-      edit_(static_cast<QPlainTextEdit*>(Widget())) {}
+      edit_(static_cast<QPlainTextEdit*>(Widget())) {
+  // The user edited the text: the lines are what the widget shows now.
+  QObject::connect(edit_, &QPlainTextEdit::textChanged, [this] {
+    if (rendering_) return;
+    const QString text = edit_->toPlainText();
+    lines_.clear();
+    if (text.isEmpty()) return;
+    for (const QString& line : text.split('\n'))
+      lines_.push_back(FromQString(line));
+  });
+}
 
 void TMemo::DefineProperties(PropertyList& list) {
   TControl::DefineProperties(list);
@@ -627,6 +637,7 @@ int TMemo::Count() const {
 
 void TMemo::Add(const std::string& line) {
   lines_.push_back(line);
+  const Rendering rendering(rendering_);
   edit_->appendPlainText(ToQString(line));
   if (lines_.size() == 1 && line.empty()) Render();  // an empty first line is no text yet
 }
@@ -641,6 +652,7 @@ void TMemo::Delete(int index) {
 
 void TMemo::Clear() {
   lines_.clear();
+  const Rendering rendering(rendering_);
   edit_->clear();
 }
 
@@ -648,6 +660,7 @@ void TMemo::Render() {
   QStringList list;
   for (const std::string& line : lines_)
     list << ToQString(line);
+  const Rendering rendering(rendering_);
   edit_->setPlainText(list.join('\n'));
 }
 

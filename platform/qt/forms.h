@@ -238,7 +238,8 @@ class TComboBox : public TControl {
   bool setting_ = false;
 };
 
-// A multi-line text (the toolkit's memo), used as a list of lines.
+// A multi-line text (the toolkit's memo), used as a list of lines. What the user
+// types changes the lines (an empty text is no line at all).
 class TMemo : public TControl {
  public:
   TMemo(TForm* owner, QWidget* parent, std::string name);
@@ -253,9 +254,17 @@ class TMemo : public TControl {
   void SetReadOnly(bool read_only);
 
  private:
+  // Set while the code changes the widget's text, which is no edit of the user's.
+  struct Rendering {
+    explicit Rendering(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+    ~Rendering() { flag_ = old_; }
+    bool& flag_;
+    bool old_;
+  };
   void Render();
   QPlainTextEdit* edit_;
   std::vector<std::string> lines_;  // the lines; the widget shows them
+  bool rendering_ = false;
 };
 
 class TListBox : public TControl {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QResource>
 
 #include "platform/qt/event_loop.h"
@@ -74,6 +75,25 @@ TEST(FormsTest, AWindowIsBuiltFromItsFormResources) {
   ASSERT_NE(timer, nullptr);
   EXPECT_EQ(timer->Interval(), 500u);
   EXPECT_FALSE(timer->Enabled());
+}
+
+TEST(FormsTest, WhatTheUserTypesIntoAMemoBecomesItsLines) {
+  TestWindow window;
+  TMemo* memo = window.Find<TMemo>("Memo1");
+  ASSERT_NE(memo, nullptr);
+  auto* edit = static_cast<QPlainTextEdit*>(memo->Widget());
+  edit->setPlainText("one\ntwo");
+  EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"one", "two"}));
+  edit->moveCursor(QTextCursor::End);
+  edit->insertPlainText("\nthree\xC3\xA5");  // U+00E5 is 0xE5 in Windows-1252
+  EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"one", "two", "three\xE5"}));
+  edit->clear();
+  EXPECT_EQ(memo->Count(), 0);
+  // Changes made through the memo keep their lines exactly, an empty one too.
+  memo->Add("");
+  EXPECT_EQ(memo->Lines(), (std::vector<std::string>{""}));
+  memo->SetLines({"a", "", "b"});
+  EXPECT_EQ(memo->Lines(), (std::vector<std::string>{"a", "", "b"}));
 }
 
 TEST(FormsTest, ResourceStringsAndDataComeFromTheProgramsResources) {

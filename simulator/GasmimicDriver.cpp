@@ -1,0 +1,81 @@
+#include "simulator/GasmimicDriver.h"
+
+#include "serial/SerUser.h"
+#include "simulator/Unit1Connection.h"
+
+namespace simulator {
+
+namespace {
+
+// How often the driver looks whether the canned message is out.
+constexpr int kPollMs = 10;
+
+}  // namespace
+
+TGasmimicDriver::TGasmimicDriver(TForm1& form, GasmimicOptions options,
+                                 std::function<void(int)> quit, std::ostream& out,
+                                 std::ostream& err)
+    : form_(form), options_(std::move(options)), quit_(std::move(quit)), out_(out), err_(err) {
+  poll_.setInterval(kPollMs);
+  QObject::connect(&poll_, &QTimer::timeout, this, [this] { Poll(); });
+  quit_timer_.setSingleShot(true);
+  QObject::connect(&quit_timer_, &QTimer::timeout, this, [this] { QuitAfterTime(); });
+}
+
+std::optional<int> TGasmimicDriver::Apply() {
+  const GasmimicOptions& o = options_;
+  if (o.port) form_.SetCollectorPort(*o.port);
+  if (o.interval_seconds) form_.SpinEdit1->SetValue(*o.interval_seconds);
+  if (o.com) {
+    form_.ComSel->SetItemIndex(*o.com);
+    form_.SelectEntry(*o.com, false);
+    if (form_.ComPort->ComNumber() != *o.com) {
+      err_ << "gasmimic: COM" << *o.com << " could not be opened\n";
+      if (o.start || o.send_canned_once) return 1;
+    }
+  } else if (o.network_host) {
+    form_.SetCollectorHost(*o.network_host);
+    form_.SelectEntry(kNetworkEntry, false);
+  }
+  if (o.start) form_.Button1->Click();
+  if (o.send_canned_once) {
+    sample_before_send_ = form_.Sender().sample_no();
+    sending_ = true;
+    form_.Send->Click();
+    poll_.start();
+  }
+  if (o.quit_after_seconds) quit_timer_.start(*o.quit_after_seconds * 1000);
+  return std::nullopt;
+}
+
+bool TGasmimicDriver::CannedMessageSent() const {
+  const TMessageSender& sender = form_.Sender();
+  if (sender.sample_no() == sample_before_send_ || sender.in_flight() || form_.Timer1->Enabled()) {
+    return false;
+  }
+  if (!form_.ComPort->Open()) return true;
+  TSerBaseDispatcher* dispatcher = form_.ComPort->GetDispatcher();
+  return !dispatcher || dispatcher->OutBuffUsed() == 0;
+}
+
+void TGasmimicDriver::Poll() {
+  if (!sending_ || !CannedMessageSent()) return;
+  sending_ = false;
+  poll_.stop();
+  out_ << "gasmimic: sent the canned message (" << form_.Memo2->Count() << " lines) on COM"
+       << form_.ComPort->ComNumber() << "\n";
+  out_.flush();
+  quit_(0);
+}
+
+void TGasmimicDriver::QuitAfterTime() {
+  if (sending_) {
+    err_ << "gasmimic: the canned message did not go out within " << *options_.quit_after_seconds
+         << " s\n";
+    quit_(1);
+    return;
+  }
+  quit_(0);
+}
+
+}  // namespace simulator

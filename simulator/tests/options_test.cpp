@@ -1,0 +1,60 @@
+// Gasmimic's command line: what it accepts, and what it says about the rest.
+#include "simulator/GasmimicOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace simulator {
+namespace {
+
+TEST(GasmimicOptions, ValidCommandLines) {
+  auto parsed = ParseGasmimicOptions({});
+  EXPECT_EQ(parsed.error, "");
+  EXPECT_FALSE(parsed.options.com || parsed.options.network_host || parsed.options.start);
+
+  parsed = ParseGasmimicOptions({"--com", "16", "--send-canned-once", "--quit-after", "5"});
+  EXPECT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.com, 16);
+  EXPECT_TRUE(parsed.options.send_canned_once);
+  EXPECT_EQ(parsed.options.quit_after_seconds, 5);
+
+  parsed = ParseGasmimicOptions(
+      {"--network", "collector.example", "--port", "14500", "--interval", "4", "--start"});
+  EXPECT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.network_host, "collector.example");
+  EXPECT_EQ(parsed.options.port, 14500);
+  EXPECT_EQ(parsed.options.interval_seconds, 4);
+  EXPECT_TRUE(parsed.options.start);
+}
+
+TEST(GasmimicOptions, WrongCommandLinesSayWhatIsWrong) {
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"--com"}, "--com needs a value"},
+      {{"--com", "0"}, "--com takes a port number from 1 to 16"},
+      {{"--com", "2x"}, "--com takes a port number from 1 to 16"},
+      {{"--com", "-1"}, "--com takes a port number from 1 to 16"},
+      {{"--network", ""}, "--network takes a host name or address"},
+      {{"--port", "65536"}, "--port takes a TCP port from 1 to 65535"},
+      {{"--interval", "0"}, "--interval takes seconds from 1 to 2147483"},
+      {{"--interval", "2147484"}, "--interval takes seconds from 1 to 2147483"},
+      {{"--quit-after", "99999999999"}, "--quit-after takes seconds from 1 to 2147483"},
+      {{"--verbose"}, "unknown argument: --verbose"},
+      {{"--com", "1", "--network", "h"}, "--com and --network exclude each other"},
+      {{"--com", "1", "--start", "--send-canned-once"},
+       "--start and --send-canned-once exclude each other"},
+      {{"--network", "h", "--send-canned-once"}, "--send-canned-once needs --com"},
+      {{"--start"}, "--start needs --com or --network"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.error);
+    EXPECT_EQ(ParseGasmimicOptions(c.args).error, c.error);
+  }
+}
+
+}  // namespace
+}  // namespace simulator
