@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds everything and starts Gasbridge on a demonstration
-# data root, ready to collect from COM1.
+# data root, collecting from COM1, with Gasmimic playing the analyzer on COM2 at the
+# other end of the cable.
 #
 # The demonstration lives in build/demo and touches none of the user's settings:
 #   registry.reg   its settings store (QOR_REGISTRY): the data root, automatic
 #                  creation of patients, and the stand-in automation server
 #   root/          the data root: ZQTDATA.INI registers the demonstration patient
-#                  (id "1", folder 12345678.$90, as Gasmimic's messages name it);
-#                  DATA/ takes the patients' folders and the transfer log
-#   comports/COM1  one end of a pseudo-terminal pair (socat), the collector's COM1;
-#   analyzer       the other end, where an analyzer (or Gasmimic) writes
+#                  (id "1", folder 12345678.$90, the patient Gasmimic's messages
+#                  name); DATA/ takes the patients' folders and the transfer log
+#   comports/      COM1 and COM2, the two ends of a pseudo-terminal pair (socat): a
+#                  null-modem cable between the collector and the simulator
 #   automation.log every call the stand-in automation server received
 #
-# With a display Gasbridge runs until it is closed (its Close button); send it the
-# ABL80 capture with
-#   (printf '\005'; cat collector/tests/data/02_abl80basic_capture_frames.astm;
-#    printf '\004') > build/demo/analyzer
-# Without one (no DISPLAY or WAYLAND_DISPLAY) it runs on Qt's offscreen platform for
-# a short self-check: the capture is sent as above, Gasbridge ends after
-# RUN_SECONDS (default 8), and what it filed and logged is shown.
+# With a display Gasbridge starts (hidden behind its notification icon when the
+# desktop has one) and Gasmimic's window opens: pick nothing, press Start or Send.
+# Gasbridge runs until it is closed with its Close button.
+# Without one (no DISPLAY or WAYLAND_DISPLAY) the two run on Qt's offscreen
+# platform for a short self-check: Gasmimic sends its typed message, then its
+# canned full message, then a real ABL80 capture goes down the cable; Gasbridge
+# ends after RUN_SECONDS (default 20) and what it filed and logged is shown.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" socat
@@ -53,30 +54,42 @@ export QOR_COMPORTS="$demo/comports"
 export QOR_AUTOMATION_LOG="$demo/automation.log"
 
 # The serial cable: two pseudo-terminals joined by socat.
-socat pty,raw,echo=0,link="$demo/comports/COM1" pty,raw,echo=0,link="$demo/analyzer" &
+socat pty,raw,echo=0,link="$demo/comports/COM1" pty,raw,echo=0,link="$demo/comports/COM2" &
 cable=$!
 trap 'kill $cable 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
-  [ -e "$demo/comports/COM1" ] && [ -e "$demo/analyzer" ] && break
+  [ -e "$demo/comports/COM1" ] && [ -e "$demo/comports/COM2" ] && break
   sleep 0.1
 done
+gasbridge="$root/build/collector/gasbridge"
+gasmimic="$root/build/simulator/gasmimic"
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  echo "Gasbridge collects from COM1 ($demo/analyzer is the analyzer's end); close it with its Close button."
-  "$root/build/collector/gasbridge" COM1
+  echo "Gasbridge collects from COM1; Gasmimic sends on COM2. Close Gasbridge with its Close button."
+  "$gasbridge" COM1 &
+  collector=$!
+  sleep 1
+  "$gasmimic" --com 2 || true
+  wait "$collector"
   exit 0
 fi
 
-seconds=${RUN_SECONDS:-8}
-echo "No display: Gasbridge runs offscreen for $seconds s and is sent the ABL80 capture."
-QT_QPA_PLATFORM=offscreen "$root/build/collector/gasbridge" COM1 --quit-after="$seconds" &
+seconds=${RUN_SECONDS:-20}
+echo "No display: Gasbridge and Gasmimic run offscreen for $seconds s."
+export QT_QPA_PLATFORM=offscreen
+"$gasbridge" COM1 --quit-after="$seconds" &
 collector=$!
 sleep 2
-# The analyzer's side: ENQ, the captured frames, EOT; the ACKs it gets are read off
-# the line so that nothing waits for them.
-timeout "$seconds" cat "$demo/analyzer" > /dev/null 2>&1 &
+echo "Gasmimic sends its typed message..."
+"$gasmimic" --com 2 --interval 2 --start --quit-after 3 || true
+echo "Gasmimic sends its canned message..."
+"$gasmimic" --com 2 --send-canned-once --quit-after 10 || true
+echo "A real ABL80 capture goes down the cable..."
+# ENQ, the captured frames, EOT; the ACKs that come back are read off the line so
+# that nothing waits for them.
+timeout 3 cat "$demo/comports/COM2" > /dev/null 2>&1 &
 (printf '\005'; cat "$root/collector/tests/data/02_abl80basic_capture_frames.astm"; printf '\004') \
-  > "$demo/analyzer"
+  > "$demo/comports/COM2"
 wait "$collector"
 echo
 echo "== Filed (build/demo/root/DATA):"
