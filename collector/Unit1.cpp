@@ -212,7 +212,7 @@ void TForm1::FormCreate() {
   // 13: the data source from the command line or the autostart entry.
   StartStep([this] {
     const TStartSource start = DataSourceAtStart(setup_.argument, ReadAutostartValue(registry_));
-    if (!start.error.empty()) ShowError(start.error, kErrorRed);
+    if (!start.error.empty()) core_->ReportFailure(start.error);
     if (!start.source) return;
     switch (start.source->kind) {
       case Kind::kRelay:

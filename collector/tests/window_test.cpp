@@ -193,6 +193,7 @@ TEST_F(WindowTest, AFaultyParameterIsShown) {
   Store();
   TForm1& form = Start("COMX");
   EXPECT_EQ(form.lblError->Caption(), "Faulty parameter - COMX");
+  EXPECT_THAT(form.Memo4->Lines().back(), HasSubstr(": Faulty parameter - COMX"));
   EXPECT_EQ(form.DataSource(), TDataSource{});
 }
 
