@@ -4,19 +4,18 @@
 
 namespace {
 
-// Text with its first "%d" replaced by Number.
-std::string WithCount(const platform::ResourceString& resource, size_t number) {
-  std::string text = platform::LoadResString(resource);
-  const size_t at = text.find("%d");
-  if (at != std::string::npos) text.replace(at, 2, std::to_string(number));
-  return text;
-}
-
 bool IsTerminatorRecord(std::string_view line) {
   return line.size() >= 2 && line[1] == 'L';
 }
 
 }  // namespace
+
+std::string LinkNoticeText(const platform::ResourceString& resource, size_t number) {
+  std::string text = platform::LoadResString(resource);
+  const size_t at = text.find("%d");
+  if (at != std::string::npos) text.replace(at, 2, std::to_string(number));
+  return text;
+}
 
 char NibbleToHex(uint8_t value) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -105,7 +104,7 @@ void TAnalyzerLink::HandleByte(char c) {
         // still hold the start of a frame without STX.
         const size_t dropped = frame_.size() - limits_.max_frame_bytes;
         frame_.erase(0, dropped);
-        Notice(TLinkNoticeKind::kBytesDropped, WithCount(SLinkBytesDropped, dropped), dropped);
+        Notice(TLinkNoticeKind::kBytesDropped, LinkNoticeText(SLinkBytesDropped, dropped), dropped);
       }
       return;
     case State::kChecksum1:
@@ -126,8 +125,8 @@ void TAnalyzerLink::EndOfFrame() {
   frame_.clear();
   if (body.size() > limits_.max_frame_bytes) {
     // Asking for it again would bring the same frame back for ever.
-    Notice(TLinkNoticeKind::kFrameTooLong, WithCount(SLinkFrameTooLong, limits_.max_frame_bytes),
-           body.size());
+    Notice(TLinkNoticeKind::kFrameTooLong,
+           LinkNoticeText(SLinkFrameTooLong, limits_.max_frame_bytes), body.size());
     return;
   }
   if (std::string_view(checksum_, 2) != Checksum(body)) {
@@ -197,7 +196,7 @@ void TAnalyzerLink::Overflow(TLinkNoticeKind kind, const platform::ResourceStrin
   partial_.reset();
   message_bytes_ = 0;
   overflowed_ = true;
-  Notice(kind, WithCount(text, limit), lines);
+  Notice(kind, LinkNoticeText(text, limit), lines);
 }
 
 void TAnalyzerLink::EndOfMessage() {

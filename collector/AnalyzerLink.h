@@ -90,6 +90,13 @@ inline constexpr platform::ResourceString SLinkFrameTooLong{"AnalyzerLink.SFrame
                                                             "Frame dropped: more than %d bytes"};
 inline constexpr platform::ResourceString SLinkBytesDropped{
     "AnalyzerLink.SBytesDropped", "Receive buffer full: %d bytes dropped"};
+// The TCP links' own (FeedLink.h, RelayLink.h).
+inline constexpr platform::ResourceString SLinkClosed{
+    "AnalyzerLink.SClosed", "Message dropped: the connection closed before its end"};
+inline constexpr platform::ResourceString SLinkLineTooLong{
+    "AnalyzerLink.SLineTooLong", "Record line dropped: more than %d bytes"};
+inline constexpr platform::ResourceString SLinkLineCut{
+    "AnalyzerLink.SLineCut", "Record line dropped: the next unit began before its end"};
 
 enum class TLinkNoticeKind : uint8_t {
   kRestarted,      // ENQ within a message
@@ -100,7 +107,13 @@ enum class TLinkNoticeKind : uint8_t {
   kTooManyBytes,   // more bytes of records than the limit
   kFrameTooLong,   // a frame longer than the limit
   kBytesDropped,   // the receive buffer overflowed
+  kClosed,         // the connection closed within a message (TCP links)
+  kLineTooLong,    // a record line longer than the limit (TCP links)
+  kLineCut,        // a relayed line cut short by the next unit (relay link)
 };
+
+// A notice's text: Resource with its first "%d" replaced by Number.
+std::string LinkNoticeText(const platform::ResourceString& resource, size_t number);
 
 // Something the link dropped. Text is the line for the error line and the
 // transfer log; Count the record lines of a dropped message (the bytes, for

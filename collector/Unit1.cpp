@@ -123,6 +123,7 @@ void TForm1::RegisterMethods() {
                  }));
   socket("ServerSocket1ClientConnect", &TForm1::ServerSocket1ClientConnect);
   socket("ServerSocket1ClientDisconnect", &TForm1::ServerSocket1ClientDisconnect);
+  socket("ServerSocket1ClientRead", &TForm1::ServerSocket1ClientRead);
   socket("ServerSocketABLClientConnect", &TForm1::ServerSocketABLClientConnect);
   socket("ServerSocketABLClientDisconnect", &TForm1::ServerSocketABLClientDisconnect);
   socket("ServerSocketABLClientRead", &TForm1::ServerSocketABLClientRead);
@@ -304,6 +305,9 @@ void TForm1::FormDestroy() {
   platform::SetExceptionHook(nullptr);
   if (ServerSocket1) ServerSocket1->SetActive(false);
   if (ClientSocket1) ClientSocket1->SetActive(false);
+  // The analyzer connections end here too, while the window can still log what
+  // they leave unfinished.
+  if (ServerSocketABL) ServerSocketABL->SetActive(false);
   ClearClientList();
 }
 
@@ -434,14 +438,17 @@ void TForm1::ComSelChange() {
 }
 
 void TForm1::SelectDataSource(const TDataSource& source, bool ask) {
+  // A half message of the serial line goes now; the network receivers drop theirs
+  // as their connections close.
   core_->DataSourceChanging();
-  RxBuffer.clear();
   DisconnectFromRelayServer();
   switch (source.kind) {
     case Kind::kRelay:
       StopABLServer();
       source_ = TDataSource{Kind::kRelay, 0, RelayHost};
       ConnectToRelayServer(ask);
+      // The host the user gave, for the autostart entry.
+      source_.host = RelayHost;
       CloseSerialPort();
       break;
     case Kind::kAnalyzerServer:

@@ -23,16 +23,20 @@
 // The network sources (the TCP analyzer feed, the relay server and client, the
 // data clients' list and the lifetick watchdog) are Unit1Relay.cpp's; they hand
 // their messages to the same queue (QueueMessage) and share the window's fields
-// below.
+// below. Each connection has a decoder of its own (FeedLink.h, RelayLink.h), so
+// two senders at once never mix their lines.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "collector/FeedLink.h"
+#include "collector/RelayLink.h"
 #include "collector/Unit1Core.h"
 #include "collector/Unit1Port.h"
 #include "collector/Unit1Settings.h"
@@ -71,6 +75,10 @@ inline constexpr platform::ResourceString SHostCaption{"Unit1.SHostCaption",
                                                        "IP address or computer name"};
 inline constexpr platform::ResourceString SHostPrompt{"Unit1.SHostPrompt",
                                                       "Enter IP address or computer name"};
+inline constexpr platform::ResourceString SClientSent{
+    "Unit1.SClientSent", "Bytes from a data client dropped (the relay link takes none): "};
+inline constexpr platform::ResourceString SClientStoppedReading{
+    "Unit1.SClientStoppedReading", "Data client disconnected, it stopped reading: "};
 
 // The error line's colours.
 inline constexpr platform::Color kErrorRed = 255;
@@ -213,6 +221,7 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   void SendLifetick();
   void ServerSocket1ClientConnect(platform::qt::TCustomWinSocket* socket);
   void ServerSocket1ClientDisconnect(platform::qt::TCustomWinSocket* socket);
+  void ServerSocket1ClientRead(platform::qt::TCustomWinSocket* socket);
   void RemoveDataClient(platform::qt::TCustomWinSocket* socket);
   void ClearClientList();
   void ConnectToRelayServer(bool ask);
@@ -222,7 +231,8 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   void ClientSocket1Connect(platform::qt::TCustomWinSocket* socket);
   void ClientSocket1Disconnect(platform::qt::TCustomWinSocket* socket);
   void ClientSocket1Read(platform::qt::TCustomWinSocket* socket);
-  // Timer1's relay step while "Network (Wardvorta)" is selected.
+  // Timer1's relay step while "Network (Wardvorta)" is selected: the watchdog and
+  // the reconnection.
   void RelayWatchdog();
 
   // Fields of the window that the network sources share.
@@ -236,9 +246,9 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   // the last sign of life from the relay server.
   int64_t LastRelaySend = 0;
   int64_t LastLifetick = 0;
+  // The relay server's connections that are fed, one per remote address, in the
+  // order of connection (ListBoxConnectedClients has a line for each).
   std::vector<platform::qt::TCustomWinSocket*> DataClients;
-  // The receive buffer of the TCP feed and the relay client.
-  std::string RxBuffer;
 
   int64_t MonotonicMs() const { return monotonic_ms_(); }
 
@@ -262,6 +272,39 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   void CloseSerialPort();
   void OpenSerialPort(int number);
   bool IconActive() const;
+
+  // One connection's decoder and where it reports: messages to the queue, notices
+  // to the error line and the log with the peer named, signs of life to the
+  // watchdog.
+  template <typename Link>
+  class TReceiver final : public TStreamLinkEvents {
+   public:
+    TReceiver(TForm1& form, std::string peer) : form_(form), peer_(std::move(peer)), link(*this) {}
+    void MessageComplete(std::vector<std::string> lines) override {
+      form_.QueueMessage(std::move(lines));
+    }
+    void LinkNotice(const TLinkNotice& notice) override {
+      form_.ReceiverNotice(notice.text + " (" + peer_ + ")");
+    }
+    void SignOfLife() override { form_.LifetickReceived(); }
+
+   private:
+    TForm1& form_;
+    std::string peer_;
+
+   public:
+    Link link;
+  };
+  void ReceiverNotice(const std::string& text);
+  void DropDataClient(platform::qt::TCustomWinSocket* socket);
+
+  // The analyzer server's connections, each with its feed decoder.
+  std::map<platform::qt::TCustomWinSocket*, std::unique_ptr<TReceiver<TFeedLink>>> feeds_;
+  // The relay client's decoder, while it is connected.
+  std::unique_ptr<TReceiver<TRelayLink>> relay_;
+  // What each relay server connection has sent and had dropped: a data client
+  // sends nothing.
+  std::map<platform::qt::TCustomWinSocket*, size_t> client_bytes_dropped_;
 
   TForm1Setup setup_;
   platform::TRegistry registry_;

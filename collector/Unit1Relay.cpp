@@ -2,18 +2,49 @@
 // server that passes every record line on to the data clients, and the relay client
 // ("Network (Wardvorta)").
 //
-// What the rest of the window relies on is here: the relay server's sends (every
-// line of every walk, the EOT after it, the lifetick) and the analyzer server's
-// start and stop. The receivers of the TCP feed and of the relay client, the data
-// clients' list and the relay client's connection and watchdog are still to be
-// written; until then "Network (ABL)" listens but takes nothing in, and "Network
-// (Wardvorta)" does not connect. Their receivers hand each completed message to
-// QueueMessage, as the serial receiver does, and drop a half message when the data
-// source changes (SelectDataSource empties RxBuffer).
-#include "collector/AnalyzerLink.h"
+// The bytes of each connection go to a decoder of its own (FeedLink.h for the
+// analyzer feed, RelayLink.h for the relay link), which hands every completed
+// message to the queue (QueueMessage) on its own, and reports what it drops in the
+// error line and the transfer log. A connection that ends in the middle of a
+// message drops its half message, reported too.
+//
+// Beyond the plain rules of the two links:
+// - The caption says "Connected to ABL" while any analyzer connection is up.
+// - The data clients' list holds one connection per remote address. A new
+//   connection from a listed address takes its place (a relay client whose link
+//   died unseen comes back from the same address), and the old one is closed; a
+//   disconnection removes exactly the connection that ended.
+// - Nothing waits without bound: what a data client sends is read and dropped
+//   (reported), and a data client that stops reading is cut off by the socket
+//   once a megabyte waits for it (reported).
+// - Lifetick and watchdog are measured on the monotonic clock (MonotonicMs), so
+//   setting the wall clock changes nothing.
+// - A sign of life clears the yellow "Expected lifetick is missing"; other
+//   failures stay in the error line until the relay client connects again.
+// - With no host to connect to (the input box cancelled before any host was
+//   given) the relay client makes no attempt; "Network host not found" shows.
+#include <algorithm>
+#include <string>
+
 #include "collector/Unit1.h"
+#include "platform/dialogs.h"
 
 using platform::qt::TCustomWinSocket;
+
+namespace {
+
+constexpr int64_t kWatchdogMs = 126000;
+
+// A connection as the data clients' list shows it.
+std::string PeerText(const TCustomWinSocket* socket) {
+  return socket->RemoteHost() + " (" + socket->RemoteAddress() + ")";
+}
+
+}  // namespace
+
+void TForm1::ReceiverNotice(const std::string& text) {
+  if (core_) core_->ReportFailure(text);
+}
 
 // ---- The TCP analyzer server ----
 
@@ -24,50 +55,141 @@ void TForm1::StartABLServer() {
 }
 
 void TForm1::StopABLServer() {
+  // Each connection reports its end, and with it any half message.
   ServerSocketABL->SetActive(false);
 }
 
-void TForm1::ServerSocketABLClientConnect(TCustomWinSocket* /*socket*/) {
+void TForm1::ServerSocketABLClientConnect(TCustomWinSocket* socket) {
+  feeds_[socket] = std::make_unique<TReceiver<TFeedLink>>(*this, socket->RemoteAddress());
   UpdateCaption(" - " + platform::LoadResString(SConnectedTo) + "ABL");
 }
 
-void TForm1::ServerSocketABLClientDisconnect(TCustomWinSocket* /*socket*/) {
-  UpdateCaption("");
+void TForm1::ServerSocketABLClientDisconnect(TCustomWinSocket* socket) {
+  const auto it = feeds_.find(socket);
+  if (it != feeds_.end()) {
+    const std::unique_ptr<TReceiver<TFeedLink>> receiver = std::move(it->second);
+    feeds_.erase(it);
+    receiver->link.ConnectionClosed();
+  }
+  if (feeds_.empty()) UpdateCaption("");
 }
 
-void TForm1::ServerSocketABLClientRead(TCustomWinSocket* /*socket*/) {}
+void TForm1::ServerSocketABLClientRead(TCustomWinSocket* socket) {
+  auto& receiver = feeds_[socket];
+  if (!receiver) receiver = std::make_unique<TReceiver<TFeedLink>>(*this, socket->RemoteAddress());
+  receiver->link.Receive(socket->ReceiveText());
+}
 
 // ---- The relay server ----
 
 void TForm1::RelayToDataClients(const std::string& text, bool framed) {
-  const std::string unit = framed ? std::string{astm::kENQ, astm::kSTX} + text +
-                                        std::string{astm::kCR, astm::kLF, astm::kETX}
-                                  : text;
-  for (TCustomWinSocket* client : DataClients)
-    client->SendText(unit);
+  const std::string unit = framed ? FrameRelayLine(text) : text;
+  // A client cut off while it is sent to leaves the list at once, by its
+  // disconnection: go through a copy.
+  const std::vector<TCustomWinSocket*> clients = DataClients;
+  for (TCustomWinSocket* client : clients) {
+    if (std::find(DataClients.begin(), DataClients.end(), client) == DataClients.end()) continue;
+    if (!client->Connected()) continue;
+    const std::string peer = PeerText(client);
+    if (client->SendText(unit) == 0) {
+      // The socket gave up on a client that lets more than it holds wait.
+      ReceiverNotice(platform::LoadResString(SClientStoppedReading) + peer);
+    }
+  }
   LastRelaySend = MonotonicMs();
 }
 
 void TForm1::SendLifetick() {
-  RelayToDataClients(std::string(1, astm::kCR), false);
+  RelayToDataClients(std::string(1, kRelayLifetick), false);
 }
 
-void TForm1::ServerSocket1ClientConnect(TCustomWinSocket* /*socket*/) {}
+void TForm1::ServerSocket1ClientConnect(TCustomWinSocket* socket) {
+  const std::string address = socket->RemoteAddress();
+  TCustomWinSocket* replaced = nullptr;
+  for (size_t i = 0; i < DataClients.size(); ++i) {
+    if (DataClients[i]->RemoteAddress() != address) continue;
+    replaced = DataClients[i];
+    DataClients.erase(DataClients.begin() + static_cast<ptrdiff_t>(i));
+    ListBoxConnectedClients->Delete(static_cast<int>(i));
+    break;
+  }
+  DataClients.push_back(socket);
+  ListBoxConnectedClients->Add(PeerText(socket));
+  gbConnectedDataClients->SetVisible(true);
+  if (replaced) replaced->Close();
+}
 
 void TForm1::ServerSocket1ClientDisconnect(TCustomWinSocket* socket) {
   RemoveDataClient(socket);
+  DropDataClient(socket);
 }
 
-void TForm1::RemoveDataClient(TCustomWinSocket* /*socket*/) {}
+void TForm1::ServerSocket1ClientRead(TCustomWinSocket* socket) {
+  const size_t count = socket->ReceiveText().size();
+  if (count == 0) return;
+  size_t& dropped = client_bytes_dropped_[socket];
+  const bool first = dropped == 0;
+  dropped += count;
+  // Once per client, and the total when it goes (DropDataClient).
+  if (first) {
+    ReceiverNotice(platform::LoadResString(SClientSent) + PeerText(socket) + ", " +
+                   std::to_string(count) + " bytes");
+  }
+}
+
+void TForm1::DropDataClient(TCustomWinSocket* socket) {
+  const auto it = client_bytes_dropped_.find(socket);
+  if (it == client_bytes_dropped_.end()) return;
+  const size_t total = it->second;
+  client_bytes_dropped_.erase(it);
+  if (total > 0) {
+    ReceiverNotice(platform::LoadResString(SClientSent) + PeerText(socket) + ", " +
+                   std::to_string(total) + " bytes in all");
+  }
+}
+
+void TForm1::RemoveDataClient(TCustomWinSocket* socket) {
+  const auto it = std::find(DataClients.begin(), DataClients.end(), socket);
+  if (it == DataClients.end()) return;
+  ListBoxConnectedClients->Delete(static_cast<int>(it - DataClients.begin()));
+  DataClients.erase(it);
+  gbConnectedDataClients->SetVisible(!DataClients.empty());
+}
 
 void TForm1::ClearClientList() {
   DataClients.clear();
+  client_bytes_dropped_.clear();
+  if (ListBoxConnectedClients) ListBoxConnectedClients->Clear();
+  if (gbConnectedDataClients) gbConnectedDataClients->SetVisible(false);
 }
 
 // ---- The relay client ----
 
-void TForm1::ConnectToRelayServer(bool /*ask*/) {
+void TForm1::ConnectToRelayServer(bool ask) {
+  // No reconnection starts while the user is asked.
+  ReconnectCountdown = 1000000000;
+  if (ask) {
+    std::string host = RelayHost;
+    if (!platform::InputQuery(platform::LoadResString(SHostCaption),
+                              platform::LoadResString(SHostPrompt), host)) {
+      ReconnectCountdown = 10;
+      return;
+    }
+    RelayHost = host;
+  }
   ReconnectCountdown = 10;
+  // An attempt still under way gives way to this one.
+  ClientSocket1->SetActive(false);
+  if (!RelayHost.empty()) {
+    if (IsIPAddress(RelayHost)) {
+      ClientSocket1->SetAddress(RelayHost);
+    } else {
+      ClientSocket1->SetHost(RelayHost);
+    }
+    ClientSocket1->SetPort(ClientSocketPort);
+    ClientSocket1->SetActive(true);
+  }
+  CloseSerialPort();
 }
 
 void TForm1::DisconnectFromRelayServer() {
@@ -75,18 +197,57 @@ void TForm1::DisconnectFromRelayServer() {
   RelayConnected = false;
 }
 
-bool TForm1::IsIPAddress(const std::string& /*text*/) {
-  return false;
+bool TForm1::IsIPAddress(const std::string& text) {
+  // Three dots, each with something before it.
+  std::string_view rest(text);
+  for (int dot = 0; dot < 3; ++dot) {
+    const size_t at = rest.find('.');
+    if (at == std::string_view::npos || at == 0) return false;
+    rest.remove_prefix(at + 1);
+  }
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return c == '.' || (c >= '0' && c <= '9'); });
 }
 
 void TForm1::LifetickReceived() {
   LastLifetick = MonotonicMs();
+  if (lblError->Caption() == platform::LoadResString(SLifetickMissing)) {
+    ShowError("", platform::kClBtnFace);
+  }
 }
 
-void TForm1::ClientSocket1Connect(TCustomWinSocket* /*socket*/) {}
+void TForm1::ClientSocket1Connect(TCustomWinSocket* socket) {
+  RelayConnected = true;
+  UpdateCaption(" - " + platform::LoadResString(SConnectedTo) + PeerText(socket));
+  relay_ = std::make_unique<TReceiver<TRelayLink>>(*this, PeerText(socket));
+  LifetickReceived();
+  // Connected again: whatever the error line said of the link is over.
+  if (!lblError->Caption().empty()) ShowError("", platform::kClBtnFace);
+}
 
-void TForm1::ClientSocket1Disconnect(TCustomWinSocket* /*socket*/) {}
+void TForm1::ClientSocket1Disconnect(TCustomWinSocket* /*socket*/) {
+  UpdateCaption("");
+  RelayConnected = false;
+  if (const std::unique_ptr<TReceiver<TRelayLink>> receiver = std::move(relay_)) {
+    receiver->link.ConnectionClosed();
+  }
+}
 
-void TForm1::ClientSocket1Read(TCustomWinSocket* /*socket*/) {}
+void TForm1::ClientSocket1Read(TCustomWinSocket* socket) {
+  if (!relay_) relay_ = std::make_unique<TReceiver<TRelayLink>>(*this, PeerText(socket));
+  relay_->link.Receive(socket->ReceiveText());
+}
 
-void TForm1::RelayWatchdog() {}
+void TForm1::RelayWatchdog() {
+  if (RelayConnected) {
+    if (MonotonicMs() - LastLifetick > kWatchdogMs) {
+      DisconnectFromRelayServer();
+      // After the disconnection, whose report of a half message (in the log) would
+      // take the line.
+      ShowError(platform::LoadResString(SLifetickMissing), kWarningYellow);
+    }
+    return;
+  }
+  // The next attempt after 11 ticks (5.5 s).
+  if (--ReconnectCountdown < 0) ConnectToRelayServer(false);
+}

@@ -204,6 +204,7 @@ object Form1: TForm1
     ServerType = stNonBlocking
     OnClientConnect = ServerSocket1ClientConnect
     OnClientDisconnect = ServerSocket1ClientDisconnect
+    OnClientRead = ServerSocket1ClientRead
   end
   object ServerSocketABL: TServerSocket
     Port = 14000
