@@ -12,6 +12,8 @@
 //   more than kMaxPendingSend bytes wait for it is disconnected, so nothing grows
 //   without bound; and at most kMaxReadBuffer received bytes are held for the
 //   program: beyond that the peer waits (TCP's own flow control).
+// - Cutting off such a peer, or closing a connection with nothing left to send,
+//   reports the disconnection at once, within SendText or Close.
 // - Errors go to OnError / OnClientError with a code; unless the handler sets the
 //   code to 0, ESocketError "Socket error: <text> (<code>), on API '<api>'" goes to
 //   the application-wide exception hook. Activating a server whose port cannot be

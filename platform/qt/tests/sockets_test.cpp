@@ -101,6 +101,47 @@ TEST_F(SocketsTest, APeerThatStopsReadingIsDisconnectedNotBuffered) {
   EXPECT_TRUE(RunUntil([&] { return journal_.size() == 2; }));
 }
 
+// The collector lists data clients by address and feeds one per address: every
+// address reads as dotted IPv4, never in the "::ffff:" form of a dual-stack
+// socket, from any loopback address and whether the client gave an address or a
+// host name.
+TEST_F(SocketsTest, AddressesAreDottedIPv4) {
+  QTcpSocket peer;
+  ASSERT_TRUE(peer.bind(QHostAddress("127.0.0.2"), 0));
+  peer.connectToHost("127.0.0.1", static_cast<quint16>(server_.LocalPort()));
+  ASSERT_TRUE(RunUntil([&] { return journal_.size() == 1; }));
+  EXPECT_EQ(server_.Connections()[0]->RemoteAddress(), "127.0.0.2");
+  TClientSocket client(nullptr, "ClientSocket1");
+  std::string address;
+  client.OnConnect = [&](TComponentBase*, TCustomWinSocket* s) { address = s->RemoteAddress(); };
+  client.SetHost("localhost");
+  client.SetPort(server_.LocalPort());
+  client.Open();
+  ASSERT_TRUE(RunUntil([&] { return !address.empty(); }));
+  EXPECT_EQ(address, "127.0.0.1");
+  EXPECT_EQ(client.Socket()->RemoteHost(), "localhost");
+  ASSERT_TRUE(RunUntil([&] { return journal_.size() == 2; }));
+  EXPECT_EQ(server_.Connections()[1]->RemoteAddress(), "127.0.0.1");
+  // The server listens on IPv4 alone, so no IPv6 peer can reach it.
+  QTcpSocket ipv6;
+  ipv6.connectToHost(QHostAddress::LocalHostIPv6, static_cast<quint16>(server_.LocalPort()));
+  ASSERT_TRUE(RunUntil([&] { return ipv6.state() == QAbstractSocket::UnconnectedState; }));
+  EXPECT_EQ(server_.Connections().size(), 2u);
+}
+
+// Closing a connection that has nothing left to send, like cutting off a peer that
+// stopped reading, reports its end at once, inside the call: a caller going through
+// a list of connections must expect it to change under it.
+TEST_F(SocketsTest, ClosingReportsTheEndAtOnce) {
+  QTcpSocket peer;
+  peer.connectToHost("127.0.0.1", static_cast<quint16>(server_.LocalPort()));
+  ASSERT_TRUE(RunUntil([&] { return journal_.size() == 1; }));
+  server_.Connections()[0]->Close();
+  EXPECT_EQ(journal_.size(), 2u);
+  EXPECT_EQ(journal_.back(), "disconnect 127.0.0.1");
+  EXPECT_TRUE(server_.Connections().empty());
+}
+
 TEST_F(SocketsTest, ErrorsGoToTheHandlerOrTheHook) {
   // A port nothing listens on: take one and free it again.
   int free_port = 0;
