@@ -38,7 +38,7 @@ void TRelayLink::Receive(std::string_view bytes) {
         break;
       default:
         if (state_ == State::kSkippingLine) break;
-        if (line_.size() >= limits_.max_line_bytes) {
+        if (line_.size() >= limits_.max_line_bytes + kUnitOverhead) {
           line_.clear();
           line_.shrink_to_fit();
           state_ = State::kSkippingLine;

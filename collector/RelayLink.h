@@ -23,9 +23,10 @@
 // - ENQ or EOT within a line unit means the line was cut short: it is dropped with
 //   a notice, and the ENQ or EOT then does what it always does. Other bytes
 //   outside a unit (a stray ETX, LF, NUL) are skipped.
-// - A line longer than max_line_bytes is dropped up to its LF, with a notice; the
-//   rest of the message is still taken. A message beyond its limits is dropped
-//   whole (StreamLink.h).
+// - A line longer than max_line_bytes (its frame digit aside, so that every line
+//   the other links take passes) is dropped up to its LF, with a notice; the rest
+//   of the message is still taken. A message beyond its limits is dropped whole
+//   (StreamLink.h).
 // - The connection closing in the middle of a message drops the half message, with
 //   a notice (ConnectionClosed).
 #pragma once
@@ -52,8 +53,11 @@ class TRelayLink {
 
   // Part of a message has been received and not yet completed or dropped.
   bool HalfMessage() const { return lines_.Started() || state_ != State::kBetweenUnits; }
-  // The bytes held for a line not yet ended.
+  // The bytes held for a line unit not yet ended: at most max_line_bytes and
+  // kUnitOverhead.
   size_t BufferedBytes() const { return line_.size(); }
+  // What a unit holds besides the line's text: its STX and CR, and the frame digit.
+  static constexpr size_t kUnitOverhead = 3;
 
  private:
   enum class State : uint8_t { kBetweenUnits, kLine, kSkippingLine };

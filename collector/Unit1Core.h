@@ -8,7 +8,9 @@
 // the queue and is walked on its own turn (the window's processing message), so a
 // message that arrives while another is walked neither mixes with it nor is lost.
 //
-// The walk, line by line: each line goes to the data clients first (framed); then
+// The walk: the data clients get the message first, each line framed and a bare
+// EOT after the last (the same bytes as relaying each line before its step, but a
+// relay client files the message while this collector does); then line by line
 //   H  sets the delimiters, clears the names and shows the sending instrument;
 //   P  gives the patient id, folder and name, and creates the patient when
 //      automatic creation is on;
@@ -16,14 +18,14 @@
 //      save file and writes the transfer log entry;
 //   R  gives one parameter, value and unit, filed for a known patient;
 // and after the last line the automation object hears that the message is done
-// (known patient) and the data clients get a bare EOT.
+// (known patient).
 //
 // Failures are never silent and never shown as success. Whatever goes wrong (a
 // rejected id, a patient that could not be created, a save file that would not
 // open, a point not written, a walk ended by an error, a dropped message) goes to
 // the error line and the transfer log, with the patient where there is one. A walk
-// ended by an error still relays the message's remaining lines and its EOT, tells
-// the automation object the message is done when the patient was known, and leaves
+// ended by an error has relayed the whole message all the same, tells the
+// automation object the message is done when the patient was known, and leaves
 // nothing behind for the next message. A message's results go only to the patient
 // its own P record names. A value that is not a number ("....." for not measured,
 // "?7.2") is not filed and not handed over; the transfer log gets the parameter with

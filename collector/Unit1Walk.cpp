@@ -53,14 +53,24 @@ class TWalking {
 
 void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
   TWalking walking(walking_);
+  // The data clients get every line, and the EOT after them, before anything is
+  // filed here: what goes over the link is the same as relaying each line before
+  // its step (nothing else is sent meanwhile, and a walk that fails still relays the
+  // whole message), but a relay client files the message while this collector
+  // does, not after it.
+  try {
+    for (const std::string& line : lines)
+      view_.RelayToDataClients(line, true);
+    view_.RelayToDataClients(std::string(1, astm::kEOT), false);
+  } catch (const std::exception&) {
+    // Sending to data clients reports nothing; a client that went away is dropped
+    // by its own disconnection.
+  }
   TWalk walk;
   filing_.BeginWalk();
   state_.sample_time.BeginMessage();
-  size_t i = 0;
   try {
-    for (; i < lines.size(); ++i) {
-      const std::string& line = lines[i];
-      view_.RelayToDataClients(line, true);
+    for (const std::string& line : lines) {
       if (line.size() < 2) continue;
       switch (line[1]) {
         case 'H':
@@ -85,17 +95,8 @@ void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
     std::string text = platform::LoadResString(SWalkFailed);
     if (walk.patient_named) text += " (" + PatientText() + ")";
     ReportFailure(text + ": " + error.what());
-    // The data clients still get the whole message; the next one starts empty.
-    try {
-      for (++i; i < lines.size(); ++i)
-        view_.RelayToDataClients(lines[i], true);
-    } catch (const std::exception&) {
-      // Sending to data clients reports nothing; a client that went away is dropped
-      // by its own disconnection.
-    }
   }
   if (walk.patient_known) filing_.NotifyBatchDone();
-  view_.RelayToDataClients(std::string(1, astm::kEOT), false);
   ReportSaveNotices();
   CheckAutomation();
 }

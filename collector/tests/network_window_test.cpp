@@ -24,8 +24,8 @@ namespace {
 
 using collector_test::StreamRecorder;
 using collector_test::WindowTest;
-using platform_test::RunUntil;
 using platform::qt::TCustomWinSocket;
+using platform_test::RunUntil;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -68,7 +68,9 @@ class Peer {
     return RunUntil([&] { return Received().find(bytes) != std::string::npos; });
   }
   bool Connected() const { return socket_->state() == QAbstractSocket::ConnectedState; }
-  bool WaitClosed() { return RunUntil([&] { return !Connected(); }); }
+  bool WaitClosed() {
+    return RunUntil([&] { return !Connected(); });
+  }
   void Close() { socket_->disconnectFromHost(); }
   QTcpSocket& socket() { return *socket_; }
 
@@ -160,8 +162,9 @@ TEST_F(NetworkWindowTest, TwoAnalyzerConnectionsAtOnceKeepTheirMessagesApart) {
   ASSERT_TRUE(RunUntil([&] { return RelayedMessages(client->Received()).size() == 1; }));
   first.Send("O|1\r\x04");
   ASSERT_TRUE(RunUntil([&] { return RelayedMessages(client->Received()).size() == 2; }));
-  EXPECT_THAT(RelayedMessages(client->Received()),
-              ElementsAre(ElementsAre("1H|b", "1P|2", "1O|2"), ElementsAre("1H|a", "1P|1", "1O|1")));
+  EXPECT_THAT(
+      RelayedMessages(client->Received()),
+      ElementsAre(ElementsAre("1H|b", "1P|2", "1O|2"), ElementsAre("1H|a", "1P|1", "1O|1")));
   // The caption says "Connected to" while any connection is up.
   first.Close();
   ASSERT_TRUE(RunUntil([&] { return form.ServerSocketABL->Connections().size() == 1; }));
@@ -244,7 +247,9 @@ TEST_F(NetworkWindowTest, DataClientsAreListedOnePerAddressInTheOrderOfConnectio
   EXPECT_EQ(lines[0], form.DataClients[0]->RemoteHost() + " (127.0.0.1)");
   form.RelayToDataClients("1H|x", true);
   form.RelayToDataClients("\x04", false);
-  const std::string expected = "\x05\x02" "1H|x\r\n\x03\x04";
+  const std::string expected =
+      "\x05\x02"
+      "1H|x\r\n\x03\x04";
   ASSERT_TRUE(first->WaitFor(expected));
   ASSERT_TRUE(second->WaitFor(expected));
   first->Close();
@@ -264,13 +269,16 @@ TEST_F(NetworkWindowTest, ASecondConnectionFromAListedAddressTakesOverAndTheOldO
   TCustomWinSocket* old_connection = form.DataClients[0];
   // The same client again, while its first connection is still listed.
   auto new_link = std::make_unique<Peer>(RelayPort());
-  ASSERT_TRUE(RunUntil([&] { return form.DataClients.size() == 1 && form.DataClients[0] != old_connection; }));
+  ASSERT_TRUE(RunUntil(
+      [&] { return form.DataClients.size() == 1 && form.DataClients[0] != old_connection; }));
   EXPECT_EQ(form.ListBoxConnectedClients->Count(), 1);
   ASSERT_TRUE(old_link->WaitClosed());
   // The old connection's end left the new one listed.
   ASSERT_EQ(form.DataClients.size(), 1u);
   form.RelayToDataClients("1H|x", true);
-  ASSERT_TRUE(new_link->WaitFor("\x05\x02" "1H|x\r\n\x03"));
+  ASSERT_TRUE(
+      new_link->WaitFor("\x05\x02"
+                        "1H|x\r\n\x03"));
   EXPECT_EQ(old_link->Received(), "");
   // The new one's end empties the list.
   new_link->Close();
@@ -348,7 +356,10 @@ TEST_F(NetworkWindowTest, TheRelayClientCollectsRelayedMessagesAndRelaysThemAgai
   EXPECT_EQ(form.Caption(), kBaseCaption + " - Connected to " + host + " (127.0.0.1)");
   std::unique_ptr<Peer> client = DataClient();
   // Two framed lines and EOT in one read: one message, lines without the framing.
-  server->Send("\x05\x02" "1H|\\^&|||ABL SYSTEM 625^\r\n\x03\x05\x02" "2P|1||42\r\n\x03\x04");
+  server->Send(
+      "\x05\x02"
+      "1H|\\^&|||ABL SYSTEM 625^\r\n\x03\x05\x02"
+      "2P|1||42\r\n\x03\x04");
   const std::string again =
       "\x05\x02"
       "1H|\\^&|||ABL SYSTEM 625^\r\n\x03\x05\x02"
@@ -382,15 +393,16 @@ TEST_F(NetworkWindowTest, ASilentRelayServerTripsTheWatchdogAndTheClientComesBac
   Tick();  // 126 s: not more
   EXPECT_TRUE(form.RelayConnected);
   // A half message, then silence.
-  server->Send("\x05\x02" "1H|a\r\n\x03");
+  server->Send(
+      "\x05\x02"
+      "1H|a\r\n\x03");
   ASSERT_TRUE(RunUntil([&] { return form.LastLifetick == clock_ms_; }));
   clock_ms_ += 126000;
   Tick();
   EXPECT_FALSE(form.RelayConnected);
   EXPECT_EQ(form.lblError->Caption(), "Expected lifetick is missing");
   EXPECT_EQ(form.lblError->GetColor(), kWarningYellow);
-  EXPECT_THAT(LastLogLine(),
-              HasSubstr("Message dropped: the connection closed before its end"));
+  EXPECT_THAT(LastLogLine(), HasSubstr("Message dropped: the connection closed before its end"));
   ASSERT_TRUE(server->WaitClosed());
   EXPECT_TRUE(form.lblNoNetwork->Visible());
   // Reconnected 5.5 s later; the next sign of life clears the line.
@@ -481,10 +493,11 @@ TEST(IsIPAddressTest, ThreeDotsAndDigitsOnly) {
     const char* text;
     bool address;
   } cases[] = {
-      {"192.168.0.17", true},    {"127.0.0.1", true},      {"10.0.0", false},
-      {"ward7.host.example.org", false}, {"1.2.a.4", false}, {"1..2.3", false},
-      {".1.2.3", false},         {"", false},              {"1.2.3.", true},
-      {"1.2.3.4.5", true},
+      {"192.168.0.17", true}, {"127.0.0.1", true},
+      {"10.0.0", false},      {"ward7.host.example.org", false},
+      {"1.2.a.4", false},     {"1..2.3", false},
+      {".1.2.3", false},      {"", false},
+      {"1.2.3.", true},       {"1.2.3.4.5", true},
   };
   for (const auto& c : cases)
     EXPECT_EQ(TForm1::IsIPAddress(c.text), c.address) << c.text;

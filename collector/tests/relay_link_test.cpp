@@ -158,20 +158,25 @@ TEST(RelayLinkTest, AnEnqOrEotInsideALineCutsItShort) {
 
 TEST(RelayLinkTest, ALineBeyondTheLimitIsDroppedAndTheBufferStaysBounded) {
   StreamRecorder recorder;
-  TRelayLink link(recorder, TStreamLinkLimits{12, 100, 1000});
+  TRelayLink link(recorder, TStreamLinkLimits{8, 100, 1000});
+  // A line of 8 bytes and its frame digit is taken...
   link.Receive(
       "\x05\x02"
-      "1234567890");
+      "112345678\r\n\x03");
+  // ...a longer one is not.
+  link.Receive(
+      "\x05\x02"
+      "123456789");
   for (int i = 0; i < 1000; ++i) {
     link.Receive("no LF comes");
-    ASSERT_LE(link.BufferedBytes(), 12u);
+    ASSERT_LE(link.BufferedBytes(), 8u + TRelayLink::kUnitOverhead);
   }
   link.Receive("\r\n\x03" + kLineP + kEot);
   EXPECT_THAT(recorder.events,
-              ElementsAre(StreamRecorder::NoticeEvent(TLinkNoticeKind::kLineTooLong), kLife,
-                          "message 1", kLife));
-  EXPECT_EQ(recorder.notices[0].text, "Record line dropped: more than 12 bytes");
-  EXPECT_THAT(recorder.messages[0], ElementsAre("2P|1||42"));
+              ElementsAre(kLife, StreamRecorder::NoticeEvent(TLinkNoticeKind::kLineTooLong), kLife,
+                          "message 2", kLife));
+  EXPECT_EQ(recorder.notices[0].text, "Record line dropped: more than 8 bytes");
+  EXPECT_THAT(recorder.messages[0], ElementsAre("112345678", "2P|1||42"));
 }
 
 TEST(RelayLinkTest, AMessageBeyondItsLimitIsDroppedWholeAndTheNextOneTaken) {

@@ -144,7 +144,13 @@ int TCustomWinSocket::SendText(const std::string& text) {
     return 0;
   }
   const qint64 queued = socket_->write(text.data(), static_cast<qint64>(text.size()));
-  return queued < 0 ? 0 : static_cast<int>(queued);
+  if (queued < 0) return 0;
+  // To the system at once, as a socket's send does, not at the next turn of the
+  // event loop: a handler that sends and then works on (a walk that relays a
+  // message and then files it) must not hold the bytes back meanwhile. What the
+  // system cannot take yet waits in the socket.
+  socket_->flush();
+  return static_cast<int>(queued);
 }
 
 std::string TCustomWinSocket::ReceiveText() {

@@ -8,7 +8,9 @@
 //   kReverseLookupLimit; "" when no name is found in time. Bytes that arrive
 //   meanwhile are held and reported after the connect event.
 // - Every connection sends without delay (no Nagle): the links carry small units.
-// - SendText queues the whole text, never a part. A peer that stops reading while
+// - SendText hands the text to the system at once, as far as the system takes it
+//   (not at the event loop's next turn), and queues the rest, never sending a
+//   part of a text and dropping the rest. A peer that stops reading while
 //   more than kMaxPendingSend bytes wait for it is disconnected, so nothing grows
 //   without bound; and at most kMaxReadBuffer received bytes are held for the
 //   program: beyond that the peer waits (TCP's own flow control).

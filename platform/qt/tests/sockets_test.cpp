@@ -1,6 +1,11 @@
 #include "platform/qt/sockets.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QTcpSocket>
 #include <string>
@@ -127,6 +132,26 @@ TEST_F(SocketsTest, AddressesAreDottedIPv4) {
   ipv6.connectToHost(QHostAddress::LocalHostIPv6, static_cast<quint16>(server_.LocalPort()));
   ASSERT_TRUE(RunUntil([&] { return ipv6.state() == QAbstractSocket::UnconnectedState; }));
   EXPECT_EQ(server_.Connections().size(), 2u);
+}
+
+// A text sent goes to the system within SendText: the peer has it without the
+// event loop turning (a handler that sends and works on holds nothing back).
+TEST_F(SocketsTest, SentTextLeavesAtOnce) {
+  const int peer = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(server_.LocalPort()));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(peer, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_TRUE(RunUntil([&] { return journal_.size() == 1; }));
+  EXPECT_EQ(server_.Connections()[0]->SendText("\x05\x02"
+                                               "1H|\r\n\x03"),
+            8);
+  pollfd ready{peer, POLLIN, 0};
+  ASSERT_EQ(::poll(&ready, 1, 10000), 1);
+  char bytes[16];
+  EXPECT_EQ(::recv(peer, bytes, sizeof bytes, 0), 8);
+  ::close(peer);
 }
 
 // Closing a connection that has nothing left to send, like cutting off a peer that

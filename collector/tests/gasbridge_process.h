@@ -1,0 +1,146 @@
+// A gasbridge program of its own, for the tests and benchmarks that run real
+// collectors side by side: a data root, a settings store and an automation log of
+// its own in a folder given to it, the stand-in automation server, the offscreen
+// platform. It is ended (SIGTERM) when the object goes.
+//
+// Needs QOR_GASBRIDGE and QOR_STANDIN_LIBRARY (the two programs' paths) defined.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace collector_test {
+
+class TGasbridgeProcess {
+ public:
+  // Folder: where everything of this collector goes (created). Settings: more
+  // values under the collector's settings key, in the store's text form.
+  TGasbridgeProcess(std::string folder, const std::string& settings = "")
+      : folder_(std::move(folder)) {
+    std::filesystem::create_directories(folder_ + "/root/DATA");
+    std::ofstream(folder_ + "/registry.reg")
+        << "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
+           "{6EB172E1-23B9-11D1-AF5F-444553540000}\\InprocServer32]\n"
+           "@=\"" QOR_STANDIN_LIBRARY
+           "\"\n\n"
+           "[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths]\n"
+           "\"ZQTData\"=\""
+        << folder_
+        << "/root/ZQTDATA.INI\"\n\n"
+           "[HKEY_CURRENT_USER\\SOFTWARE\\QOR Fluvantronics AB\\Vistameter\\External "
+           "Collect\\1.0\\ABL]\n"
+        << settings;
+  }
+  ~TGasbridgeProcess() { Stop(); }
+  TGasbridgeProcess(const TGasbridgeProcess&) = delete;
+  TGasbridgeProcess& operator=(const TGasbridgeProcess&) = delete;
+
+  // Starts the program with Source ("ABL", "WARDVORTA127.0.0.1"); it ends by itself
+  // after QuitAfter seconds at the latest.
+  bool Start(const std::string& source, int quit_after = 300) {
+    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
+                                    "QOR_REGISTRY=" + folder_ + "/registry.reg",
+                                    "QOR_AUTOMATION_LOG=" + AutomationLog(),
+                                    "XDG_RUNTIME_DIR=" + folder_,
+                                    "XDG_CONFIG_HOME=" + folder_ + "/config",
+                                    "QOR_DRIVES=" + folder_ + "/drives",
+                                    "HOME=" + folder_};
+    for (const char* name :
+         {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
+      if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+    }
+    std::vector<char*> envp;
+    for (std::string& entry : env)
+      envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string program = QOR_GASBRIDGE;
+    std::string argument = source;
+    std::string quit = "--quit-after=" + std::to_string(quit_after);
+    char* argv[] = {program.data(), argument.data(), quit.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
+    const bool started =
+        ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!started) pid_ = -1;
+    return started;
+  }
+
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  // Whether it is still running.
+  bool Running() { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+  pid_t Pid() const { return pid_; }
+
+  std::string Root() const { return folder_ + "/root/"; }
+  std::string DataDir() const { return Root() + "DATA/"; }
+  std::string AutomationLog() const { return folder_ + "/automation.log"; }
+  std::string TransferLog() const { return DataDir() + "ABL 625 Logfile.txt"; }
+
+  static std::string Read(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  // How often Text stands in the automation log.
+  size_t AutomationCalls(const std::string& text) const {
+    const std::string log = Read(AutomationLog());
+    size_t count = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1))
+      ++count;
+    return count;
+  }
+
+ private:
+  std::string folder_;
+  pid_t pid_ = -1;
+};
+
+// Whether something listens on the loopback interface's Port.
+inline bool Listening(int port) {
+  QTcpServer probe;
+  return !probe.listen(QHostAddress::LocalHost, static_cast<quint16>(port));
+}
+
+// Holds the machine-wide lock of the fixed ports 14000 and 14001 for as long as it
+// lives, so that runs of other build trees on the same machine wait rather than
+// collide (ctest's RESOURCE_LOCK covers one run only).
+class TFixedPortsLock {
+ public:
+  TFixedPortsLock() {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "qor-gasbridge-ports-14000-14001.lock").string();
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+  }
+  ~TFixedPortsLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TFixedPortsLock(const TFixedPortsLock&) = delete;
+  TFixedPortsLock& operator=(const TFixedPortsLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace collector_test
