@@ -3,7 +3,7 @@
 #include <utility>
 
 TFeedLink::TFeedLink(TStreamLinkEvents& events, TStreamLinkLimits limits)
-    : events_(events), limits_(limits), lines_(events_, limits_) {}
+    : limits_(limits), lines_(events, limits_) {}
 
 void TFeedLink::Receive(std::string_view bytes) {
   for (const char c : bytes) {
@@ -33,9 +33,7 @@ void TFeedLink::Receive(std::string_view bytes) {
           line_.clear();
           line_.shrink_to_fit();
           skipping_ = true;
-          events_.LinkNotice(TLinkNotice{TLinkNoticeKind::kLineTooLong,
-                                         LinkNoticeText(SLinkLineTooLong, limits_.max_line_bytes),
-                                         limits_.max_line_bytes + 1});
+          lines_.LineTooLong();
           break;
         }
         line_.push_back(c);

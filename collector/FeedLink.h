@@ -49,7 +49,6 @@ class TFeedLink {
  private:
   void EndLine();
 
-  TStreamLinkEvents& events_;
   const TStreamLinkLimits limits_;
   TMessageLines lines_;
   std::string line_;       // the line being received, without its frame digit

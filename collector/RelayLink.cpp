@@ -42,9 +42,7 @@ void TRelayLink::Receive(std::string_view bytes) {
           line_.clear();
           line_.shrink_to_fit();
           state_ = State::kSkippingLine;
-          events_.LinkNotice(TLinkNotice{TLinkNoticeKind::kLineTooLong,
-                                         LinkNoticeText(SLinkLineTooLong, limits_.max_line_bytes),
-                                         limits_.max_line_bytes + 1});
+          lines_.LineTooLong();
           break;
         }
         line_.push_back(c);

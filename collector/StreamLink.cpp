@@ -37,6 +37,12 @@ void TMessageLines::Drop(TLinkNoticeKind kind, const platform::ResourceString& t
   if (report) events_.LinkNotice(TLinkNotice{kind, platform::LoadResString(text), lines});
 }
 
+void TMessageLines::LineTooLong() {
+  events_.LinkNotice(TLinkNotice{TLinkNoticeKind::kLineTooLong,
+                                 LinkNoticeText(SLinkLineTooLong, limits_.max_line_bytes),
+                                 limits_.max_line_bytes + 1});
+}
+
 void TMessageLines::Overflow(TLinkNoticeKind kind, const platform::ResourceString& text,
                              size_t limit) {
   const size_t lines = lines_.size();

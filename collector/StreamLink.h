@@ -49,6 +49,8 @@ class TMessageLines {
   // The message ends unfinished: dropped, with a notice of Kind when it held any
   // line or (Pending) bytes of an unfinished line.
   void Drop(TLinkNoticeKind kind, const platform::ResourceString& text, bool pending);
+  // A line of this message grew beyond max_line_bytes and is dropped: the notice.
+  void LineTooLong();
 
   size_t Count() const { return lines_.size(); }
   // Lines were received, or the message was dropped for its size, since it began.

@@ -26,7 +26,9 @@
 #include <vector>
 
 #include "collector/Unit1.h"
+#include "collector/bench/bench_support.h"
 #include "collector/tests/core_fakes.h"
+#include "collector/tests/gasbridge_process.h"
 #include "collector/tests/read_back.h"
 #include "collector/tests/scoped_env.h"
 #include "datamodel/DataModel.h"
@@ -34,28 +36,11 @@
 #include "platform/tests/pty_pair.h"
 #include "platform/tests/temp_folder.h"
 
-extern char** environ;
-
 namespace {
 
+using collector_bench::App;
+using collector_bench::Percentile;
 using Clock = std::chrono::steady_clock;
-
-platform::qt::TApplication& App() {
-  static int argc = 1;
-  static char name[] = "gasbridge_bench";
-  static char* argv[] = {name, nullptr};
-  static platform::qt::TApplication* app = [] {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    RegisterDataModel();
-    return new platform::qt::TApplication(argc, argv);
-  }();
-  return *app;
-}
-
-double Percentile(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
 
 std::string Frame(const std::string& record, char end) {
   const std::string body = record + "\r" + end;
@@ -266,38 +251,16 @@ void Idle(benchmark::State& state) {
   platform_test::TempFolder folder("gasbridge_bench_idle");
   platform_test::ComPorts ports;
   ports.Add(1);
-  std::filesystem::create_directories(folder.path() + "/DATA");
-  std::ofstream(folder.path() + "/reg.reg")
-      << "Windows Registry Editor Version 5.00\n\n"
-         "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
-         "{6EB172E1-23B9-11D1-AF5F-444553540000}\\InprocServer32]\n"
-         "@=\"" QOR_STANDIN_LIBRARY
-         "\"\n\n"
-         "[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths]\n"
-         "\"ZQTData\"=\""
-      << folder.path() << "/ZQTDATA.INI\"\n";
   const double seconds = static_cast<double>(state.range(0));
   double cpu_percent = 0;
   double rss_mb = 0;
   for (auto _ : state) {
-    std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
-                                    "QOR_REGISTRY=" + folder.path() + "/reg.reg",
-                                    "QOR_AUTOMATION_LOG=" + folder.path() + "/automation.log",
-                                    "XDG_RUNTIME_DIR=" + folder.path(),
-                                    "QOR_COMPORTS=" + ports.path(),
-                                    "HOME=" + folder.path()};
-    std::vector<char*> envp;
-    for (std::string& entry : env)
-      envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    char program[] = QOR_GASBRIDGE;
-    char com[] = "COM1";
-    char* argv[] = {program, com, nullptr};
-    pid_t pid = -1;
-    if (::posix_spawn(&pid, program, nullptr, nullptr, argv, envp.data()) != 0) {
+    collector_test::TGasbridgeProcess program(folder.path() + "/collector");
+    if (!program.Start("COM1", 300, {"QOR_COMPORTS=" + ports.path()})) {
       state.SkipWithError("gasbridge did not start");
       break;
     }
+    const pid_t pid = program.Pid();
     std::this_thread::sleep_for(std::chrono::seconds(3));  // the start-up settles
     const auto cpu = [pid] {
       double total = 0;
@@ -318,8 +281,7 @@ void Idle(benchmark::State& state) {
     for (std::string line; std::getline(status, line);) {
       if (line.rfind("VmRSS:", 0) == 0) rss_mb = std::stod(line.substr(6)) / 1024.0;
     }
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
+    program.Stop();
     state.SetIterationTime(wall);
   }
   state.counters["idle_seconds"] = seconds;

@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "collector/Unit1.h"
+#include "collector/bench/bench_support.h"
 #include "collector/tests/core_fakes.h"
 #include "collector/tests/gasbridge_process.h"
 #include "collector/tests/scoped_env.h"
@@ -47,29 +48,13 @@
 
 namespace {
 
+using collector_bench::App;
+using collector_bench::Percentile;
 using Clock = std::chrono::steady_clock;
 using collector_test::TGasbridgeProcess;
 
 constexpr int kAnalyzerPort = 14000;
 constexpr int kRelayPort = 14001;
-
-platform::qt::TApplication& App() {
-  static int argc = 1;
-  static char name[] = "gasbridge_network_bench";
-  static char* argv[] = {name, nullptr};
-  static platform::qt::TApplication* app = [] {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    RegisterDataModel();
-    return new platform::qt::TApplication(argc, argv);
-  }();
-  return *app;
-}
-
-double Percentile(std::vector<double> v, double p) {
-  if (v.empty()) return 0;
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit) {
   const auto give_up = Clock::now() + limit;

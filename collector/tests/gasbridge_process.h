@@ -51,9 +51,11 @@ class TGasbridgeProcess {
   TGasbridgeProcess(const TGasbridgeProcess&) = delete;
   TGasbridgeProcess& operator=(const TGasbridgeProcess&) = delete;
 
-  // Starts the program with Source ("ABL", "WARDVORTA127.0.0.1"); it ends by itself
-  // after QuitAfter seconds at the latest.
-  bool Start(const std::string& source, int quit_after = 300) {
+  // Starts the program with Source ("ABL", "WARDVORTA127.0.0.1", "COM1"), and Env
+  // ("NAME=value") besides its own; it ends by itself after QuitAfter seconds at the
+  // latest.
+  bool Start(const std::string& source, int quit_after = 300,
+             const std::vector<std::string>& more_env = {}) {
     std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
                                     "QOR_REGISTRY=" + folder_ + "/registry.reg",
                                     "QOR_AUTOMATION_LOG=" + AutomationLog(),
@@ -65,6 +67,7 @@ class TGasbridgeProcess {
          {"PATH", "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS"}) {
       if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     }
+    env.insert(env.end(), more_env.begin(), more_env.end());
     std::vector<char*> envp;
     for (std::string& entry : env)
       envp.push_back(entry.data());

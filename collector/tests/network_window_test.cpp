@@ -455,6 +455,19 @@ TEST_F(NetworkWindowTest, ChoosingTheRelayAsksForTheHost) {
   ASSERT_TRUE(server->WaitClosed());
 }
 
+TEST_F(NetworkWindowTest, AnAttemptUnderWayIsNotCutShort) {
+  ASSERT_TRUE(relay_server_.listen(QHostAddress::AnyIPv4, 0));
+  StoreNetwork(relay_server_.serverPort());
+  timers_.emplace();
+  TForm1& form = Start("WARDVORTA127.0.0.1");
+  // The connection is being made (nothing has run yet to finish it).
+  ASSERT_TRUE(form.ClientSocket1->Active());
+  Tick(30);
+  EXPECT_EQ(form.ReconnectCountdown, 10);
+  std::unique_ptr<Peer> server = AcceptRelayClient();
+  EXPECT_TRUE(form.RelayConnected);
+}
+
 TEST_F(NetworkWindowTest, WithoutAHostNoAttemptIsMade) {
   StoreNetwork();
   timers_.emplace();
