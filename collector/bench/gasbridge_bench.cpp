@@ -256,7 +256,7 @@ void Idle(benchmark::State& state) {
   double rss_mb = 0;
   for (auto _ : state) {
     collector_test::TGasbridgeProcess program(folder.path() + "/collector");
-    if (!program.Start("COM1", 300, {"QOR_COMPORTS=" + ports.path()})) {
+    if (!program.Start("COM1", 120, {"QOR_COMPORTS=" + ports.path()})) {
       state.SkipWithError("gasbridge did not start");
       break;
     }

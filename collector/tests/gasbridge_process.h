@@ -54,7 +54,7 @@ class TGasbridgeProcess {
   // Starts the program with Source ("ABL", "WARDVORTA127.0.0.1", "COM1"), and Env
   // ("NAME=value") besides its own; it ends by itself after QuitAfter seconds at the
   // latest.
-  bool Start(const std::string& source, int quit_after = 300,
+  bool Start(const std::string& source, int quit_after = 120,
              const std::vector<std::string>& more_env = {}) {
     std::vector<std::string> env = {"QT_QPA_PLATFORM=offscreen",
                                     "QOR_REGISTRY=" + folder_ + "/registry.reg",
