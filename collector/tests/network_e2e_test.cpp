@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QNetworkProxy>
 #include <QTcpSocket>
 #include <chrono>
 #include <filesystem>
@@ -44,6 +45,7 @@ bool WaitFor(const std::function<bool()>& done,
 // Sends Bytes to the analyzer port, as an analyzer does, and closes.
 bool Feed(const std::string& bytes) {
   QTcpSocket socket;
+  socket.setProxy(QNetworkProxy::NoProxy);
   socket.connectToHost("127.0.0.1", kAnalyzerPort);
   if (!socket.waitForConnected(10000)) return false;
   socket.write(bytes.data(), static_cast<qint64>(bytes.size()));

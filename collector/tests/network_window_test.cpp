@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QHostAddress>
+#include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <filesystem>
@@ -40,6 +41,7 @@ class Peer {
  public:
   // Connects to Port from the loopback address From.
   Peer(int port, const char* from = "127.0.0.1") : socket_(std::make_unique<QTcpSocket>()) {
+    socket_->setProxy(QNetworkProxy::NoProxy);
     socket_->bind(QHostAddress(from), 0);
     socket_->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
     EXPECT_TRUE(RunUntil([&] { return socket_->state() == QAbstractSocket::ConnectedState; }));

@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <algorithm>
@@ -231,6 +232,7 @@ void TServerSocket::SetActive(bool active) {
     return;
   }
   server_ = std::make_unique<QTcpServer>();
+  server_->setProxy(QNetworkProxy::NoProxy);
   if (port_ < 0 || port_ > 65535 ||
       !server_->listen(QHostAddress::AnyIPv4, static_cast<quint16>(port_))) {
     const ErrorInfo info = InfoOf(server_->serverError());
@@ -361,6 +363,10 @@ void TClientSocket::SetActive(bool active) {
     return;
   }
   auto* socket = new QTcpSocket();
+  // Straight to the peer: the proxy settings of the system or the application
+  // (http_proxy) are for web traffic, and through an HTTP proxy a link between
+  // collectors on the ward's network would fail or go elsewhere.
+  socket->setProxy(QNetworkProxy::NoProxy);
   TCustomWinSocket::Events events;
   events.connect = [this](TCustomWinSocket* s) { Notify(OnConnect, this, s); };
   events.read = [this](TCustomWinSocket* s) { Notify(OnRead, this, s); };

@@ -3,6 +3,8 @@
 //
 // - Addresses are IPv4: servers listen on IPv4, and RemoteAddress is dotted
 //   decimal (a mapped IPv6 address is turned back).
+// - Connections go straight to the peer, never through a proxy (the system's, from
+//   http_proxy and the like, or the application's), as the system's sockets do.
 // - RemoteHost is found by a reverse lookup that never blocks: it runs when the
 //   connection is made, and the connect event waits for it at most
 //   kReverseLookupLimit; "" when no name is found in time. Bytes that arrive

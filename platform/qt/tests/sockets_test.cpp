@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QNetworkInterface>
+#include <QNetworkProxy>
 #include <QTcpSocket>
 #include <string>
 #include <vector>
@@ -132,6 +134,33 @@ TEST_F(SocketsTest, AddressesAreDottedIPv4) {
   ipv6.connectToHost(QHostAddress::LocalHostIPv6, static_cast<quint16>(server_.LocalPort()));
   ASSERT_TRUE(RunUntil([&] { return ipv6.state() == QAbstractSocket::UnconnectedState; }));
   EXPECT_EQ(server_.Connections().size(), 2u);
+}
+
+// No proxy stands between the sockets and their peers, whatever the proxy settings
+// (here the application's, which would send every connection to a proxy that is
+// not there). Qt never proxies the loopback interface, so the client goes to one of
+// the machine's other addresses.
+TEST_F(SocketsTest, ConnectionsGoStraightToThePeer) {
+  std::string address;
+  for (const QHostAddress& candidate : QNetworkInterface::allAddresses()) {
+    if (candidate.protocol() == QAbstractSocket::IPv4Protocol && !candidate.isLoopback()) {
+      address = candidate.toString().toStdString();
+      break;
+    }
+  }
+  if (address.empty()) GTEST_SKIP() << "no address but the loopback interface's";
+  QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "127.0.0.1", 1));
+  TClientSocket client(nullptr, "ClientSocket1");
+  bool connected = false;
+  client.OnConnect = [&](TComponentBase*, TCustomWinSocket*) { connected = true; };
+  client.SetAddress(address);
+  client.SetPort(server_.LocalPort());
+  client.Open();
+  const bool reached = RunUntil([&] { return connected || !hooked_.empty(); });
+  QNetworkProxy::setApplicationProxy(QNetworkProxy::DefaultProxy);
+  ASSERT_TRUE(reached);
+  EXPECT_TRUE(connected);
+  EXPECT_TRUE(hooked_.empty()) << hooked_[0];
 }
 
 // A text sent goes to the system within SendText: the peer has it without the
