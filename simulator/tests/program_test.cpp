@@ -70,6 +70,58 @@ TEST_F(ProgramTest, SendCannedOnceSendsTheCannedMessageAndEnds) {
   EXPECT_EQ(collector.naks, 0);
 }
 
+TEST_F(ProgramTest, SingleCsErrorDrawsOneNakAndTheFrameAgain) {
+  platform_test::Pty& pty = ports.Add(2);
+  CollectorEnd collector(pty);
+  Start({"--com", "2", "--single-cs-error", "--send-canned-once", "--quit-after", "60"});
+  ASSERT_TRUE(platform_test::RunUntil(
+      [&] {
+        collector.Pump();
+        return Finished();
+      },
+      std::chrono::seconds(90)));
+  collector.Pump();
+  EXPECT_EQ(process.exitCode(), 0) << Err();
+  EXPECT_EQ(collector.naks, 1);
+  ASSERT_EQ(collector.messages.size(), 1u);
+  EXPECT_EQ(collector.messages[0], simulator::CannedMessage());
+  // The header frame went twice: "1H|...|20010122181814" CR ETB sums to 0xA8 modulo
+  // 256 (0xA2 of the built header, six more in its date digits); the corrupted frame
+  // carries "A9".
+  const std::string header = "1H|\\^&|||ABL SYSTEM 625^||||||||1|20010122181814\r\x17";
+  EXPECT_EQ(collector.received.find("\x02" + header + "A9\r\n\x02" + header + "A8\r\n"), 1u);
+}
+
+// The time given ends the program between messages only: a message in flight when
+// it is up goes out whole first, so the collector never gets half of one.
+TEST_F(ProgramTest, TheTimeIsUpOnlyWhenTheMessageInFlightHasEnded) {
+  platform_test::Pty& pty = ports.Add(2);
+  CollectorEnd collector(pty);
+  Start({"--com", "2", "--interval", "1", "--start", "--quit-after", "2"});
+  // The first tick sends ENQ; no ACK comes until the time is up.
+  std::string out;
+  ASSERT_TRUE(platform_test::RunUntil(
+      [&] {
+        out += Out();
+        return out.find('\n') != std::string::npos || Finished();
+      },
+      std::chrono::seconds(60)));
+  EXPECT_EQ(out, "gasmimic: the time is up; the message in flight ends first\n");
+  ASSERT_FALSE(Finished()) << Err();
+  ASSERT_TRUE(platform_test::RunUntil(
+      [&] {
+        collector.Pump();
+        return Finished();
+      },
+      std::chrono::seconds(60)));
+  collector.Pump();
+  EXPECT_EQ(process.exitCode(), 0) << Err();
+  ASSERT_EQ(collector.messages.size(), 1u);
+  EXPECT_EQ(collector.messages[0].size(), 11u);
+  EXPECT_EQ(collector.messages[0].back(), "3L|1|N");
+  EXPECT_EQ(collector.received.back(), '\x04');
+}
+
 TEST_F(ProgramTest, APortThatWillNotOpenEndsTheProgramWithAnError) {
   ports.Link(7, ports.path() + "/absent");
   Start({"--com", "7", "--send-canned-once"});
