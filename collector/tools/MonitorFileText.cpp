@@ -88,6 +88,7 @@ int PrintMonitorFiles(const std::vector<std::string>& paths, std::ostream& out, 
     return 2;
   }
   int result = 0;
+  bool first = true;
   for (const std::string& path : paths) {
     std::error_code ignored;
     if (!std::filesystem::is_regular_file(path, ignored)) {
@@ -102,7 +103,8 @@ int PrintMonitorFiles(const std::vector<std::string>& paths, std::ostream& out, 
         result = 1;
         continue;
       }
-      out << path << "\n" << MonitorFileText(file);
+      out << (first ? "" : "\n") << path << "\n" << MonitorFileText(file);
+      first = false;
     } catch (const std::exception& error) {
       err << "print_monitor_file: " << path << ": " << error.what() << "\n";
       result = 1;

@@ -22,7 +22,8 @@ std::string ValueText(double value);
 // The file's text, every line ending in "\n", each after Indent.
 std::string MonitorFileText(const TMonitorFile& file, const std::string& indent = "  ");
 
-// The program: prints each file's name and text to Out. A file that is missing,
+// The program: prints each file's name and text to Out, an empty line between
+// files. A file that is missing,
 // cannot be read or is not a monitor-data file is reported to Err and makes the
 // result 1; the other files are printed all the same. No file: the usage, 2.
 int PrintMonitorFiles(const std::vector<std::string>& paths, std::ostream& out, std::ostream& err);

@@ -132,8 +132,9 @@ TEST_F(MonitorFileTextTest, TheProgramPrintsEachFileAndReportsTheOnesItCannotSho
   EXPECT_THAT(err.str(), HasSubstr("print_monitor_file: " + junk + ": "));
 
   std::ostringstream out2, err2;
-  EXPECT_EQ(PrintMonitorFiles({good}, out2, err2), 0);
+  EXPECT_EQ(PrintMonitorFiles({good, good}, out2, err2), 0);
   EXPECT_EQ(err2.str(), "");
+  EXPECT_EQ(out2.str(), out.str() + "\n" + out.str());
   EXPECT_EQ(PrintMonitorFiles({}, out2, err2), 2);
   EXPECT_THAT(err2.str(), HasSubstr("usage: print_monitor_file FILE..."));
 }
