@@ -149,3 +149,11 @@ echo "== Transfer log (build/demo/root/DATA/ABL 625 Logfile.txt):"
 sed 's/^/  /' "$demo/root/DATA/ABL 625 Logfile.txt" | tr -d '\r'
 echo "== Calls to the automation object (build/demo/automation.log):"
 sed 's/^/  /' "$demo/automation.log" 2>/dev/null || echo "  (none)"
+# Three messages went down the cable; each ends with TransferDone() once filed.
+done_count=$(grep -c 'TransferDone()' "$demo/automation.log" 2>/dev/null || true)
+echo
+if [ "${done_count:-0}" -ne 3 ]; then
+  echo "Self-check failed: Gasbridge finished ${done_count:-0} of the 3 messages." >&2
+  exit 1
+fi
+echo "Self-check passed: Gasbridge filed all 3 messages."
