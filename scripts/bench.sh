@@ -14,3 +14,4 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/build/platform/qt/platform_qt_startup_bench" "$@"
 "$root/build/collector/gasbridge_bench" "$@"
 "$root/build/collector/gasbridge_network_bench" "$@"
+"$root/build/simulator/gasmimic_bench" "$@"

@@ -37,6 +37,7 @@ std::optional<int> TGasmimicDriver::Apply() {
     form_.SetCollectorHost(*o.network_host);
     form_.SelectEntry(kNetworkEntry, false);
   }
+  if (o.checksum_error) form_.cbCheckSumError->SetChecked(true);
   if (o.start) form_.Button1->Click();
   if (o.send_canned_once) {
     sample_before_send_ = form_.Sender().sample_no();
@@ -50,15 +51,25 @@ std::optional<int> TGasmimicDriver::Apply() {
 
 bool TGasmimicDriver::CannedMessageSent() const {
   const TMessageSender& sender = form_.Sender();
-  if (sender.sample_no() == sample_before_send_ || sender.in_flight() || form_.Timer1->Enabled()) {
-    return false;
-  }
+  if (sender.sample_no() == sample_before_send_ || form_.Timer1->Enabled()) return false;
+  return LineQuiet();
+}
+
+bool TGasmimicDriver::LineQuiet() const {
+  if (form_.Sender().in_flight()) return false;
   if (!form_.ComPort->Open()) return true;
   TSerBaseDispatcher* dispatcher = form_.ComPort->GetDispatcher();
   return !dispatcher || dispatcher->OutBuffUsed() == 0;
 }
 
 void TGasmimicDriver::Poll() {
+  if (quit_deadline_) {
+    if (LineQuiet() || std::chrono::steady_clock::now() >= *quit_deadline_) {
+      poll_.stop();
+      quit_(0);
+    }
+    return;
+  }
   if (!sending_ || !CannedMessageSent()) return;
   sending_ = false;
   poll_.stop();
@@ -75,7 +86,17 @@ void TGasmimicDriver::QuitAfterTime() {
     quit_(1);
     return;
   }
-  quit_(0);
+  if (LineQuiet()) {
+    quit_(0);
+    return;
+  }
+  // No new message starts; the one in flight ends with its EOT, or is given up as
+  // the stall rule would give it up.
+  form_.Timer1->SetEnabled(false);
+  out_ << "gasmimic: the time is up; the message in flight ends first\n";
+  out_.flush();
+  quit_deadline_ = std::chrono::steady_clock::now() + kStallTime;
+  poll_.start();
 }
 
 }  // namespace simulator

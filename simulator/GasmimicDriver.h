@@ -1,10 +1,13 @@
 // Carries out Gasmimic's command line (GasmimicOptions.h) on its window, as a user
-// would: it picks the entry of the port list, presses the buttons, and ends the
-// program when the canned message has gone out or the time given has passed.
+// would: it picks the entry of the port list, checks "Single CS Error", presses the
+// buttons, and ends the program when the canned message has gone out or the time
+// given has passed. The time never cuts a serial message short, which would leave
+// the collector half a message: one in flight then is given the stall time to end.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -28,6 +31,8 @@ class TGasmimicDriver : public QObject {
   // Whether the canned message has gone out whole: its EOT sent (the sample counted,
   // the timer stopped) and the port's output ring emptied onto the line.
   bool CannedMessageSent() const;
+  // No serial message in flight, and what was sent has left the port.
+  bool LineQuiet() const;
   void Poll();
   void QuitAfterTime();
 
@@ -38,6 +43,8 @@ class TGasmimicDriver : public QObject {
   std::ostream& err_;
   int sample_before_send_ = 0;
   bool sending_ = false;
+  // The time is up; the program ends once the line is quiet or this has passed.
+  std::optional<std::chrono::steady_clock::time_point> quit_deadline_;
   QTimer poll_;
   QTimer quit_timer_;
 };

@@ -48,6 +48,8 @@ ParsedOptions ParseGasmimicOptions(const std::vector<std::string>& args) {
     } else if (arg == "--quit-after") {
       o.quit_after_seconds = Number(value, 1, kMaxIntervalSeconds);
       if (!o.quit_after_seconds) return fail("--quit-after takes seconds from 1 to 2147483");
+    } else if (arg == "--single-cs-error") {
+      o.checksum_error = true;
     } else if (arg == "--start") {
       o.start = true;
     } else if (arg == "--send-canned-once") {
@@ -60,20 +62,22 @@ ParsedOptions ParseGasmimicOptions(const std::vector<std::string>& args) {
   if (o.start && o.send_canned_once)
     return fail("--start and --send-canned-once exclude each other");
   if (o.send_canned_once && !o.com) return fail("--send-canned-once needs --com");
+  if (o.checksum_error && !o.com) return fail("--single-cs-error needs --com");
   if (o.start && !o.com && !o.network_host) return fail("--start needs --com or --network");
   return parsed;
 }
 
 std::string GasmimicUsage() {
-  return "usage: gasmimic [--com N | --network HOST [--port N]] [--interval S]\n"
-         "                [--start | --send-canned-once] [--quit-after S]\n"
+  return "usage: gasmimic [--com N [--single-cs-error] | --network HOST [--port N]]\n"
+         "                [--interval S] [--start | --send-canned-once] [--quit-after S]\n"
          "  --com N              pick COMn (1..16)\n"
          "  --network HOST       pick \"Network\" and connect to HOST\n"
          "  --port N             the collector's analyzer port (default 14000)\n"
          "  --interval S         the sending interval in seconds\n"
+         "  --single-cs-error    check \"Single CS Error\" (one frame with a wrong checksum)\n"
          "  --start              press Start\n"
          "  --send-canned-once   press Send; end once the canned message has gone out\n"
-         "  --quit-after S       end after S seconds\n";
+         "  --quit-after S       end after S seconds (a serial message in flight first ends)\n";
 }
 
 }  // namespace simulator

@@ -5,10 +5,13 @@
 //   --network HOST       pick "Network" and connect to HOST without asking
 //   --port N             the analyzer server's TCP port (default 14000)
 //   --interval S         the sending interval in seconds (1 .. 2147483)
+//   --single-cs-error    check "Single CS Error": the first frame goes with a wrong
+//                        checksum, once (needs --com)
 //   --start              press Start
 //   --send-canned-once   press Send, and end once the canned message has gone out
 //                        (needs --com: the canned message goes over the serial line)
-//   --quit-after S       end after S seconds whatever happened
+//   --quit-after S       end after S seconds, but never in the middle of a serial
+//                        message: one in flight is given the stall time to end
 //
 // Start and Send need a line (--com or --network), since without one the window
 // would ask the user with a message box.
@@ -25,6 +28,7 @@ struct GasmimicOptions {
   std::optional<std::string> network_host;
   std::optional<int> port;
   std::optional<int> interval_seconds;
+  bool checksum_error = false;
   bool start = false;
   bool send_canned_once = false;
   std::optional<int> quit_after_seconds;

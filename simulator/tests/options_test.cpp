@@ -18,7 +18,13 @@ TEST(GasmimicOptions, ValidCommandLines) {
   EXPECT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.options.com, 16);
   EXPECT_TRUE(parsed.options.send_canned_once);
+  EXPECT_FALSE(parsed.options.checksum_error);
   EXPECT_EQ(parsed.options.quit_after_seconds, 5);
+
+  parsed = ParseGasmimicOptions({"--single-cs-error", "--com", "1", "--start"});
+  EXPECT_EQ(parsed.error, "");
+  EXPECT_TRUE(parsed.options.checksum_error);
+  EXPECT_TRUE(parsed.options.start);
 
   parsed = ParseGasmimicOptions(
       {"--network", "collector.example", "--port", "14500", "--interval", "4", "--start"});
@@ -49,6 +55,8 @@ TEST(GasmimicOptions, WrongCommandLinesSayWhatIsWrong) {
        "--start and --send-canned-once exclude each other"},
       {{"--network", "h", "--send-canned-once"}, "--send-canned-once needs --com"},
       {{"--start"}, "--start needs --com or --network"},
+      {{"--single-cs-error"}, "--single-cs-error needs --com"},
+      {{"--network", "h", "--single-cs-error", "--start"}, "--single-cs-error needs --com"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);

@@ -42,6 +42,18 @@ class ProgramTest : public ::testing::Test {
     ASSERT_TRUE(process.waitForStarted());
   }
   bool Finished() const { return process.state() == QProcess::NotRunning; }
+  // Hands what the program sends to Collector until the program has ended; false
+  // when it does not end.
+  bool PumpUntilFinished(CollectorEnd& collector) {
+    const bool finished = platform_test::RunUntil(
+        [&] {
+          collector.Pump();
+          return Finished();
+        },
+        std::chrono::seconds(90));
+    collector.Pump();
+    return finished;
+  }
   std::string Out() { return process.readAllStandardOutput().toStdString(); }
   std::string Err() { return process.readAllStandardError().toStdString(); }
 
@@ -55,19 +67,37 @@ TEST_F(ProgramTest, SendCannedOnceSendsTheCannedMessageAndEnds) {
   platform_test::Pty& pty = ports.Add(2);
   CollectorEnd collector(pty);
   Start({"--com", "2", "--send-canned-once", "--quit-after", "60"});
-  ASSERT_TRUE(platform_test::RunUntil(
-      [&] {
-        collector.Pump();
-        return Finished();
-      },
-      std::chrono::seconds(90)));
-  collector.Pump();
+  ASSERT_TRUE(PumpUntilFinished(collector));
   EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process.exitCode(), 0) << Err();
   EXPECT_EQ(Out(), "gasmimic: sent the canned message (44 lines) on COM2\n");
   ASSERT_EQ(collector.messages.size(), 1u);
   EXPECT_EQ(collector.messages[0], simulator::CannedMessage());
   EXPECT_EQ(collector.naks, 0);
+}
+
+// The time given ends the program between messages only: a message in flight when
+// it is up goes out whole first, so the collector never gets half of one.
+TEST_F(ProgramTest, TheTimeIsUpOnlyWhenTheMessageInFlightHasEnded) {
+  platform_test::Pty& pty = ports.Add(2);
+  CollectorEnd collector(pty);
+  Start({"--com", "2", "--interval", "1", "--start", "--quit-after", "2"});
+  // The first tick sends ENQ; no ACK comes until the time is up.
+  std::string out;
+  ASSERT_TRUE(platform_test::RunUntil(
+      [&] {
+        out += Out();
+        return out.find('\n') != std::string::npos || Finished();
+      },
+      std::chrono::seconds(60)));
+  EXPECT_EQ(out, "gasmimic: the time is up; the message in flight ends first\n");
+  ASSERT_FALSE(Finished()) << Err();
+  ASSERT_TRUE(PumpUntilFinished(collector));
+  EXPECT_EQ(process.exitCode(), 0) << Err();
+  ASSERT_EQ(collector.messages.size(), 1u);
+  EXPECT_EQ(collector.messages[0].size(), 11u);
+  EXPECT_EQ(collector.messages[0].back(), "3L|1|N");
+  EXPECT_EQ(collector.received.back(), '\x04');
 }
 
 TEST_F(ProgramTest, APortThatWillNotOpenEndsTheProgramWithAnError) {
