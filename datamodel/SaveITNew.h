@@ -50,6 +50,7 @@
 
 class TAxis;
 class TSerieObject;
+class TTarvoDataPoint;
 class TVistaWriter;
 
 using TOnFileStructureChangedEvent = std::function<void(const std::string& file_name)>;
@@ -227,6 +228,12 @@ class TSaveItNew : public TComponent {
   void EnterPrototypeRecord(int32_t tag, TVistaReader& reader);
   void ReadCurrentObjectField(int32_t tag, TVistaReader& reader);
   void ReadDataPoint(int32_t tag, TVistaReader& reader);
+  // The plain data points that follow one, read from the buffer in place.
+  void ReadDataPointRun(TVistaReader& reader);
+  // Files a data point of record type Tag under Index: the analyzer point, else a
+  // point made at (X, Y).
+  void AddDataPoint(int32_t tag, int16_t index, std::unique_ptr<TTarvoDataPoint> analyzer_point,
+                    double x = 0, double y = 0);
   void ReadVideoFrame(TVistaReader& reader);
   void EnterVideoInfo(TVistaReader& reader);
   bool EnsureVideoSerie();
