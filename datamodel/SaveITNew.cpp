@@ -323,7 +323,15 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   // The file is held under the writers' lock from reading to replacing, so that no
   // append lands in the old file while the new one is made from it.
   platform::OpenedFile locked(FileName, platform::OpenedFile::Mode::kWriteLocked);
-  platform::MemoryStream file;
+  const platform::FileStamp stamp = locked.Stamp();
+  // The new file is made in the loads' buffer, whose memory is ready from the last
+  // load, and emptied (its memory kept) however this ends.
+  struct Emptied {
+    platform::MemoryStream& buffer;
+    ~Emptied() { buffer.Clear(); }
+  } emptied{load_buffer_};
+  platform::MemoryStream& file = load_buffer_;
+  file.Clear();
   locked.ReadWhole([&file](int64_t size) {
     file.SetSize(size);
     return file.Memory();
@@ -337,10 +345,18 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   // The block's size comes from the file: it must lie within it.
   if (l < 0 || block_end > file.Size()) Corrupted();
 
-  // An incomplete last record (a torn append) is not carried into the new file.
-  const save_file::WalkResult walk =
-      reader_->FoldingMode() ? save_file::WalkResult{file.Size(), false} : WalkWholeFile(file);
-  const int64_t whole_end = std::max(walk.whole_end, block_end);
+  // An incomplete last record (a torn append) is not carried into the new file. The
+  // end of its last whole record is known without a walk while the file is as this
+  // component last read or wrote it.
+  int64_t walked_end = file.Size();
+  if (!reader_->FoldingMode()) {
+    const KnownEnd& known = known_end_;
+    walked_end = known.file_name == FileName && known.stamp == stamp && stamp.size == file.Size() &&
+                         known.whole_end <= file.Size()
+                     ? known.whole_end
+                     : WalkWholeFile(file).whole_end;
+  }
+  const int64_t whole_end = std::max(walked_end, block_end);
   const int64_t torn = file.Size() - whole_end;
 
   const auto write_at = [&file](int64_t position, const void* data, int64_t count) {
