@@ -250,7 +250,7 @@ void* Allocate(std::size_t size) {
 void Release(void* memory, std::size_t size) noexcept {
   if (!memory) return;
   if (size > kLargestSlot) {
-    ::operator delete(memory, size);
+    ::operator delete(memory);
     return;
   }
   Pool* const owner = SlabOf(memory).owner;

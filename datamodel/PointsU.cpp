@@ -104,7 +104,7 @@ void* TXYPoint::operator new(std::size_t size) {
 
 void TXYPoint::operator delete(void* memory, std::size_t size) noexcept {
 #ifdef QOR_POINTS_FROM_HEAP
-  ::operator delete(memory, size);
+  ::operator delete(memory);
 #else
   point_pool::Release(memory, size);
 #endif

@@ -101,19 +101,22 @@ CanvasCall RecordingCanvas::NewCall(CanvasOp op) const {
 }
 
 // The calls a plot makes by the hundred thousand are made in place at the end of the
-// record (each member once, from its value), their point lists in memory that
-// earlier calls left.
+// record, their point lists in memory that earlier calls left.
 CanvasCall& RecordingCanvas::Append(CanvasOp op, std::span<const Point> points) {
-  std::vector<Point> list;
+  CanvasCall& call = calls_.emplace_back();
+  call.op = op;
+  call.pen = pen();
+  call.brush = brush();
+  call.font = font();
+  call.clip = ClipRect();
   if (!points.empty()) {
     if (!spare_points_.empty()) {
-      list = std::move(spare_points_.back());
+      call.points = std::move(spare_points_.back());
       spare_points_.pop_back();
     }
-    list.assign(points.begin(), points.end());
+    call.points.assign(points.begin(), points.end());
   }
-  return calls_.emplace_back(op, std::move(list), Rect{}, std::string(), uint32_t{0},
-                             std::vector<int32_t>(), pen(), brush(), font(), ClipRect());
+  return call;
 }
 
 void RecordingCanvas::Clear() {
