@@ -102,7 +102,7 @@ void* TXYPoint::operator new(std::size_t size) {
 #endif
 }
 
-void TXYPoint::operator delete(void* memory, std::size_t size) noexcept {
+void TXYPoint::operator delete(void* memory, [[maybe_unused]] std::size_t size) noexcept {
 #ifdef QOR_POINTS_FROM_HEAP
   ::operator delete(memory);
 #else
