@@ -82,15 +82,15 @@ void TSaveItNew::NotifyLoadReport() {
 // ---------------------------------------------------------------------------
 // Items and the loaded-file record
 
-// What a load uses only while it runs, emptied when it ends, however it ends (the
-// buffer keeps its memory for the next load).
+// What a load uses only while it runs, emptied when it ends, however it ends. The
+// buffer keeps its memory and its size for the next file: the stream clears only
+// the bytes it grows by, and a read fills them all anyway.
 class TSaveItNew::LoadScope {
  public:
   explicit LoadScope(TSaveItNew& save) : save_(save) { save_.points_of_index_.clear(); }
   ~LoadScope() {
     save_.definition_at_.clear();
     save_.points_of_index_.clear();
-    save_.load_buffer_.Clear();
   }
   LoadScope(const LoadScope&) = delete;
   LoadScope& operator=(const LoadScope&) = delete;
@@ -144,7 +144,6 @@ platform::FileStamp TSaveItNew::LoadFile(platform::MemoryStream& buffer) const {
   // The stamp of the open file, taken before its bytes are read: a writer that
   // appends meanwhile adds bytes past what is read and leaves the stamp true to it.
   const platform::FileStamp stamp = file.Stamp();
-  buffer.Clear();
   buffer.SetSize(stamp.size);
   file.ReadAt(0, buffer.Memory(), stamp.size);
   buffer.SetPosition(0);
@@ -213,7 +212,6 @@ void TSaveItNew::LoadHead() {
   // beyond it (or it is no monitor-data file).
   constexpr int64_t kHeadBytes = 64 * 1024;
   if (stamp.size > kHeadBytes) {
-    file.Clear();
     file.SetSize(kHeadBytes);
     opened.ReadAt(0, file.Memory(), kHeadBytes);
     try {
@@ -224,7 +222,6 @@ void TSaveItNew::LoadHead() {
     }
     Clear();
   }
-  file.Clear();
   file.SetSize(stamp.size);
   opened.ReadAt(0, file.Memory(), stamp.size);
   const save_file::WalkResult walk = WalkWholeFile(file);
@@ -325,13 +322,8 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   platform::OpenedFile locked(FileName, platform::OpenedFile::Mode::kWriteLocked);
   const platform::FileStamp stamp = locked.Stamp();
   // The new file is made in the loads' buffer, whose memory is ready from the last
-  // load, and emptied (its memory kept) however this ends.
-  struct Emptied {
-    platform::MemoryStream& buffer;
-    ~Emptied() { buffer.Clear(); }
-  } emptied{load_buffer_};
+  // load.
   platform::MemoryStream& file = load_buffer_;
-  file.Clear();
   locked.ReadWhole([&file](int64_t size) {
     file.SetSize(size);
     return file.Memory();

@@ -267,8 +267,9 @@ class TSaveItNew : public TComponent {
   // series makes room for its points at once.
   std::vector<TParameterSerie*> definition_at_;
   std::vector<int32_t> points_of_index_;
-  // The memory a file is read into, kept from one load to the next: a reload then
-  // neither asks the system for the file's size in fresh pages nor gives them back.
+  // The memory a file is read into, kept from one load (or definition) to the next:
+  // a reload then neither asks the system for the file's size in fresh pages nor
+  // gives them back, nor clears them before reading into them.
   platform::MemoryStream load_buffer_;
   // The buffer Parse is reading, which the data-point records are read from in place.
   platform::MemoryStream* parse_buffer_ = nullptr;
