@@ -111,8 +111,16 @@ class TVistaReader : public TQORReadWriter {
   }
   int32_t ReadSize() {
     const int32_t size = ReadTag();
-    if (major_version_ == 1 && minor_version_ == 0) SkipSizeTail();
+    if (HasWideSizes()) SkipSizeTail();
     return size;
+  }
+  // Version 1.0 stored sizes in eight bytes, every later version in four.
+  bool HasWideSizes() const { return major_version_ == 1 && minor_version_ == 0; }
+  // In group mode: where the innermost open group ends, else the stream. A handler
+  // that takes the records after its own straight from a memory stream stops there,
+  // as reading them one by one would.
+  int64_t GroupEnd() const {
+    return group_stack_.empty() ? StreamSize() : group_stack_.back().End();
   }
   uint8_t ReadByteField();
   int32_t ReadIntegerField();

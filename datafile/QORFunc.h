@@ -36,7 +36,9 @@ void DrawArrowHead(platform::Canvas& canvas, int32_t x, int32_t y, int32_t size)
 // Outlines the marker (a TPointMarker; the top bit is ignored) centred on (X, Y),
 // Size pixels from the centre to each side, with the pen in force. pmCircle is an
 // Ellipse and is filled with the brush in force as well. pmNone and unknown values
-// draw nothing.
+// draw nothing. With a pen one pixel wide the closed shapes (cube, triangles,
+// diamond) are one Polyline each, back to their first corner, and leave the pen
+// position alone; otherwise every line is a MoveTo and LineTo.
 void DrawPointMarker(uint8_t marker, platform::Canvas& canvas, int32_t x, int32_t y, int32_t size);
 
 // Text shortened to MaxLen characters, ending in "..." when it had to be cut. A

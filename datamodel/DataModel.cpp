@@ -10,12 +10,19 @@
 #include "datamodel/Series_C.h"
 
 void RegisterDataModel() {
-  RegisterIdentityPrototypes();
-  InitAxisUnit();
-  RegisterSeriesUnit();
-  RegisterPointPrototypes();
-  RegisterCareEventPrototypes();
-  RegisterBrowseItemClasses();
-  InitGraphicsSettings();
-  InitDurationUnit();
+  // The units start once, however often this is called (every save component calls
+  // it): a later call must not undo what the program changed since, such as the
+  // two-digit-year window.
+  static const bool started = [] {
+    RegisterIdentityPrototypes();
+    InitAxisUnit();
+    RegisterSeriesUnit();
+    RegisterPointPrototypes();
+    RegisterCareEventPrototypes();
+    RegisterBrowseItemClasses();
+    InitGraphicsSettings();
+    InitDurationUnit();
+    return true;
+  }();
+  (void)started;
 }

@@ -1,6 +1,6 @@
 // The data model's start-up: every registration the data model makes, in the order
-// the program's units start. Call it once before any file is read; it is
-// idempotent, and so is each unit's own function.
+// the program's units start. Call it before any file is read; it runs once, and
+// later calls do nothing.
 #pragma once
 
 // In order: the identity records' two prototypes; the axis unit's shared values;

@@ -72,9 +72,5 @@ std::string DurationText(uint8_t mode, double span, bool omit_zero_seconds) {
 }
 
 void InitDurationUnit() {
-  static const bool done = [] {
-    platform::SetTwoDigitYearCenturyWindow(50);
-    return true;
-  }();
-  (void)done;
+  platform::SetTwoDigitYearCenturyWindow(50);
 }

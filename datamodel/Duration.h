@@ -27,5 +27,5 @@ void FormatDuration(uint8_t mode, double span, bool omit_zero_seconds, TDuration
 std::string DurationText(uint8_t mode, double span, bool omit_zero_seconds = false);
 
 // The duration unit's start: two-digit years are taken within 50 years of the
-// current year. Once.
+// current year. RegisterDataModel runs it once; each call sets the window again.
 void InitDurationUnit();

@@ -7,6 +7,7 @@
 #include "datafile/QORClassReader.h"
 #include "datafile/QORClassWriter.h"
 #include "datafile/QORFunc.h"
+#include "datamodel/PointPool.h"
 #include "datamodel/Series_CObject.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
@@ -78,6 +79,36 @@ int32_t OrdinalOf(double x) {
 
 // ---------------------------------------------------------------------------
 // TXYPoint
+
+// Under AddressSanitizer every point is a heap block of its own, so that a use
+// after free, a double free or a leak of a point is still reported.
+#if defined(__SANITIZE_ADDRESS__)
+#define QOR_POINTS_FROM_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QOR_POINTS_FROM_HEAP 1
+#endif
+#endif
+
+static_assert(alignof(TXYPoint) <= 8 && alignof(TStdDevPoint) <= 8 && alignof(TEventPoint) <= 8 &&
+              alignof(TKorvetDataPoint) <= 8 && alignof(TMultivaluePoint) <= 8 &&
+              alignof(TTarvoDataPoint) <= 8);
+
+void* TXYPoint::operator new(std::size_t size) {
+#ifdef QOR_POINTS_FROM_HEAP
+  return ::operator new(size);
+#else
+  return point_pool::Allocate(size);
+#endif
+}
+
+void TXYPoint::operator delete(void* memory, [[maybe_unused]] std::size_t size) noexcept {
+#ifdef QOR_POINTS_FROM_HEAP
+  ::operator delete(memory);
+#else
+  point_pool::Release(memory, size);
+#endif
+}
 
 TXYPoint::TXYPoint(double x, double y) : OrdinalNo(OrdinalOf(x)), XValue(x), YValue(y) {}
 

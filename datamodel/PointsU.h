@@ -7,6 +7,7 @@
 // body raw values without tags. Data sets own their points.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,6 +36,12 @@ inline constexpr int32_t kEventTextField = 9;
 
 class TXYPoint : public TPersistIt {
  public:
+  // Every point class takes its memory from the point pool (PointPool.h): a file
+  // brings its points by the hundred thousand. Point classes need no alignment
+  // beyond 8 bytes.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* memory, std::size_t size) noexcept;
+
   // OrdinalNo := X rounded to the nearest integer (halves to even), clamped to the
   // range of an int32: an X far outside it (a corrupt file) still gives an ordinal.
   TXYPoint(double x, double y);

@@ -82,15 +82,15 @@ void TSaveItNew::NotifyLoadReport() {
 // ---------------------------------------------------------------------------
 // Items and the loaded-file record
 
-// What a load uses only while it runs, emptied when it ends, however it ends (the
-// buffer keeps its memory for the next load).
+// What a load uses only while it runs, emptied when it ends, however it ends. The
+// buffer keeps its memory and its size for the next file: the stream clears only
+// the bytes it grows by, and a read fills them all anyway.
 class TSaveItNew::LoadScope {
  public:
   explicit LoadScope(TSaveItNew& save) : save_(save) { save_.points_of_index_.clear(); }
   ~LoadScope() {
     save_.definition_at_.clear();
     save_.points_of_index_.clear();
-    save_.load_buffer_.Clear();
   }
   LoadScope(const LoadScope&) = delete;
   LoadScope& operator=(const LoadScope&) = delete;
@@ -144,7 +144,6 @@ platform::FileStamp TSaveItNew::LoadFile(platform::MemoryStream& buffer) const {
   // The stamp of the open file, taken before its bytes are read: a writer that
   // appends meanwhile adds bytes past what is read and leaves the stamp true to it.
   const platform::FileStamp stamp = file.Stamp();
-  buffer.Clear();
   buffer.SetSize(stamp.size);
   file.ReadAt(0, buffer.Memory(), stamp.size);
   buffer.SetPosition(0);
@@ -213,7 +212,6 @@ void TSaveItNew::LoadHead() {
   // beyond it (or it is no monitor-data file).
   constexpr int64_t kHeadBytes = 64 * 1024;
   if (stamp.size > kHeadBytes) {
-    file.Clear();
     file.SetSize(kHeadBytes);
     opened.ReadAt(0, file.Memory(), kHeadBytes);
     try {
@@ -224,7 +222,6 @@ void TSaveItNew::LoadHead() {
     }
     Clear();
   }
-  file.Clear();
   file.SetSize(stamp.size);
   opened.ReadAt(0, file.Memory(), stamp.size);
   const save_file::WalkResult walk = WalkWholeFile(file);
@@ -323,7 +320,10 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   // The file is held under the writers' lock from reading to replacing, so that no
   // append lands in the old file while the new one is made from it.
   platform::OpenedFile locked(FileName, platform::OpenedFile::Mode::kWriteLocked);
-  platform::MemoryStream file;
+  const platform::FileStamp stamp = locked.Stamp();
+  // The new file is made in the loads' buffer, whose memory is ready from the last
+  // load.
+  platform::MemoryStream& file = load_buffer_;
   locked.ReadWhole([&file](int64_t size) {
     file.SetSize(size);
     return file.Memory();
@@ -337,10 +337,18 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   // The block's size comes from the file: it must lie within it.
   if (l < 0 || block_end > file.Size()) Corrupted();
 
-  // An incomplete last record (a torn append) is not carried into the new file.
-  const save_file::WalkResult walk =
-      reader_->FoldingMode() ? save_file::WalkResult{file.Size(), false} : WalkWholeFile(file);
-  const int64_t whole_end = std::max(walk.whole_end, block_end);
+  // An incomplete last record (a torn append) is not carried into the new file. The
+  // end of its last whole record is known without a walk while the file is as this
+  // component last read or wrote it.
+  int64_t walked_end = file.Size();
+  if (!reader_->FoldingMode()) {
+    const KnownEnd& known = known_end_;
+    walked_end = known.file_name == FileName && known.stamp == stamp && stamp.size == file.Size() &&
+                         known.whole_end <= file.Size()
+                     ? known.whole_end
+                     : WalkWholeFile(file).whole_end;
+  }
+  const int64_t whole_end = std::max(walked_end, block_end);
   const int64_t torn = file.Size() - whole_end;
 
   const auto write_at = [&file](int64_t position, const void* data, int64_t count) {

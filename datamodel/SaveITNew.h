@@ -50,6 +50,7 @@
 
 class TAxis;
 class TSerieObject;
+class TTarvoDataPoint;
 class TVistaWriter;
 
 using TOnFileStructureChangedEvent = std::function<void(const std::string& file_name)>;
@@ -227,6 +228,12 @@ class TSaveItNew : public TComponent {
   void EnterPrototypeRecord(int32_t tag, TVistaReader& reader);
   void ReadCurrentObjectField(int32_t tag, TVistaReader& reader);
   void ReadDataPoint(int32_t tag, TVistaReader& reader);
+  // The plain data points that follow one, read from the buffer in place.
+  void ReadDataPointRun(TVistaReader& reader);
+  // Files a data point of record type Tag under Index: the analyzer point, else a
+  // point made at (X, Y).
+  void AddDataPoint(int32_t tag, int16_t index, std::unique_ptr<TTarvoDataPoint> analyzer_point,
+                    double x = 0, double y = 0);
   void ReadVideoFrame(TVistaReader& reader);
   void EnterVideoInfo(TVistaReader& reader);
   bool EnsureVideoSerie();
@@ -260,8 +267,9 @@ class TSaveItNew : public TComponent {
   // series makes room for its points at once.
   std::vector<TParameterSerie*> definition_at_;
   std::vector<int32_t> points_of_index_;
-  // The memory a file is read into, kept from one load to the next: a reload then
-  // neither asks the system for the file's size in fresh pages nor gives them back.
+  // The memory a file is read into, kept from one load (or definition) to the next:
+  // a reload then neither asks the system for the file's size in fresh pages nor
+  // gives them back, nor clears them before reading into them.
   platform::MemoryStream load_buffer_;
   // The buffer Parse is reading, which the data-point records are read from in place.
   platform::MemoryStream* parse_buffer_ = nullptr;

@@ -327,7 +327,8 @@ void TSaveItNew::ReadDataPoint(int32_t tag, TVistaReader& reader) {
   // and no sum is kept that the bytes would have to pass through.
   uint8_t copy[mdf::kDataPointBody];
   const uint8_t* body = copy;
-  if (parse_buffer_ && !reader.FoldingMode() && size >= mdf::kDataPointBody) {
+  const bool in_place = parse_buffer_ && !reader.FoldingMode();
+  if (in_place && size >= mdf::kDataPointBody) {
     body = parse_buffer_->Memory() + reader.Position();
     if (tag == mdf::kAnalyzerPoint) reader.Skip(mdf::kDataPointBody);
   } else {
@@ -336,19 +337,49 @@ void TSaveItNew::ReadDataPoint(int32_t tag, TVistaReader& reader) {
   const int16_t index = qor::LoadLittleEndian<int16_t>(body);
   const double x = qor::LoadLittleEndian<double>(body + 2);
   const double y = qor::LoadLittleEndian<double>(body + 10);
-  std::unique_ptr<TTarvoDataPoint> analyzer_point;
   if (tag == mdf::kAnalyzerPoint) {
-    analyzer_point = std::make_unique<TTarvoDataPoint>(x, y);
+    auto analyzer_point = std::make_unique<TTarvoDataPoint>(x, y);
     analyzer_point->AnalyseResult = static_cast<TAnalyseResult>(ReadRaw<uint8_t>(reader));
     analyzer_point->VialID = reader.ReadStringField();
     analyzer_point->AttemptNo = ReadRaw<int32_t>(reader);
+    AddDataPoint(tag, index, std::move(analyzer_point));
+  } else {
+    AddDataPoint(tag, index, nullptr, x, y);
   }
+  reader.EndGroup();
+  if (tag == mdf::kDataPoint && in_place && !reader.HasWideSizes()) ReadDataPointRun(reader);
+}
+
+void TSaveItNew::ReadDataPointRun(TVistaReader& reader) {
+  // A monitor-data file is mostly one long run of plain data points, each of which
+  // costs more in a pass through the reader than in being read here. Exactly the
+  // records the reader would hand to ReadDataPoint are taken: whole plain points of
+  // the usual size, inside the open group; anything else ends the run, and the
+  // reader goes on from there.
+  const uint8_t* const data = parse_buffer_->Memory();
+  const int64_t start = reader.Position();
+  const int64_t end = reader.GroupEnd();
+  int64_t position = start;
+  while (end - position >= mdf::kDataPointSize) {
+    const uint8_t* const record = data + position;
+    if (qor::LoadLittleEndian<int32_t>(record) != mdf::kDataPoint ||
+        qor::LoadLittleEndian<int32_t>(record + 4) != mdf::kDataPointBody)
+      break;
+    const uint8_t* const body = record + 8;
+    AddDataPoint(mdf::kDataPoint, qor::LoadLittleEndian<int16_t>(body), nullptr,
+                 qor::LoadLittleEndian<double>(body + 2), qor::LoadLittleEndian<double>(body + 10));
+    position += mdf::kDataPointSize;
+  }
+  if (position > start) reader.Skip(position - start);
+}
+
+void TSaveItNew::AddDataPoint(int32_t tag, int16_t index,
+                              std::unique_ptr<TTarvoDataPoint> analyzer_point, double x, double y) {
   // A point whose index names no definition is left out (and reported); the load
   // goes on, so that one stray record never hides the rest of the patient's data.
   TParameterSerie* definition = DefinitionFor(index);
   if (!definition) {
     ++load_report_.undefined_points;
-    reader.EndGroup();
     return;
   }
   if (!definition->Serie()) {
@@ -366,7 +397,6 @@ void TSaveItNew::ReadDataPoint(int32_t tag, TVistaReader& reader) {
   } else {
     serie.AddPoint(std::move(analyzer_point));
   }
-  reader.EndGroup();
 }
 
 bool TSaveItNew::EnsureVideoSerie() {

@@ -24,6 +24,20 @@ constexpr int32_t kBlockChunk = 4096;
   throw EListError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
+// Frees the points of List, first to last. A reload frees a file's points by the
+// hundred thousand, each a cache miss away when freed: the point a few places
+// ahead is fetched while this one goes.
+template <typename Point>
+void FreePoints(std::vector<std::unique_ptr<Point>>& list) {
+  constexpr size_t kAhead = 32;
+  const size_t count = list.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (i + kAhead < count) __builtin_prefetch(list[i + kAhead].get());
+    list[i].reset();
+  }
+  list.clear();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -47,7 +61,7 @@ TQORDataSet::TQORDataSet() {
 TQORDataSet::~TQORDataSet() {
   // Nobody is told of the clearing: the subscribers go first.
   subscribers_.clear();
-  points_.clear();
+  FreePoints(points_);
   special_points_.clear();
   control_points_.clear();
   FreeRawPoints();
@@ -168,7 +182,7 @@ TXYPoint* TQORDataSet::GetSpecialPoint(int32_t index) const {
 
 void TQORDataSet::Clear() {
   highlighted_.clear();
-  points_.clear();
+  FreePoints(points_);
   special_points_.clear();
   control_points_.clear();
   FreeRawPoints();

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <typeinfo>
 
 #include "datafile/QORClassReader.h"
 #include "datafile/QORClassWriter.h"
@@ -467,13 +468,26 @@ void TSerieObject::DrawPoint(platform::Canvas& canvas, const TXYPoint& point, in
   DrawPointAt(canvas, point, size, ValueToPixel(point.YValue, point.XValue, point.OrdinalNo));
 }
 
+TSerieObject::MarkKind TSerieObject::MarkKindOf(const TXYPoint& point) {
+  // Nearly every point of a plot is a plain TXYPoint, told by its exact class: the
+  // casts that tell the others apart would cost more than the rest of its marker.
+  if (typeid(point) == typeid(TXYPoint)) return MarkKind::kMarker;
+  if (dynamic_cast<const TEventPoint*>(&point)) return MarkKind::kArrowHead;
+  if (dynamic_cast<const TInfinitePoint*>(&point)) return MarkKind::kInfinite;
+  return MarkKind::kMarker;
+}
+
 void TSerieObject::DrawPointAt(platform::Canvas& canvas, const TXYPoint& point, int32_t size,
                                platform::Point pixel) const {
-  const bool infinite = dynamic_cast<const TInfinitePoint*>(&point) != nullptr;
-  if (!infinite && !Contains(clip_rect_, pixel)) return;
-  if (dynamic_cast<const TEventPoint*>(&point)) {
+  DrawMarkAt(canvas, MarkKindOf(point), size, pixel);
+}
+
+void TSerieObject::DrawMarkAt(platform::Canvas& canvas, MarkKind mark, int32_t size,
+                              platform::Point pixel) const {
+  if (mark != MarkKind::kInfinite && !Contains(clip_rect_, pixel)) return;
+  if (mark == MarkKind::kArrowHead) {
     DrawArrowHead(canvas, pixel.x, pixel.y, MovePixel(2 * int64_t{size}, 0));
-  } else if (infinite) {
+  } else if (mark == MarkKind::kInfinite) {
     DrawPointMarker(point_marker_, canvas, pixel.x, pixel.y, size);
     DrawClippedLine(canvas, pixel.x, 32766, pixel.x, -32766, clip_rect_, 0, 0);
   } else {
@@ -554,10 +568,9 @@ void TSerieObject::PaintPoints(platform::Canvas& canvas, platform::Color color) 
     for (int32_t i = first; i <= last; ++i) {
       const TXYPoint& point = *data.GetPoint(i);
       const platform::Point pixel = ValueToPixel(point.YValue, point.XValue, point.OrdinalNo);
-      const bool plain =
-          !dynamic_cast<const TEventPoint*>(&point) && !dynamic_cast<const TInfinitePoint*>(&point);
-      if (plain && !sieve.FirstAt(pixel)) continue;
-      DrawPointAt(canvas, point, point_size_, pixel);
+      const MarkKind mark = MarkKindOf(point);
+      if (mark == MarkKind::kMarker && !sieve.FirstAt(pixel)) continue;
+      DrawMarkAt(canvas, mark, point_size_, pixel);
     }
   } else if (ends) {
     DrawPoint(canvas, *data.GetPoint(first), point_size_);

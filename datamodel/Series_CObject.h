@@ -230,6 +230,13 @@ class TSerieObject : public TGlyph {
  protected:
   // Leaves the axis in Slot for Axis.
   void Reattach(TAxis*& slot, TAxis* axis);
+  // How a point is marked: a marker, an arrow head (events), or a marker with a
+  // vertical line through the plot (infinite points).
+  enum class MarkKind : uint8_t { kMarker, kArrowHead, kInfinite };
+  static MarkKind MarkKindOf(const TXYPoint& point);
+  // DrawPointAt for a point whose kind of mark is known.
+  void DrawMarkAt(platform::Canvas& canvas, MarkKind mark, int32_t size,
+                  platform::Point pixel) const;
   // The pixel of the sync arrow's anchor.
   platform::Point ArrowAnchor() const;
   void DrawSyncArrow(platform::Canvas& canvas) const;

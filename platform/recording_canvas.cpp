@@ -100,53 +100,66 @@ CanvasCall RecordingCanvas::NewCall(CanvasOp op) const {
   return call;
 }
 
+// The calls a plot makes by the hundred thousand are made in place at the end of the
+// record, their point lists in memory that earlier calls left.
+CanvasCall& RecordingCanvas::Append(CanvasOp op, std::span<const Point> points) {
+  CanvasCall& call = calls_.emplace_back();
+  call.op = op;
+  call.pen = pen();
+  call.brush = brush();
+  call.font = font();
+  call.clip = ClipRect();
+  if (!points.empty()) {
+    if (!spare_points_.empty()) {
+      call.points = std::move(spare_points_.back());
+      spare_points_.pop_back();
+    }
+    call.points.assign(points.begin(), points.end());
+  }
+  return call;
+}
+
+void RecordingCanvas::Clear() {
+  for (CanvasCall& call : calls_) {
+    if (call.points.capacity() > 0) spare_points_.push_back(std::move(call.points));
+  }
+  calls_.clear();
+}
+
 void RecordingCanvas::DoMoveTo(int32_t x, int32_t y) {
-  CanvasCall call = NewCall(CanvasOp::kMoveTo);
-  call.points = {Point{x, y}};
-  calls_.push_back(std::move(call));
+  const Point target{x, y};
+  Append(CanvasOp::kMoveTo, {&target, 1});
 }
 
 void RecordingCanvas::DoLineTo(int32_t x, int32_t y) {
-  CanvasCall call = NewCall(CanvasOp::kLineTo);
-  call.points = {PenPos(), Point{x, y}};
-  calls_.push_back(std::move(call));
+  const Point ends[] = {PenPos(), Point{x, y}};
+  Append(CanvasOp::kLineTo, ends);
 }
 
 void RecordingCanvas::DoPolyline(std::span<const Point> points) {
-  CanvasCall call = NewCall(CanvasOp::kPolyline);
-  call.points.assign(points.begin(), points.end());
-  calls_.push_back(std::move(call));
+  Append(CanvasOp::kPolyline, points);
 }
 
 void RecordingCanvas::DoPolygon(std::span<const Point> points) {
-  CanvasCall call = NewCall(CanvasOp::kPolygon);
-  call.points.assign(points.begin(), points.end());
-  calls_.push_back(std::move(call));
+  Append(CanvasOp::kPolygon, points);
 }
 
 void RecordingCanvas::DoRectangle(const Rect& rect) {
-  CanvasCall call = NewCall(CanvasOp::kRectangle);
-  call.rect = rect;
-  calls_.push_back(std::move(call));
+  Append(CanvasOp::kRectangle).rect = rect;
 }
 
 void RecordingCanvas::DoRoundRect(const Rect& rect, int32_t ellipse_width, int32_t ellipse_height) {
-  CanvasCall call = NewCall(CanvasOp::kRoundRect);
+  CanvasCall& call = Append(CanvasOp::kRoundRect);
   call.rect = rect;
   call.values = {ellipse_width, ellipse_height};
-  calls_.push_back(std::move(call));
 }
 
 void RecordingCanvas::DoEllipse(const Rect& rect) {
-  CanvasCall call = NewCall(CanvasOp::kEllipse);
-  call.rect = rect;
-  calls_.push_back(std::move(call));
+  Append(CanvasOp::kEllipse).rect = rect;
 }
 
 void RecordingCanvas::DoFillRect(const Rect& rect) {
-  CanvasCall call = NewCall(CanvasOp::kFillRect);
-  call.rect = rect;
-  calls_.push_back(std::move(call));
+  Append(CanvasOp::kFillRect).rect = rect;
 }
 
 void RecordingCanvas::DoTextOut(int32_t x, int32_t y, std::string_view text) {
@@ -248,6 +261,16 @@ std::vector<CanvasCall> CallsOf(const std::vector<CanvasCall>& calls, CanvasOp o
   std::copy_if(calls.begin(), calls.end(), std::back_inserter(result),
                [op](const CanvasCall& call) { return call.op == op; });
   return result;
+}
+
+std::vector<DrawnSegment> DrawnSegments(const std::vector<CanvasCall>& calls) {
+  std::vector<DrawnSegment> segments;
+  for (const CanvasCall& call : calls) {
+    if (call.op != CanvasOp::kLineTo && call.op != CanvasOp::kPolyline) continue;
+    for (size_t i = 1; i < call.points.size(); ++i)
+      segments.push_back(DrawnSegment{call.points[i - 1], call.points[i], call.pen});
+  }
+  return segments;
 }
 
 std::vector<CanvasOp> OpsOf(const std::vector<CanvasCall>& calls) {

@@ -29,6 +29,7 @@
 #include <iosfwd>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,8 +92,9 @@ class RecordingCanvas : public Canvas {
   explicit RecordingCanvas(int pixels_per_inch = 96) : pixels_per_inch_(pixels_per_inch) {}
 
   const std::vector<CanvasCall>& calls() const { return calls_; }
-  // Forgets the calls; the tools, pen position and clip stay.
-  void Clear() { calls_.clear(); }
+  // Forgets the calls; the tools, pen position and clip stay, and so does the
+  // memory of the record, for the next calls.
+  void Clear();
 
   // The metrics of the font in force (see above).
   int32_t CharWidth() const;
@@ -119,9 +121,13 @@ class RecordingCanvas : public Canvas {
  private:
   // A call of Op carrying the tools and clip in force.
   CanvasCall NewCall(CanvasOp op) const;
+  // The same with Points, made in place at the end of the record.
+  CanvasCall& Append(CanvasOp op, std::span<const Point> points = {});
 
   int pixels_per_inch_;
   std::vector<CanvasCall> calls_;
+  // Point lists of the calls Clear forgot.
+  std::vector<std::vector<Point>> spare_points_;
 };
 
 // The bitmaps a RecordingCanvas creates: each records into a canvas of its own,
@@ -144,6 +150,16 @@ class RecordingBitmap final : public Bitmap {
 
 // Helpers for assertions; they take any list of calls, so bitmap_calls too.
 std::vector<CanvasCall> CallsOf(const std::vector<CanvasCall>& calls, CanvasOp op);
+
+// A line a LineTo drew, or one of the lines of a Polyline, with the pen of its call.
+struct DrawnSegment {
+  Point from;
+  Point to;
+  Pen pen;
+  friend bool operator==(const DrawnSegment&, const DrawnSegment&) = default;
+};
+// The lines the calls drew, in order, whether line by line or as polylines.
+std::vector<DrawnSegment> DrawnSegments(const std::vector<CanvasCall>& calls);
 std::vector<CanvasOp> OpsOf(const std::vector<CanvasCall>& calls);
 // The texts that reached the surface: TextOut's and DrawText's without kCalcRect.
 std::vector<std::string> DrawnTexts(const std::vector<CanvasCall>& calls);

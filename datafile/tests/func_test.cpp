@@ -7,10 +7,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <limits>
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,48 @@ TEST(FuncTest, RoundClampedClampsThenRoundsHalvesToEven) {
   for (const Case& c : cases)
     EXPECT_EQ(RoundClamped(c.x), c.expected) << c.x;
   EXPECT_EQ(RoundClamped(kNaN), 0);
+}
+
+TEST(FuncTest, RoundClampedRoundsInLongDoublePrecision) {
+  // Values closer to a half than a double can tell, and a sweep of values around
+  // halves and integers over the whole range, against the library's rounding in
+  // round-to-nearest mode (halves to even).
+  const int previous = std::fegetround();
+  std::fesetround(FE_TONEAREST);
+  const auto reference = [](long double x) {
+    return static_cast<int32_t>(std::nearbyintl(std::clamp(x, -2147483637.0L, 2147483637.0L)));
+  };
+  std::vector<long double> values;
+  for (const long double base : {0.0L, 1.0L, 2.0L, 3.0L, 1000000.0L, 1000001.0L, 2147483000.0L,
+                                 2147483001.0L, 4503599627370496.0L}) {
+    for (const long double sign : {1.0L, -1.0L}) {
+      for (const long double offset : {0.0L, 0.5L, 1.0L}) {
+        const long double x = sign * (base + offset);
+        values.push_back(x);
+        values.push_back(std::nextafter(x, kInf));
+        values.push_back(std::nextafter(x, -kInf));
+        values.push_back(x + 1e-12L);
+        values.push_back(x - 1e-12L);
+      }
+    }
+  }
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> spread(-3e9, 3e9);
+  for (int i = 0; i < 100000; ++i) {
+    const long double x = spread(random);
+    values.push_back(x);
+    values.push_back(std::floor(x) + 0.5L);
+    values.push_back(std::nextafter(std::floor(x) + 0.5L, kInf));
+    values.push_back(std::nextafter(std::floor(x) + 0.5L, -kInf));
+  }
+  int mismatches = 0;
+  for (const long double x : values) {
+    if (RoundClamped(x) != reference(x) && ++mismatches < 10)
+      ADD_FAILURE() << std::setprecision(21) << x << ": " << RoundClamped(x) << " vs "
+                    << reference(x);
+  }
+  std::fesetround(previous);
+  EXPECT_EQ(mismatches, 0);
 }
 
 TEST(FuncTest, RoundClampedIgnoresTheRoundingMode) {
@@ -233,6 +277,43 @@ TEST(FuncTest, DrawPointMarkerOutlinesEachShape) {
     for (const CanvasCall& call : canvas.calls()) {
       EXPECT_TRUE(call.op == CanvasOp::kMoveTo || call.op == CanvasOp::kLineTo) << call.op;
       EXPECT_EQ(call.pen, pen);
+    }
+  }
+}
+
+TEST(FuncTest, DrawPointMarkerWithAThinPenOutlinesAClosedShapeInOnePolyline) {
+  // A pen one pixel wide draws the same lines, in order, as one polyline back to the
+  // first corner; the pen position stays where it was. Plus and X stay lines.
+  for (const int32_t width : {0, 1}) {
+    for (const uint8_t marker : {uint8_t{pmCube}, uint8_t{pmTriangle}, uint8_t{pmTopTriangle},
+                                 uint8_t{pmDiamond}, uint8_t{128 + pmCube}}) {
+      SCOPED_TRACE(static_cast<int>(marker));
+      RecordingCanvas wide;
+      wide.SetPenWidth(2);
+      DrawPointMarker(marker, wide, 20, 30, 4);
+      std::vector<Segment> expected = LinesOf(wide);
+
+      RecordingCanvas thin;
+      thin.SetPenWidth(width);
+      thin.MoveTo(1, 2);
+      thin.Clear();
+      DrawPointMarker(marker, thin, 20, 30, 4);
+      ASSERT_EQ(thin.calls().size(), 1u);
+      const CanvasCall& call = thin.calls()[0];
+      EXPECT_EQ(call.op, CanvasOp::kPolyline);
+      EXPECT_EQ(call.pen.width, width);
+      ASSERT_EQ(call.points.size(), expected.size() + 1);
+      EXPECT_EQ(call.points.front(), call.points.back());
+      for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ((Segment{call.points[i], call.points[i + 1]}), expected[i]) << i;
+      EXPECT_EQ(thin.PenPos(), (Point{1, 2}));
+    }
+    for (const uint8_t marker : {uint8_t{pmPlus}, uint8_t{pmX}, uint8_t{pmStar}}) {
+      RecordingCanvas thin;
+      thin.SetPenWidth(width);
+      DrawPointMarker(marker, thin, 20, 30, 4);
+      EXPECT_TRUE(platform::CallsOf(thin.calls(), CanvasOp::kPolyline).empty());
+      EXPECT_FALSE(LinesOf(thin).empty());
     }
   }
 }

@@ -241,6 +241,43 @@ TEST_F(LoadTest, AnalyzerPointsAndRecordDelimitersGoToTheirDefinition) {
   EXPECT_EQ(data.ControlPoints()[0]->XValue, 45000.6);
 }
 
+TEST_F(LoadTest, ARunOfDataPointsAmongOtherRecords) {
+  // Plain points follow each other mostly, and the other records break the run
+  // anywhere: a longer point record, a delimiter, an analyzer point, a point of no
+  // definition, and a definition record holding points of its own, whose end is
+  // the end of its points however many follow it.
+  const Bytes longer = Record(220, Bytes().I16(1).F64(45000.25).F64(7.25).I32(99).I32(98).I32(97));
+  const Bytes analyzer = Record(221, Bytes().I16(0).F64(45000.45).F64(7.45).U8(0).Str("V").I32(1));
+  const Bytes points = Cat(
+      {DataPoint(0, 45000.1, 7.1), DataPoint(1, 45000.2, 7.2), longer, DataPoint(0, 45000.3, 7.3),
+       Record(85, Bytes().I16(0).F64(45000.35).F64(0)), DataPoint(0, 45000.4, 7.4), analyzer,
+       DataPoint(5, 45000.5, 7.5), DataPoint(1, 45000.6, 7.6),
+       Record(210, Cat({IntField(211, 2), StrField(212, "PO2"), DataPoint(1, 45000.7, 7.7),
+                        DataPoint(1, 45000.8, 7.8)})),
+       DataPoint(1, 45000.9, 7.9), DataPoint(0, 45001.0, 8.0)});
+  Load(
+      MonitorFile(Identity(), 10, {{0, "pH", "", "", "", ""}, {1, "pCO2", "", "", "", ""}}, points),
+      "ABL.vor");
+  const auto definitions = ItemsOf<TParameterSerie>(save_);
+  ASSERT_EQ(definitions.size(), 3u);
+  const auto xs = [](const TParameterSerie* definition) {
+    std::vector<double> values;
+    for (const auto& point : definition->Serie()->DataSet().Points())
+      values.push_back(point->XValue);
+    return values;
+  };
+  EXPECT_EQ(xs(definitions[0]),
+            (std::vector<double>{45000.1, 45000.3, 45000.4, 45000.45, 45001.0}));
+  EXPECT_EQ(xs(definitions[1]),
+            (std::vector<double>{45000.2, 45000.25, 45000.6, 45000.7, 45000.8, 45000.9}));
+  EXPECT_EQ(definitions[2]->Serie(), nullptr);
+  EXPECT_EQ(definitions[0]->Serie()->DataSet().ControlPoints().size(), 1u);
+  EXPECT_NE(dynamic_cast<TTarvoDataPoint*>(definitions[0]->Serie()->DataSet().GetPoint(3)),
+            nullptr);
+  EXPECT_EQ(definitions[1]->Serie()->DataSet().GetPoint(1)->YValue, 7.25);
+  EXPECT_EQ(save_.LoadReport().undefined_points, 1);
+}
+
 // ---------------------------------------------------------------------------
 // Files older than 2.0
 

@@ -555,6 +555,35 @@ TEST_F(TornTailTest, ADefinitionLeavesTheTornTailBehind) {
   EXPECT_EQ(notices_[0].count, 5);
 }
 
+TEST_F(TornTailTest, ADefinitionAfterALoadTrustsItsEndOnlyWhileTheFileIsUnchanged) {
+  // The end a load found serves the definition that follows; once another writer has
+  // added to the file, the definition finds the end itself, keeping a whole point
+  // that writer added and cutting off only its torn one.
+  Use("ABL.vor");
+  Bytes file = Whole();
+  file.Raw(DataPoint(1, 45000.4, 7.4).vec().data(), 5);
+  WriteBytes(save_.FileName, file);
+  save_.Refresh();
+  notices_.clear();
+  Add({2, "pCO2", "", "", "kPa", ""});
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kTornTail);
+  EXPECT_EQ(notices_[0].count, 5);
+
+  Reload();
+  EXPECT_EQ(save_.LoadReport().torn_tail_bytes, 0);
+  AppendBytes(save_.FileName, Cat({DataPoint(1, 45000.45, 7.45), Bytes().I32(220).I32(18).I16(1)}));
+  notices_.clear();
+  Add({3, "sO2", "", "", "%", ""});
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0].count, 10);
+  Reload();
+  EXPECT_EQ(save_.LoadReport().torn_tail_bytes, 0);
+  const auto definitions = ItemsOf<TParameterSerie>(save_);
+  ASSERT_EQ(definitions.size(), 4u);
+  EXPECT_EQ(YsOf(*definitions[1]->Serie()), (std::vector<double>{7.2, 7.3, 7.45}));
+}
+
 TEST_F(TornTailTest, DamageIsNotTakenForATornTail) {
   // A record claiming far more than a torn append could: the file is damaged, and
   // nothing of it is cut off; the load reports the damage as the reader does.

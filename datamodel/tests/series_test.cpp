@@ -338,16 +338,20 @@ class PlotTest : public SeriesTest {
     serie_.SetUseXAxis(nullptr);
     serie_.SetUseYAxis(nullptr);
   }
-  std::vector<Point> MoveTos() const {
+  // Where each stroke starts: a MoveTo's point, or a polyline's first (a marker
+  // drawn with a thin pen is one polyline).
+  std::vector<Point> StrokeStarts() const {
     std::vector<Point> points;
-    for (const CanvasCall& call : platform::CallsOf(canvas_.calls(), CanvasOp::kMoveTo))
-      points.push_back(call.points[0]);
+    for (const CanvasCall& call : canvas_.calls()) {
+      if (call.op == CanvasOp::kMoveTo || call.op == CanvasOp::kPolyline)
+        points.push_back(call.points[0]);
+    }
     return points;
   }
   std::vector<std::pair<Point, Point>> Lines(platform::PenStyle style) const {
     std::vector<std::pair<Point, Point>> lines;
-    for (const CanvasCall& call : platform::CallsOf(canvas_.calls(), CanvasOp::kLineTo))
-      if (call.pen.style == style) lines.emplace_back(call.points[0], call.points[1]);
+    for (const platform::DrawnSegment& line : platform::DrawnSegments(canvas_.calls()))
+      if (line.pen.style == style) lines.emplace_back(line.from, line.to);
     return lines;
   }
 
@@ -361,11 +365,11 @@ TEST_F(PlotTest, MarkersAtEveryPoint) {
   serie_.SetStyle(0x01);
   serie_.Paint();
   // Each cube starts at its top-left corner: points at (10, 90), (20, 50), (30, 70).
-  EXPECT_EQ(MoveTos(), (std::vector<Point>{{8, 88}, {18, 48}, {28, 68}}));
+  EXPECT_EQ(StrokeStarts(), (std::vector<Point>{{8, 88}, {18, 48}, {28, 68}}));
   const auto lines = Lines(platform::PenStyle::kSolid);
   ASSERT_EQ(lines.size(), 12u);
   EXPECT_EQ(lines[0], (std::pair<Point, Point>{{8, 88}, {12, 88}}));
-  EXPECT_EQ(platform::CallsOf(canvas_.calls(), CanvasOp::kLineTo)[0].pen.color, 0x0000FFu);
+  EXPECT_EQ(platform::DrawnSegments(canvas_.calls())[0].pen.color, 0x0000FFu);
 }
 
 TEST_F(PlotTest, AMarkerOnAPixelThatHasOneIsLeftOut) {
@@ -375,7 +379,7 @@ TEST_F(PlotTest, AMarkerOnAPixelThatHasOneIsLeftOut) {
   serie_.AddPoint(std::make_unique<TXYPoint>(1.04, 1.3));
   serie_.DataSet().EnsureSorted();
   serie_.Paint();
-  EXPECT_EQ(MoveTos(), (std::vector<Point>{{8, 88}, {8, 85}, {18, 48}, {28, 68}}));
+  EXPECT_EQ(StrokeStarts(), (std::vector<Point>{{8, 88}, {8, 85}, {18, 48}, {28, 68}}));
 }
 
 TEST_F(PlotTest, LinesLeaveGapsAroundMarkers) {
@@ -386,7 +390,7 @@ TEST_F(PlotTest, LinesLeaveGapsAroundMarkers) {
   // A gap of twice the marker size at both ends of each segment.
   EXPECT_EQ(lines[12], (std::pair<Point, Point>{{11, 86}, {19, 54}}));
   EXPECT_EQ(lines[13], (std::pair<Point, Point>{{22, 54}, {28, 66}}));
-  EXPECT_EQ(platform::CallsOf(canvas_.calls(), CanvasOp::kLineTo)[13].pen.width, SeriesPenWidth());
+  EXPECT_EQ(platform::DrawnSegments(canvas_.calls())[13].pen.width, SeriesPenWidth());
 }
 
 TEST_F(PlotTest, ARecordDelimiterBreaksTheLine) {
@@ -398,7 +402,7 @@ TEST_F(PlotTest, ARecordDelimiterBreaksTheLine) {
   const auto lines = Lines(platform::PenStyle::kSolid);
   ASSERT_EQ(lines.size(), 1u + 8u);
   EXPECT_EQ(lines[0], (std::pair<Point, Point>{{10, 90}, {20, 50}}));
-  EXPECT_EQ(MoveTos(), (std::vector<Point>{{10, 90}, {18, 48}, {28, 68}}));
+  EXPECT_EQ(StrokeStarts(), (std::vector<Point>{{10, 90}, {18, 48}, {28, 68}}));
 }
 
 TEST_F(PlotTest, HelpLinesAreDotted) {

@@ -43,8 +43,8 @@ class SpecialPaintTest : public ::testing::Test {
   }
   std::vector<Segment> Lines() const {
     std::vector<Segment> lines;
-    for (const CanvasCall& call : platform::CallsOf(canvas_.calls(), CanvasOp::kLineTo))
-      lines.emplace_back(call.points[0], call.points[1]);
+    for (const platform::DrawnSegment& line : platform::DrawnSegments(canvas_.calls()))
+      lines.emplace_back(line.from, line.to);
     return lines;
   }
   bool HasLine(Point from, Point to) const {

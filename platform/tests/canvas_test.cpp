@@ -12,6 +12,7 @@ namespace platform {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 
 TEST(IntersectRectTest, FollowsGdi) {
   struct Case {
@@ -357,6 +358,42 @@ TEST(RecordingCanvasTest, HelpersAndClear) {
   EXPECT_TRUE(canvas.calls().empty());
   EXPECT_EQ(canvas.PenPos(), (Point{8, 9}));
   EXPECT_EQ(canvas.ClipRect(), (Rect{1, 1, 2, 2}));
+}
+
+TEST(RecordingCanvasTest, CallsAfterClearHoldTheirOwnPoints) {
+  // The record keeps the point lists of the calls it forgot for later calls; each
+  // call still holds its own points, however many the list held before.
+  RecordingCanvas canvas;
+  const Point many[] = {{1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}};
+  canvas.Polyline(many);
+  canvas.MoveTo(7, 7);
+  canvas.Clear();
+  canvas.LineTo(9, 9);
+  const Point two[] = {{10, 10}, {11, 11}};
+  canvas.Polygon(two);
+  canvas.Polyline(many);
+  canvas.Rectangle(Rect{1, 2, 3, 4});
+  ASSERT_EQ(canvas.calls().size(), 4u);
+  EXPECT_THAT(canvas.calls()[0].points, ElementsAre(Point{7, 7}, Point{9, 9}));
+  EXPECT_THAT(canvas.calls()[1].points, ElementsAre(Point{10, 10}, Point{11, 11}));
+  EXPECT_THAT(canvas.calls()[2].points, ElementsAreArray(many));
+  EXPECT_TRUE(canvas.calls()[3].points.empty());
+  EXPECT_EQ(canvas.calls()[3].rect, (Rect{1, 2, 3, 4}));
+}
+
+TEST(RecordingCanvasTest, DrawnSegmentsAreTheLinesOfLineToAndPolyline) {
+  RecordingCanvas canvas;
+  canvas.MoveTo(1, 2);
+  canvas.LineTo(3, 4);
+  canvas.SetPenColor(kClRed);
+  const Point ring[] = {{0, 0}, {5, 0}, {5, 5}, {0, 0}};
+  canvas.Polyline(ring);
+  canvas.Polygon(ring);  // the outline of a filled shape is not among them
+  const Pen black;
+  const Pen red{kClRed};
+  EXPECT_THAT(DrawnSegments(canvas.calls()),
+              ElementsAre(DrawnSegment{{1, 2}, {3, 4}, black}, DrawnSegment{{0, 0}, {5, 0}, red},
+                          DrawnSegment{{5, 0}, {5, 5}, red}, DrawnSegment{{5, 5}, {0, 0}, red}));
 }
 
 }  // namespace
