@@ -15,8 +15,8 @@
 #include "collector/OnlyOne.h"
 #include "collector/QORUtils.h"
 #include "collector/UnitStatus.h"
+#include "platform/date_time_format.h"
 #include "platform/dialogs.h"
-#include "platform/locale.h"
 #include "platform/program.h"
 #include "platform/qt/application.h"
 #include "platform/qt/event_loop.h"
@@ -335,7 +335,7 @@ void TForm1::AppException(const std::exception& error) {
   if (text == last_hook_failure_) return;
   last_hook_failure_ = text;
   // Before the transfer log is loaded the core keeps the entry for it.
-  if (core_) core_->AddLogEntry(platform::DateTimeToSystemText(platform::Now()) + ": " + text);
+  if (core_) core_->AddLogEntry(platform::DateTimeToStr(platform::Now()) + ": " + text);
 }
 
 void TForm1::ShowError(const std::string& text, platform::Color color) {
