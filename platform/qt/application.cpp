@@ -1,6 +1,6 @@
 #include "platform/qt/application.h"
 
-#include <QTimer>
+#include <QAbstractEventDispatcher>
 #include <exception>
 
 #include "platform/dialogs.h"
@@ -49,8 +49,19 @@ void TApplication::SetTitle(const std::string& title) {
 }
 
 void TApplication::Terminate() {
-  terminated_ = true;
-  quit();
+  // exit(), not quit(): Qt's quit() first asks every window to close and gives up
+  // when one refuses, and the toolkit's end asks no window. exit() ends the loops
+  // running now, the nested ones (a message box's) too. A loop started after it
+  // (a message box that the start-up shows next) is ended as soon as it would wait,
+  // and the main loop is not started at all (Run).
+  if (!terminated_) {
+    terminated_ = true;
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+      connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+              [] { QCoreApplication::exit(0); });
+    }
+  }
+  QCoreApplication::exit(0);
 }
 
 int TApplication::Run() {
