@@ -52,13 +52,6 @@ QIcon DropIcon() {
   return QIcon(pixmap);
 }
 
-template <typename T>
-T* Found(platform::qt::TForm& form, const char* name) {
-  T* component = form.Find<T>(name);
-  if (!component) throw EReadError(std::string("Component ") + name + " not found");
-  return component;
-}
-
 }  // namespace
 
 TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
@@ -134,27 +127,27 @@ void TForm1::RegisterMethods() {
 
 void TForm1::FindComponents() {
   using namespace platform::qt;
-  Memo1 = Found<TMemo>(*this, "Memo1");
-  Memo4 = Found<TMemo>(*this, "Memo4");
-  lblError = Found<TLabel>(*this, "lblError");
-  lblDisconnected = Found<TLabel>(*this, "lblDisconnected");
-  lblNoNetwork = Found<TLabel>(*this, "lblNoNetwork");
-  lblABLIdentification = Found<TLabel>(*this, "lblABLIdentification");
-  gbComSel = Found<TGroupBox>(*this, "gbComSel");
-  ComSel = Found<TComboBox>(*this, "ComSel");
-  btnComSel = Found<TButton>(*this, "btnComSel");
-  BitBtn1 = Found<TButton>(*this, "BitBtn1");
-  Button3 = Found<TButton>(*this, "Button3");
-  cbAutoStart = Found<TCheckBox>(*this, "cbAutoStart");
-  cbAutoCreate = Found<TCheckBox>(*this, "cbAutoCreate");
-  cbPatientIDReductionUseFirstTen = Found<TCheckBox>(*this, "cbPatientIDReductionUseFirstTen");
-  cbParameterGrouping = Found<TCheckBox>(*this, "cbParameterGrouping");
-  gbConnectedDataClients = Found<TGroupBox>(*this, "gbConnectedDataClients");
-  ListBoxConnectedClients = Found<TListBox>(*this, "ListBoxConnectedClients");
-  Timer1 = Found<TTimer>(*this, "Timer1");
-  ServerSocket1 = Found<TServerSocket>(*this, "ServerSocket1");
-  ServerSocketABL = Found<TServerSocket>(*this, "ServerSocketABL");
-  ClientSocket1 = Found<TClientSocket>(*this, "ClientSocket1");
+  Memo1 = Required<TMemo>("Memo1");
+  Memo4 = Required<TMemo>("Memo4");
+  lblError = Required<TLabel>("lblError");
+  lblDisconnected = Required<TLabel>("lblDisconnected");
+  lblNoNetwork = Required<TLabel>("lblNoNetwork");
+  lblABLIdentification = Required<TLabel>("lblABLIdentification");
+  gbComSel = Required<TGroupBox>("gbComSel");
+  ComSel = Required<TComboBox>("ComSel");
+  btnComSel = Required<TButton>("btnComSel");
+  BitBtn1 = Required<TButton>("BitBtn1");
+  Button3 = Required<TButton>("Button3");
+  cbAutoStart = Required<TCheckBox>("cbAutoStart");
+  cbAutoCreate = Required<TCheckBox>("cbAutoCreate");
+  cbPatientIDReductionUseFirstTen = Required<TCheckBox>("cbPatientIDReductionUseFirstTen");
+  cbParameterGrouping = Required<TCheckBox>("cbParameterGrouping");
+  gbConnectedDataClients = Required<TGroupBox>("gbConnectedDataClients");
+  ListBoxConnectedClients = Required<TListBox>("ListBoxConnectedClients");
+  Timer1 = Required<TTimer>("Timer1");
+  ServerSocket1 = Required<TServerSocket>("ServerSocket1");
+  ServerSocketABL = Required<TServerSocket>("ServerSocketABL");
+  ClientSocket1 = Required<TClientSocket>("ClientSocket1");
 }
 
 // ---- Start-up ----

@@ -26,13 +26,6 @@ constexpr int kLastComEntry = 16;
 constexpr std::string_view kNotConnectedError =
     "Socket error: Socket is not connected (10057), on API 'send'";
 
-template <typename T>
-T* Required(platform::qt::TForm& form, std::string_view name) {
-  T* component = form.Find<T>(name);
-  if (!component) throw EReadError("Component " + std::string(name) + " not found");
-  return component;
-}
-
 }  // namespace
 
 TForm1::TForm1(const MonotonicClock* clock, std::function<platform::DateTime()> now)
@@ -74,29 +67,29 @@ void TForm1::RegisterMethods() {
 
 void TForm1::FindComponents() {
   using namespace platform::qt;
-  feFIO2 = Required<TFloatEdit>(*this, "feFIO2");
-  feCa = Required<TFloatEdit>(*this, "feCa");
-  feCl = Required<TFloatEdit>(*this, "feCl");
-  feK = Required<TFloatEdit>(*this, "feK");
-  feNa = Required<TFloatEdit>(*this, "feNa");
-  fepH = Required<TFloatEdit>(*this, "fepH");
-  fepO2 = Required<TFloatEdit>(*this, "fepO2");
-  cboxKSSpecial = Required<TCheckBox>(*this, "cboxKSSpecial");
-  ComSel = Required<TComboBox>(*this, "ComSel");
-  SpinEdit1 = Required<TSpinEdit>(*this, "SpinEdit1");
-  EditPatientID = Required<TEdit>(*this, "EditPatientID");
-  rgSpecimenType = Required<TRadioGroup>(*this, "rgSpecimenType");
-  rgSpecimenSource = Required<TRadioGroup>(*this, "rgSpecimenSource");
-  cbCheckSumError = Required<TCheckBox>(*this, "cbCheckSumError");
-  Memo1 = Required<TMemo>(*this, "Memo1");
-  Memo2 = Required<TMemo>(*this, "Memo2");
-  Button1 = Required<TButton>(*this, "Button1");
-  Send = Required<TButton>(*this, "Send");
-  lblError = Required<TLabel>(*this, "lblError");
-  ComPort = &Required<TSerPortComponent>(*this, "ComPort")->Port();
-  ClientSocket1 = Required<TClientSocket>(*this, "ClientSocket1");
-  Timer1 = Required<TTimer>(*this, "Timer1");
-  Timer2 = Required<TTimer>(*this, "Timer2");
+  feFIO2 = Required<TFloatEdit>("feFIO2");
+  feCa = Required<TFloatEdit>("feCa");
+  feCl = Required<TFloatEdit>("feCl");
+  feK = Required<TFloatEdit>("feK");
+  feNa = Required<TFloatEdit>("feNa");
+  fepH = Required<TFloatEdit>("fepH");
+  fepO2 = Required<TFloatEdit>("fepO2");
+  cboxKSSpecial = Required<TCheckBox>("cboxKSSpecial");
+  ComSel = Required<TComboBox>("ComSel");
+  SpinEdit1 = Required<TSpinEdit>("SpinEdit1");
+  EditPatientID = Required<TEdit>("EditPatientID");
+  rgSpecimenType = Required<TRadioGroup>("rgSpecimenType");
+  rgSpecimenSource = Required<TRadioGroup>("rgSpecimenSource");
+  cbCheckSumError = Required<TCheckBox>("cbCheckSumError");
+  Memo1 = Required<TMemo>("Memo1");
+  Memo2 = Required<TMemo>("Memo2");
+  Button1 = Required<TButton>("Button1");
+  Send = Required<TButton>("Send");
+  lblError = Required<TLabel>("lblError");
+  ComPort = &Required<TSerPortComponent>("ComPort")->Port();
+  ClientSocket1 = Required<TClientSocket>("ClientSocket1");
+  Timer1 = Required<TTimer>("Timer1");
+  Timer2 = Required<TTimer>("Timer2");
 }
 
 void TForm1::FormCreate() {
