@@ -25,7 +25,6 @@ namespace {
 
 using platform::qt::TComponentBase;
 using platform::qt::TCustomWinSocket;
-using platform::qt::TNotifyEvent;
 using platform::qt::TSocketNotifyEvent;
 using Kind = TDataSource::Kind;
 
@@ -61,8 +60,8 @@ TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
         .count();
   };
   // The components that no resource can make: the window's code places them.
-  ComPort = static_cast<TComPortComponent*>(Adopt(std::make_unique<TComPortComponent>(
-      this, "ComPort", setup_.make_port ? setup_.make_port() : MakeSerialPort())));
+  ComPort = static_cast<TSerPortComponent*>(Adopt(std::make_unique<TSerPortComponent>(
+      this, "ComPort", setup_.make_port ? setup_.make_port() : MakeSerComPortDevice())));
   SaveIt1 = static_cast<TSaveItComponent*>(Adopt(std::make_unique<TSaveItComponent>(
       this, "SaveIt1", setup_.make_save_file ? setup_.make_save_file() : MakeSaveItNewFile())));
   TaskbarIconControler1 = static_cast<TTaskbarIconControler*>(
@@ -87,7 +86,8 @@ TForm1::~TForm1() {
 
 void TForm1::RegisterMethods() {
   const auto notify = [this](const char* name, void (TForm1::*method)()) {
-    RegisterMethod(name, TNotifyEvent([this, method](TComponentBase*) { (this->*method)(); }));
+    RegisterMethod(
+        name, platform::qt::TNotifyEvent([this, method](TComponentBase*) { (this->*method)(); }));
   };
   const auto socket = [this](const char* name, void (TForm1::*method)(TCustomWinSocket*)) {
     RegisterMethod(name, TSocketNotifyEvent([this, method](TComponentBase*, TCustomWinSocket* s) {
@@ -111,7 +111,7 @@ void TForm1::RegisterMethods() {
   notify("gbComSelClick", &TForm1::gbComSelClick);
   notify("TaskbarIconControler1Click", &TForm1::TaskbarIconControler1Click);
   notify("Timer1Timer", &TForm1::Timer1Timer);
-  RegisterMethod("ComPortTriggerAvail", TComPortAvailEvent([this](TComponentBase*, uint16_t count) {
+  RegisterMethod("ComPortTriggerAvail", TSerPortAvailEvent([this](TComponentBase*, uint16_t count) {
                    ComPortTriggerAvail(count);
                  }));
   socket("ServerSocket1ClientConnect", &TForm1::ServerSocket1ClientConnect);
@@ -468,7 +468,7 @@ void TForm1::SelectDataSource(const TDataSource& source, bool ask) {
 }
 
 void TForm1::OpenSerialPort(int number) {
-  TAnalyzerPort& port = ComPort->Port();
+  TSerPortDevice& port = ComPort->Port();
   CloseSerialPort();
   if (number <= 0) return;
   try {
@@ -488,7 +488,7 @@ void TForm1::OpenSerialPort(int number) {
 }
 
 void TForm1::CloseSerialPort() {
-  TAnalyzerPort& port = ComPort->Port();
+  TSerPortDevice& port = ComPort->Port();
   if (port.Open()) port.SetOpen(false);
   port.SetComNumber(0);
 }
@@ -536,7 +536,7 @@ void TForm1::Timer1Timer() {
     lblDisconnected->Hide();
     return;
   }
-  TAnalyzerPort& port = ComPort->Port();
+  TSerPortDevice& port = ComPort->Port();
   if (port.Open() && port.GetDSR()) {
     lblDisconnected->Hide();
     return;
@@ -556,7 +556,7 @@ void TForm1::Timer1Timer() {
 // ---- Messages ----
 
 void TForm1::ComPortTriggerAvail(uint16_t count) {
-  TAnalyzerPort& port = ComPort->Port();
+  TSerPortDevice& port = ComPort->Port();
   std::string bytes;
   bytes.reserve(count);
   for (uint16_t i = 0; i < count; ++i)

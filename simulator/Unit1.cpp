@@ -5,7 +5,6 @@
 
 #include "platform/dialogs.h"
 #include "platform/qt/event_loop.h"
-#include "simulator/SerPortComponent.h"
 #include "simulator/Unit1Connection.h"
 #include "simulator/Unit1Message.h"
 
@@ -51,9 +50,8 @@ void TForm1::RegisterMethods() {
   RegisterMethod("Timer1Timer", FormNotify([this](TComponentBase*) { Timer1Timer(); }));
   RegisterMethod("Timer2Timer", FormNotify([this](TComponentBase*) { Timer2Timer(); }));
   RegisterMethod("ComSelChange", FormNotify([this](TComponentBase*) { ComSelChange(); }));
-  RegisterMethod("ComPortTriggerAvail",
-                 TTriggerAvailEvent([this](TSerCustomComPort& port, uint16_t count) {
-                   ComPortTriggerAvail(port, count);
+  RegisterMethod("ComPortTriggerAvail", TSerPortAvailEvent([this](TComponentBase*, uint16_t count) {
+                   ComPortTriggerAvail(count);
                  }));
   RegisterMethod("ClientSocket1Connect",
                  TSocketNotifyEvent([this](TComponentBase*, TCustomWinSocket* socket) {
@@ -86,7 +84,7 @@ void TForm1::FindComponents() {
   Button1 = Required<TButton>("Button1");
   Send = Required<TButton>("Send");
   lblError = Required<TLabel>("lblError");
-  ComPort = &Required<TSerPortComponent>("ComPort")->Port();
+  ComPort = Required<TSerPortComponent>("ComPort");
   ClientSocket1 = Required<TClientSocket>("ClientSocket1");
   Timer1 = Required<TTimer>("Timer1");
   Timer2 = Required<TTimer>("Timer2");
@@ -157,7 +155,7 @@ std::vector<std::string> TForm1::CannedLines() {
 // ---- SenderHost ----
 
 SendLine TForm1::CurrentLine() {
-  if (ComPort->ComNumber() != 0) return SendLine::kSerial;
+  if (ComPort->Port().ComNumber() != 0) return SendLine::kSerial;
   if (ComSel->ItemIndex() == kNetworkEntry) return SendLine::kNetwork;
   return SendLine::kNone;
 }
@@ -169,7 +167,7 @@ bool TForm1::TakeChecksumError() {
 }
 
 void TForm1::SendSerial(std::string_view bytes) {
-  ComPort->PutString(std::string(bytes));
+  ComPort->Port().PutString(std::string(bytes));
 }
 
 void TForm1::SendNetwork(std::string_view bytes) {
@@ -188,7 +186,8 @@ void TForm1::StopTimer() {
   Timer1->SetEnabled(false);
 }
 
-void TForm1::ComPortTriggerAvail(TSerCustomComPort& port, uint16_t count) {
+void TForm1::ComPortTriggerAvail(uint16_t count) {
+  TSerPortDevice& port = ComPort->Port();
   std::string bytes;
   bytes.reserve(count);
   for (uint16_t i = 0; i < count; ++i)
@@ -205,26 +204,26 @@ void TForm1::ComSelChange() {
 void TForm1::SelectEntry(int index, bool ask_host) {
   Disconnect();
   if (index == kNetworkEntry) {
-    ComPort->SetOpen(false);
-    ComPort->SetComNumber(0);
+    ComPort->Port().SetOpen(false);
+    ComPort->Port().SetComNumber(0);
     ComSel->SetItemIndex(kNetworkEntry);
     ConnectToCollector(ask_host);
     return;
   }
   if (index >= 1 && index <= kLastComEntry) {
     try {
-      ComPort->SetComNumber(static_cast<uint16_t>(index));
-      ComPort->SetOpen(true);
+      ComPort->Port().SetComNumber(index);
+      ComPort->Port().SetOpen(true);
     } catch (const std::exception&) {
       // A port that cannot be opened falls back to "Disabled", silently.
-      ComPort->SetOpen(false);
-      ComPort->SetComNumber(0);
+      ComPort->Port().SetOpen(false);
+      ComPort->Port().SetComNumber(0);
     }
   } else {
-    ComPort->SetOpen(false);
-    ComPort->SetComNumber(0);
+    ComPort->Port().SetOpen(false);
+    ComPort->Port().SetComNumber(0);
   }
-  ComSel->SetItemIndex(ComPort->ComNumber());
+  ComSel->SetItemIndex(ComPort->Port().ComNumber());
 }
 
 void TForm1::ConnectToCollector(bool ask) {
@@ -243,7 +242,7 @@ void TForm1::ConnectToCollector(bool ask) {
   }
   ClientSocket1->SetPort(collector_port_);
   ClientSocket1->SetActive(true);
-  ComPort->SetOpen(false);
+  ComPort->Port().SetOpen(false);
 }
 
 void TForm1::Disconnect() {
