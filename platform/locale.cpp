@@ -260,6 +260,10 @@ char DecimalSeparator() {
 }
 
 bool TryTextToFloat(std::string_view text, double& value) {
+  return TryTextToFloat(text, value, DecimalSeparator());
+}
+
+bool TryTextToFloat(std::string_view text, double& value, char decimal_separator) {
   while (!text.empty() && text.front() == ' ')
     text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ')
@@ -275,7 +279,7 @@ bool TryTextToFloat(std::string_view text, double& value) {
     if (IsDigit(text[i])) {
       digits = true;
       plain += text[i];
-    } else if (text[i] == DecimalSeparator() && !separator) {
+    } else if (text[i] == decimal_separator && !separator) {
       separator = true;
       plain += '.';
     } else {

@@ -73,8 +73,10 @@ char DecimalSeparator();
 // Converts a decimal number written with the system's decimal separator (blanks
 // around it allowed, a sign, digits with at most one separator, an optional
 // exponent "E"); false, leaving Value alone, for anything else, including the
-// other separator, "inf", "nan" and hexadecimal forms.
+// other separator, "inf", "nan", hexadecimal forms and numbers beyond a double.
 bool TryTextToFloat(std::string_view text, double& value);
+// The same with the given decimal separator.
+bool TryTextToFloat(std::string_view text, double& value, char decimal_separator);
 
 // Changes the window of two-digit years in the settings in force.
 void SetTwoDigitYearCenturyWindow(int years);

@@ -28,6 +28,15 @@ TEST(LocaleTest, TextToFloatUsesTheSystemsSeparatorOnly) {
   }
 }
 
+TEST(LocaleTest, TextToFloatWithAGivenSeparator) {
+  ScopedLocaleSettings pinned(LocaleSettings{.decimal_separator = '.'});
+  double value = -99;
+  EXPECT_TRUE(TryTextToFloat("7,62", value, ','));
+  EXPECT_DOUBLE_EQ(value, 7.62);
+  EXPECT_FALSE(TryTextToFloat("7.62", value, ','));
+  EXPECT_DOUBLE_EQ(value, 7.62);  // left alone
+}
+
 TEST(LocaleTest, PinnedSettingsComeBackWhole) {
   const LocaleSettings before = CurrentLocale();
   {
