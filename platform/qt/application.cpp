@@ -1,6 +1,7 @@
 #include "platform/qt/application.h"
 
 #include <QAbstractEventDispatcher>
+#include <clocale>
 #include <exception>
 
 #include "platform/dialogs.h"
@@ -14,6 +15,10 @@
 namespace platform::qt {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Qt puts the C library under the user's locale; its numbers stay in the C
+  // locale's terms (a file, a log or a peer must never see "7,4" for 7.4). The
+  // user's conventions come from platform/locale.h instead.
+  std::setlocale(LC_NUMERIC, "C");
   setQuitOnLastWindowClosed(true);
   setApplicationName(QString::fromStdString(Win1252ToUtf8(ApplicationTitle())));
   SetDialogs(std::make_unique<QtDialogs>());

@@ -8,6 +8,8 @@
 //   loop running ends, a message box's too. Asked before the event loop runs (a
 //   second instance, a failed start), Run() returns at once and the loop never
 //   runs.
+// - The C library's numeric locale stays "C", whatever Qt sets from the
+//   environment.
 // - The title is the application title of platform/program.h.
 // - Installs the Qt dialogs, the program's own resources (":/qor", see
 //   resources_qt.h) and the loader of language modules.

@@ -11,8 +11,11 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -104,6 +107,22 @@ TEST_F(ApplicationTest, TheEndEndsANestedLoopAndTheMainLoop) {
                 return failures;
               }),
               ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(ApplicationTest, TheCLibrarysNumbersStayInTheCLocale) {
+  EXPECT_EXIT(
+      {
+        // Qt takes the C library's locale from the environment.
+        ::setenv("LC_ALL", "C.UTF-8", 1);
+        RunInOwnProcess([](platform::qt::TApplication&) {
+          char text[16];
+          std::snprintf(text, sizeof text, "%.1f", 7.4);
+          int failures = std::string(std::setlocale(LC_NUMERIC, nullptr)) == "C" ? 0 : 1;
+          if (std::string(text) != "7.4") failures |= 2;
+          return failures;
+        });
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 // A start-up waiting for a person (a message box that no one sees) is ended from a
