@@ -2,19 +2,6 @@
 
 #include <QCloseEvent>
 
-#include "platform/exception.h"
-
-namespace {
-
-template <typename T>
-T* Required(platform::qt::TForm& window, std::string_view name) {
-  T* component = window.Find<T>(name);
-  if (!component) throw EReadError("Component " + std::string(name) + " not found");
-  return component;
-}
-
-}  // namespace
-
 TBannerWindow::TBannerWindow(std::string class_name, QWidget* parent)
     : TForm(std::move(class_name), parent) {
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -26,8 +13,8 @@ TBannerWindow::TBannerWindow(std::string class_name, QWidget* parent)
 
 void TBannerWindow::InitializeBanner() {
   InitializeFromResources();
-  LblStatus = Required<TCapLabelControl>(*this, "LblStatus");
-  Timer1 = Required<platform::qt::TTimer>(*this, "Timer1");
+  LblStatus = Required<TCapLabelControl>("LblStatus");
+  Timer1 = Required<platform::qt::TTimer>("Timer1");
 }
 
 void TBannerWindow::Timer1Timer(platform::qt::TComponentBase*) {

@@ -57,13 +57,9 @@ int main(int argc, char** argv) {
 
   TLanguageManager::SetLanguage(TLanguageManager::GetRegisteredLanguage(kLanguageKey));
 
-  // Ends every event loop, a message box's too, whatever the windows say: Qt's
-  // quit() asks the windows first, and the main window refuses until the user
-  // confirms.
-  const auto end = [&app] {
-    app.Terminate();
-    QCoreApplication::exit(0);
-  };
+  // The end asks no window (the main window would refuse until the user confirms)
+  // and ends every event loop, a message box's too.
+  const auto end = [&app] { app.Terminate(); };
   // Set first, so that it also ends a start-up waiting for a person (a message
   // box on a screen no one sees).
   if (quit_after) QTimer::singleShot(*quit_after * 1000, &app, end);

@@ -1,8 +1,8 @@
 #include "collector/RecordParsing.h"
 
 #include <cctype>
-#include <cmath>
-#include <cstdlib>
+
+#include "platform/locale.h"
 
 namespace {
 
@@ -73,47 +73,8 @@ std::optional<double> StrToValue(std::string_view text, char decimal_separator) 
   if (const size_t at = value.find(other); at != std::string::npos) {
     value[at] = decimal_separator;
   }
-
-  // Blanks, sign, digits with one separator, an exponent, blanks: the number in
-  // the C library's own format, which the numeric locale "C" reads.
-  size_t i = 0;
-  const auto skip_blanks = [&] {
-    while (i < value.size() && value[i] == ' ')
-      ++i;
-  };
-  std::string number;
-  skip_blanks();
-  if (i < value.size() && (value[i] == '+' || value[i] == '-')) number += value[i++];
-  size_t digits = 0;
-  while (i < value.size() && IsDigit(value[i])) {
-    number += value[i++];
-    ++digits;
-  }
-  if (i < value.size() && value[i] == decimal_separator) {
-    number += '.';
-    ++i;
-    while (i < value.size() && IsDigit(value[i])) {
-      number += value[i++];
-      ++digits;
-    }
-  }
-  if (digits == 0) return std::nullopt;
-  if (i < value.size() && (value[i] == 'e' || value[i] == 'E')) {
-    number += 'e';
-    ++i;
-    if (i < value.size() && (value[i] == '+' || value[i] == '-')) number += value[i++];
-    size_t exponent_digits = 0;
-    while (i < value.size() && IsDigit(value[i])) {
-      number += value[i++];
-      ++exponent_digits;
-    }
-    if (exponent_digits == 0) return std::nullopt;
-  }
-  skip_blanks();
-  if (i != value.size()) return std::nullopt;
-
-  const double result = std::strtod(number.c_str(), nullptr);
-  if (!std::isfinite(result)) return std::nullopt;
+  double result = 0;
+  if (!platform::TryTextToFloat(value, result, decimal_separator)) return std::nullopt;
   return result;
 }
 

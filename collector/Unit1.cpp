@@ -15,8 +15,8 @@
 #include "collector/OnlyOne.h"
 #include "collector/QORUtils.h"
 #include "collector/UnitStatus.h"
+#include "platform/date_time_format.h"
 #include "platform/dialogs.h"
-#include "platform/locale.h"
 #include "platform/program.h"
 #include "platform/qt/application.h"
 #include "platform/qt/event_loop.h"
@@ -25,7 +25,6 @@ namespace {
 
 using platform::qt::TComponentBase;
 using platform::qt::TCustomWinSocket;
-using platform::qt::TNotifyEvent;
 using platform::qt::TSocketNotifyEvent;
 using Kind = TDataSource::Kind;
 
@@ -52,13 +51,6 @@ QIcon DropIcon() {
   return QIcon(pixmap);
 }
 
-template <typename T>
-T* Found(platform::qt::TForm& form, const char* name) {
-  T* component = form.Find<T>(name);
-  if (!component) throw EReadError(std::string("Component ") + name + " not found");
-  return component;
-}
-
 }  // namespace
 
 TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
@@ -68,8 +60,8 @@ TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
         .count();
   };
   // The components that no resource can make: the window's code places them.
-  ComPort = static_cast<TComPortComponent*>(Adopt(std::make_unique<TComPortComponent>(
-      this, "ComPort", setup_.make_port ? setup_.make_port() : MakeSerialPort())));
+  ComPort = static_cast<TSerPortComponent*>(Adopt(std::make_unique<TSerPortComponent>(
+      this, "ComPort", setup_.make_port ? setup_.make_port() : MakeSerComPortDevice())));
   SaveIt1 = static_cast<TSaveItComponent*>(Adopt(std::make_unique<TSaveItComponent>(
       this, "SaveIt1", setup_.make_save_file ? setup_.make_save_file() : MakeSaveItNewFile())));
   TaskbarIconControler1 = static_cast<TTaskbarIconControler*>(
@@ -94,7 +86,8 @@ TForm1::~TForm1() {
 
 void TForm1::RegisterMethods() {
   const auto notify = [this](const char* name, void (TForm1::*method)()) {
-    RegisterMethod(name, TNotifyEvent([this, method](TComponentBase*) { (this->*method)(); }));
+    RegisterMethod(
+        name, platform::qt::TNotifyEvent([this, method](TComponentBase*) { (this->*method)(); }));
   };
   const auto socket = [this](const char* name, void (TForm1::*method)(TCustomWinSocket*)) {
     RegisterMethod(name, TSocketNotifyEvent([this, method](TComponentBase*, TCustomWinSocket* s) {
@@ -118,7 +111,7 @@ void TForm1::RegisterMethods() {
   notify("gbComSelClick", &TForm1::gbComSelClick);
   notify("TaskbarIconControler1Click", &TForm1::TaskbarIconControler1Click);
   notify("Timer1Timer", &TForm1::Timer1Timer);
-  RegisterMethod("ComPortTriggerAvail", TComPortAvailEvent([this](TComponentBase*, uint16_t count) {
+  RegisterMethod("ComPortTriggerAvail", TSerPortAvailEvent([this](TComponentBase*, uint16_t count) {
                    ComPortTriggerAvail(count);
                  }));
   socket("ServerSocket1ClientConnect", &TForm1::ServerSocket1ClientConnect);
@@ -134,27 +127,27 @@ void TForm1::RegisterMethods() {
 
 void TForm1::FindComponents() {
   using namespace platform::qt;
-  Memo1 = Found<TMemo>(*this, "Memo1");
-  Memo4 = Found<TMemo>(*this, "Memo4");
-  lblError = Found<TLabel>(*this, "lblError");
-  lblDisconnected = Found<TLabel>(*this, "lblDisconnected");
-  lblNoNetwork = Found<TLabel>(*this, "lblNoNetwork");
-  lblABLIdentification = Found<TLabel>(*this, "lblABLIdentification");
-  gbComSel = Found<TGroupBox>(*this, "gbComSel");
-  ComSel = Found<TComboBox>(*this, "ComSel");
-  btnComSel = Found<TButton>(*this, "btnComSel");
-  BitBtn1 = Found<TButton>(*this, "BitBtn1");
-  Button3 = Found<TButton>(*this, "Button3");
-  cbAutoStart = Found<TCheckBox>(*this, "cbAutoStart");
-  cbAutoCreate = Found<TCheckBox>(*this, "cbAutoCreate");
-  cbPatientIDReductionUseFirstTen = Found<TCheckBox>(*this, "cbPatientIDReductionUseFirstTen");
-  cbParameterGrouping = Found<TCheckBox>(*this, "cbParameterGrouping");
-  gbConnectedDataClients = Found<TGroupBox>(*this, "gbConnectedDataClients");
-  ListBoxConnectedClients = Found<TListBox>(*this, "ListBoxConnectedClients");
-  Timer1 = Found<TTimer>(*this, "Timer1");
-  ServerSocket1 = Found<TServerSocket>(*this, "ServerSocket1");
-  ServerSocketABL = Found<TServerSocket>(*this, "ServerSocketABL");
-  ClientSocket1 = Found<TClientSocket>(*this, "ClientSocket1");
+  Memo1 = Required<TMemo>("Memo1");
+  Memo4 = Required<TMemo>("Memo4");
+  lblError = Required<TLabel>("lblError");
+  lblDisconnected = Required<TLabel>("lblDisconnected");
+  lblNoNetwork = Required<TLabel>("lblNoNetwork");
+  lblABLIdentification = Required<TLabel>("lblABLIdentification");
+  gbComSel = Required<TGroupBox>("gbComSel");
+  ComSel = Required<TComboBox>("ComSel");
+  btnComSel = Required<TButton>("btnComSel");
+  BitBtn1 = Required<TButton>("BitBtn1");
+  Button3 = Required<TButton>("Button3");
+  cbAutoStart = Required<TCheckBox>("cbAutoStart");
+  cbAutoCreate = Required<TCheckBox>("cbAutoCreate");
+  cbPatientIDReductionUseFirstTen = Required<TCheckBox>("cbPatientIDReductionUseFirstTen");
+  cbParameterGrouping = Required<TCheckBox>("cbParameterGrouping");
+  gbConnectedDataClients = Required<TGroupBox>("gbConnectedDataClients");
+  ListBoxConnectedClients = Required<TListBox>("ListBoxConnectedClients");
+  Timer1 = Required<TTimer>("Timer1");
+  ServerSocket1 = Required<TServerSocket>("ServerSocket1");
+  ServerSocketABL = Required<TServerSocket>("ServerSocketABL");
+  ClientSocket1 = Required<TClientSocket>("ClientSocket1");
 }
 
 // ---- Start-up ----
@@ -335,7 +328,7 @@ void TForm1::AppException(const std::exception& error) {
   if (text == last_hook_failure_) return;
   last_hook_failure_ = text;
   // Before the transfer log is loaded the core keeps the entry for it.
-  if (core_) core_->AddLogEntry(platform::DateTimeToSystemText(platform::Now()) + ": " + text);
+  if (core_) core_->AddLogEntry(platform::DateTimeToStr(platform::Now()) + ": " + text);
 }
 
 void TForm1::ShowError(const std::string& text, platform::Color color) {
@@ -475,7 +468,7 @@ void TForm1::SelectDataSource(const TDataSource& source, bool ask) {
 }
 
 void TForm1::OpenSerialPort(int number) {
-  TAnalyzerPort& port = ComPort->Port();
+  TSerPortDevice& port = ComPort->Port();
   CloseSerialPort();
   if (number <= 0) return;
   try {
@@ -495,7 +488,7 @@ void TForm1::OpenSerialPort(int number) {
 }
 
 void TForm1::CloseSerialPort() {
-  TAnalyzerPort& port = ComPort->Port();
+  TSerPortDevice& port = ComPort->Port();
   if (port.Open()) port.SetOpen(false);
   port.SetComNumber(0);
 }
@@ -543,7 +536,7 @@ void TForm1::Timer1Timer() {
     lblDisconnected->Hide();
     return;
   }
-  TAnalyzerPort& port = ComPort->Port();
+  TSerPortDevice& port = ComPort->Port();
   if (port.Open() && port.GetDSR()) {
     lblDisconnected->Hide();
     return;
@@ -563,7 +556,7 @@ void TForm1::Timer1Timer() {
 // ---- Messages ----
 
 void TForm1::ComPortTriggerAvail(uint16_t count) {
-  TAnalyzerPort& port = ComPort->Port();
+  TSerPortDevice& port = ComPort->Port();
   std::string bytes;
   bytes.reserve(count);
   for (uint16_t i = 0; i < count; ++i)

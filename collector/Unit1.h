@@ -38,7 +38,7 @@
 #include "collector/FeedLink.h"
 #include "collector/RelayLink.h"
 #include "collector/Unit1Core.h"
-#include "collector/Unit1Port.h"
+#include "collector/Unit1SaveIt.h"
 #include "collector/Unit1Settings.h"
 #include "platform/canvas.h"
 #include "platform/qt/forms.h"
@@ -46,6 +46,7 @@
 #include "platform/qt/timer.h"
 #include "platform/registry.h"
 #include "platform/resources.h"
+#include "serial/component/SerPortComponent.h"
 
 class TTaskbarIconControler;
 class TFileVersionScanner;
@@ -110,7 +111,7 @@ struct TForm1Setup {
   // The first command-line argument ("" without one).
   std::string argument;
   // The devices behind ComPort and SaveIt1.
-  TAnalyzerPortFactory make_port;
+  std::function<std::unique_ptr<TSerPortDevice>()> make_port;
   TSaveFileFactory make_save_file;
   // Creates the automation object; raises when it cannot (the default goes through
   // the activation layer).
@@ -149,7 +150,7 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   platform::qt::TGroupBox* gbConnectedDataClients = nullptr;
   platform::qt::TListBox* ListBoxConnectedClients = nullptr;
   platform::qt::TTimer* Timer1 = nullptr;
-  TComPortComponent* ComPort = nullptr;
+  TSerPortComponent* ComPort = nullptr;
   platform::qt::TServerSocket* ServerSocket1 = nullptr;
   platform::qt::TServerSocket* ServerSocketABL = nullptr;
   platform::qt::TClientSocket* ClientSocket1 = nullptr;

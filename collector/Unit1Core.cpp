@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "platform/locale.h"
+#include "platform/date_time_format.h"
 
 TCollectorCore::TCollectorCore(TCollectorView& view, TCollectorPaths paths, TSaveFileAccess& save,
                                TAnalyzerLinkLimits limits)
@@ -20,7 +20,7 @@ TCollectorCore::~TCollectorCore() = default;
 
 void TCollectorCore::LoadTransferLog() {
   if (!log_.Load()) {
-    log_.Reset(platform::DateTimeToSystemText(now_()) + platform::LoadResString(SNewLogfile));
+    log_.Reset(platform::DateTimeToStr(now_()) + platform::LoadResString(SNewLogfile));
   }
   log_loaded_ = true;
   std::vector<std::string> early = std::move(early_entries_);
@@ -32,7 +32,7 @@ void TCollectorCore::LoadTransferLog() {
 
 bool TCollectorCore::NewTransferLog(std::string* error) {
   log_loaded_ = true;
-  log_.Reset(platform::DateTimeToSystemText(now_()) + platform::LoadResString(SNewLogfile));
+  log_.Reset(platform::DateTimeToStr(now_()) + platform::LoadResString(SNewLogfile));
   view_.TransferLogChanged();
   return log_.Save(error);
 }
@@ -51,7 +51,7 @@ void TCollectorCore::AddLogEntry(const std::string& entry) {
 
 void TCollectorCore::ReportFailure(const std::string& text) {
   view_.ShowError(OneLine(text));
-  AddLogEntry(platform::DateTimeToSystemText(now_()) + ": " + text);
+  AddLogEntry(platform::DateTimeToStr(now_()) + ": " + text);
 }
 
 // ---- Receiving ----
@@ -121,7 +121,7 @@ std::string TCollectorCore::PatientText() const {
 }
 
 void TCollectorCore::LogTransfer() {
-  const std::string entry = platform::DateTimeToSystemText(state_.sample_time.SampleTime()) +
+  const std::string entry = platform::DateTimeToStr(state_.sample_time.SampleTime()) +
                             platform::LoadResString(STransferring) + state_.patient_name + " (" +
                             state_.patient_id + platform::LoadResString(SToWardvorta);
   AddLogEntry(entry);

@@ -10,9 +10,9 @@
 
 #include "collector/Unit1Core.h"
 #include "datafile/QORFunc.h"
+#include "platform/date_time_format.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
-#include "platform/locale.h"
 
 // What one walk keeps to itself.
 struct TCollectorCore::TWalk {
@@ -210,9 +210,8 @@ void TCollectorCore::Result(const std::string& line, TWalk& walk) {
 
 void TCollectorCore::FlushReports(TWalk& walk) {
   if (!walk.not_numbers.empty()) {
-    AddLogEntry(platform::DateTimeToSystemText(now_()) + ": " +
-                platform::LoadResString(SNotNumbers) + PatientText() + ": " +
-                Joined(walk.not_numbers, "; "));
+    AddLogEntry(platform::DateTimeToStr(now_()) + ": " + platform::LoadResString(SNotNumbers) +
+                PatientText() + ": " + Joined(walk.not_numbers, "; "));
     walk.not_numbers.clear();
   }
   if (!walk.not_written.empty()) {

@@ -5,7 +5,7 @@
 
 #include "datafile/QORFunc.h"
 #include "datamodel/AxisDrawing.h"
-#include "platform/locale_format.h"
+#include "platform/date_time_format.h"
 
 namespace {
 

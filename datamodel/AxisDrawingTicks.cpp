@@ -5,8 +5,8 @@
 
 #include "datafile/QORFunc.h"
 #include "datamodel/AxisDrawing.h"
+#include "platform/date_time_format.h"
 #include "platform/format_text.h"
-#include "platform/locale_format.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/format_text.h"
-#include "platform/locale_format.h"
+#include "platform/locale.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ void FormatDuration(uint8_t mode, double span, bool omit_zero_seconds, TDuration
   const int64_t m = total % 3600 / 60;
   const int64_t s = total % 60;
   const std::string sign = span < 0 ? "-" : "";
-  const std::string separator(1, platform::CurrentFormatSettings().time_separator);
+  const std::string separator(1, platform::CurrentLocale().time_separator);
   const std::string time_format =
       omit_zero_seconds && s == 0 ? "%0:.2d%3:s%1:.2d" : "%0:.2d%3:s%1:.2d%3:s%2:.2d";
   const auto ll = [](int64_t v) { return static_cast<long long>(v); };

@@ -9,9 +9,9 @@
 #include "datafile/QORFunc.h"
 #include "datamodel/PointPool.h"
 #include "datamodel/Series_CObject.h"
+#include "platform/date_time_format.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
-#include "platform/locale_format.h"
 #include "platform/resources.h"
 
 namespace {

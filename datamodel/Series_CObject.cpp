@@ -12,10 +12,10 @@
 #include "datamodel/BrowserItems.h"
 #include "datamodel/Duration.h"
 #include "datamodel/PointsU.h"
+#include "platform/date_time_format.h"
 #include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
-#include "platform/locale_format.h"
 #include "platform/random.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/exception.h"
-#include "platform/locale_format.h"
+#include "platform/locale.h"
 
 namespace platform {
 namespace {
@@ -79,7 +79,7 @@ std::string Fixed(double value, int decimals, bool thousands) {
   if (!std::isfinite(value)) return NonFinite(value);
   Decimal d = ToDecimal(std::fabs(value));
   RoundToDigits(d, d.exponent + decimals);
-  const FormatSettings& settings = CurrentFormatSettings();
+  const LocaleSettings& settings = CurrentLocale();
   std::string whole;
   if (d.exponent > 0) {
     for (int i = 0; i < d.exponent; ++i)
@@ -116,7 +116,7 @@ std::string Scientific(double value, int precision) {
   std::string text = value < 0 ? "-" : "";
   text += DigitAt(d, 0);
   if (precision > 1) {
-    text += CurrentFormatSettings().decimal_separator;
+    text += DecimalSeparator();
     for (int i = 1; i < precision; ++i)
       text += DigitAt(d, i);
   }
@@ -162,7 +162,7 @@ std::string FloatToStrGeneral(double value, int precision, int exponent_digits) 
   Decimal d = ToDecimal(std::fabs(value));
   RoundToDigits(d, precision);
   if (d.digits.empty()) return "0";
-  const char separator = CurrentFormatSettings().decimal_separator;
+  const char separator = DecimalSeparator();
   std::string text = value < 0 ? "-" : "";
   const int exponent10 = d.exponent - 1;
   if (d.exponent > precision || exponent10 < -5) {

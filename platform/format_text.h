@@ -48,7 +48,7 @@ class FormatArg {
 // Types are upper or lower case; "%%" is a "%". Index (from 0) chooses the value,
 // and values without an index follow on from the last one used; "*" as width or
 // precision takes the next value. Width pads with blanks on the left ("-": right).
-// Decimal and thousand separators are those in force (locale_format.h). Numbers
+// Decimal and thousand separators are those in force (locale.h). Numbers
 // round half away from zero. A specifier that does not fit its value, or that
 // runs out of values, raises EConvertError
 // "Format '<format>' invalid or incompatible with argument".

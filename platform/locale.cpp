@@ -4,12 +4,10 @@
 #include <locale.h>
 
 #include <array>
-#include <atomic>
+#include <cctype>
 #include <charconv>
 #include <cstdlib>
-#include <ctime>
-
-#include "platform/text_1252.h"
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -52,32 +50,6 @@ std::string LocaleNameFor(const char* category_variable) {
   return "C";
 }
 
-LocaleSettings ReadEnvironment() {
-  LocaleSettings settings;
-  if (locale_t numeric = ::newlocale(LC_NUMERIC_MASK, LocaleNameFor("LC_NUMERIC").c_str(),
-                                     static_cast<locale_t>(nullptr))) {
-    const char* radix = ::nl_langinfo_l(RADIXCHAR, numeric);
-    // A separator outside ASCII (a few locales have one) cannot be typed on the
-    // wire's 8-bit texts; those keep the point.
-    if (radix && radix[0] && !(radix[0] & 0x80) && !radix[1]) settings.decimal_separator = radix[0];
-    ::freelocale(numeric);
-  }
-  if (locale_t time = ::newlocale(LC_TIME_MASK, LocaleNameFor("LC_TIME").c_str(),
-                                  static_cast<locale_t>(nullptr))) {
-    if (const char* date = ::nl_langinfo_l(D_FMT, time); date && *date) settings.date_format = date;
-    if (const char* clock = ::nl_langinfo_l(T_FMT, time); clock && *clock)
-      settings.time_format = clock;
-    ::freelocale(time);
-  }
-  settings.default_lcid = LocaleIdFromPosixName(LocaleNameFor("LC_MESSAGES"));
-  return settings;
-}
-
-std::atomic<const LocaleSettings*>& Pinned() {
-  static std::atomic<const LocaleSettings*> pinned{nullptr};
-  return pinned;
-}
-
 std::string Lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) {
@@ -98,25 +70,189 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+// An ASCII separator from a locale's text, or Fallback when it has none (or one
+// that takes more than a byte).
+char SeparatorOf(const char* text, char fallback) {
+  if (text && std::strlen(text) == 1 && static_cast<unsigned char>(text[0]) < 0x80) return text[0];
+  return fallback;
+}
+
+// A strftime pattern of dates or times turned into ours; Separator receives the
+// first literal character found between the fields, which the pattern then names
+// by "/" (dates) or ":" (times).
+std::string FromStrftime(const char* pattern, char marker, char& separator) {
+  std::string result;
+  bool have_separator = false;
+  for (const char* p = pattern; *p; ++p) {
+    if (*p != '%') {
+      if (std::isalpha(static_cast<unsigned char>(*p)) || *p == ' ') {
+        result += *p;
+        continue;
+      }
+      if (!have_separator) {
+        separator = *p;
+        have_separator = true;
+      }
+      result += *p == separator ? marker : *p;
+      continue;
+    }
+    ++p;
+    while (*p == 'E' || *p == 'O' || *p == '-' || *p == '_' || *p == '0')
+      ++p;
+    switch (*p) {
+      case 'd':
+        result += "dd";
+        break;
+      case 'e':
+        result += "d";
+        break;
+      case 'm':
+        result += "mm";
+        break;
+      case 'b':
+      case 'h':
+        result += "mmm";
+        break;
+      case 'B':
+        result += "mmmm";
+        break;
+      case 'y':
+        result += "yy";
+        break;
+      case 'Y':
+      case 'C':
+        result += "yyyy";
+        break;
+      case 'H':
+      case 'k':
+        result += "hh";
+        break;
+      case 'I':
+      case 'l':
+        result += "hh";
+        break;
+      case 'M':
+        result += "nn";
+        break;
+      case 'S':
+        result += "ss";
+        break;
+      case 'p':
+      case 'P':
+        result += "AMPM";
+        break;
+      case 'D':
+        result += "mm/dd/yy";
+        separator = '/';
+        have_separator = true;
+        break;
+      case 'F':
+        result += "yyyy/mm/dd";
+        separator = '-';
+        have_separator = true;
+        break;
+      case 'T':
+        result += "hh:nn:ss";
+        separator = ':';
+        have_separator = true;
+        break;
+      case 'R':
+        result += "hh:nn";
+        separator = ':';
+        have_separator = true;
+        break;
+      case 'r':
+        result += "hh:nn:ss AMPM";
+        separator = ':';
+        have_separator = true;
+        break;
+      case '\0':
+        return result;
+      default:
+        break;
+    }
+  }
+  return result;
+}
+
+// The two pictures of a locale's time format: the long time, and the short time
+// (the long one without its seconds).
+void ReadTimeFormat(const std::string& format, LocaleSettings& settings) {
+  char separator = settings.time_separator;
+  const std::string picture = FromStrftime(format.c_str(), ':', separator);
+  if (picture.find('h') == std::string::npos) return;
+  settings.long_time_format = picture;
+  settings.time_separator = separator;
+  const size_t seconds = picture.find(":ss");
+  settings.short_time_format = seconds == std::string::npos
+                                   ? picture
+                                   : picture.substr(0, seconds) + picture.substr(seconds + 3);
+}
+
+std::string LangInfo(nl_item item, locale_t locale) {
+  const char* text = ::nl_langinfo_l(item, locale);
+  return text ? text : "";
+}
+
+LocaleConventions ReadUserConventions() {
+  LocaleConventions conventions;
+  // Each category on its own, so that one that is not installed leaves the others
+  // the user's. The name "" takes the environment's, as setlocale does.
+  if (locale_t numeric = ::newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(nullptr))) {
+    conventions.radix = LangInfo(RADIXCHAR, numeric);
+    conventions.thousands_separator = LangInfo(THOUSEP, numeric);
+    ::freelocale(numeric);
+  }
+  if (locale_t time = ::newlocale(LC_TIME_MASK, "", static_cast<locale_t>(nullptr))) {
+    conventions.date_format = LangInfo(D_FMT, time);
+    conventions.time_format = LangInfo(T_FMT, time);
+    ::freelocale(time);
+  }
+  conventions.messages_locale = LocaleNameFor("LC_MESSAGES");
+  return conventions;
+}
+
+// The settings in force. Pinning replaces them whole and puts the previous ones
+// back, so a test's settings never outlive it.
+LocaleSettings& InForce() {
+  static LocaleSettings settings = SettingsFromConventions(ReadUserConventions());
+  return settings;
+}
+
 }  // namespace
 
-const LocaleSettings& EnvironmentLocale() {
-  static const LocaleSettings settings = ReadEnvironment();
+LocaleSettings SettingsFromConventions(const LocaleConventions& conventions) {
+  LocaleSettings settings;
+  // A separator outside ASCII (a few locales have one) cannot be written in the
+  // system's 8-bit texts; those keep the defaults.
+  settings.decimal_separator = SeparatorOf(conventions.radix.c_str(), '.');
+  settings.thousand_separator = SeparatorOf(conventions.thousands_separator.c_str(), ',');
+  if (settings.thousand_separator == settings.decimal_separator)
+    settings.thousand_separator = settings.decimal_separator == ',' ? '.' : ',';
+  // The C locale's "%m/%d/%y" is no convention of anybody's; keep ISO dates then.
+  if (conventions.date_format != "%m/%d/%y") {
+    char separator = settings.date_separator;
+    const std::string picture = FromStrftime(conventions.date_format.c_str(), '/', separator);
+    if (picture.find('d') != std::string::npos && picture.find('y') != std::string::npos) {
+      settings.short_date_format = picture;
+      settings.date_separator = separator;
+    }
+    ReadTimeFormat(conventions.time_format, settings);
+  }
+  settings.default_lcid = LocaleIdFromPosixName(conventions.messages_locale);
   return settings;
 }
 
 const LocaleSettings& CurrentLocale() {
-  if (const LocaleSettings* pinned = Pinned().load()) return *pinned;
-  return EnvironmentLocale();
+  return InForce();
 }
 
-ScopedLocaleSettings::ScopedLocaleSettings(LocaleSettings settings)
-    : previous_(Pinned().load()), settings_(std::move(settings)) {
-  Pinned().store(&settings_);
+ScopedLocaleSettings::ScopedLocaleSettings(LocaleSettings settings) : previous_(InForce()) {
+  InForce() = std::move(settings);
 }
 
 ScopedLocaleSettings::~ScopedLocaleSettings() {
-  Pinned().store(previous_);
+  InForce() = std::move(previous_);
 }
 
 char DecimalSeparator() {
@@ -124,6 +260,10 @@ char DecimalSeparator() {
 }
 
 bool TryTextToFloat(std::string_view text, double& value) {
+  return TryTextToFloat(text, value, DecimalSeparator());
+}
+
+bool TryTextToFloat(std::string_view text, double& value, char decimal_separator) {
   while (!text.empty() && text.front() == ' ')
     text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ')
@@ -139,7 +279,7 @@ bool TryTextToFloat(std::string_view text, double& value) {
     if (IsDigit(text[i])) {
       digits = true;
       plain += text[i];
-    } else if (text[i] == DecimalSeparator() && !separator) {
+    } else if (text[i] == decimal_separator && !separator) {
       separator = true;
       plain += '.';
     } else {
@@ -166,24 +306,17 @@ bool TryTextToFloat(std::string_view text, double& value) {
   return true;
 }
 
-std::string DateTimeToSystemText(DateTime value) {
-  if (!IsValidDateTime(value)) value = 0;
-  const DateParts date = DecodeDate(value);
-  const TimeParts time = DecodeTime(value);
-  std::tm tm{};
-  tm.tm_year = date.year - 1900;
-  tm.tm_mon = date.month - 1;
-  tm.tm_mday = date.day;
-  tm.tm_hour = time.hour;
-  tm.tm_min = time.minute;
-  tm.tm_sec = time.second;
-  // The weekday, for patterns that show it: 1899-12-30 was a Saturday.
-  const int64_t day = static_cast<int64_t>(value);  // the whole part is the day
-  tm.tm_wday = static_cast<int>((day % 7 + 13) % 7);
-  const std::string pattern = CurrentLocale().date_format + " " + CurrentLocale().time_format;
-  char buffer[256];
-  const size_t n = std::strftime(buffer, sizeof buffer, pattern.c_str(), &tm);
-  return Utf8ToWin1252(std::string_view(buffer, n));
+void SetTwoDigitYearCenturyWindow(int years) {
+  InForce().two_digit_year_century_window = years;
+}
+
+int ExpandTwoDigitYear(int year, int current_year) {
+  const int window = InForce().two_digit_year_century_window;
+  if (window <= 0) return current_year / 100 * 100 + year;
+  const int first = current_year - window;
+  int result = first / 100 * 100 + year;
+  if (result < first) result += 100;
+  return result;
 }
 
 std::string LocaleAbbreviation(LCID lcid) {

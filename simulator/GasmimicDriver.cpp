@@ -1,6 +1,5 @@
 #include "simulator/GasmimicDriver.h"
 
-#include "serial/SerUser.h"
 #include "simulator/Unit1Connection.h"
 
 namespace simulator {
@@ -29,7 +28,7 @@ std::optional<int> TGasmimicDriver::Apply() {
   if (o.com) {
     form_.ComSel->SetItemIndex(*o.com);
     form_.SelectEntry(*o.com, false);
-    if (form_.ComPort->ComNumber() != *o.com) {
+    if (form_.ComPort->Port().ComNumber() != *o.com) {
       err_ << "gasmimic: COM" << *o.com << " could not be opened\n";
       if (o.start || o.send_canned_once) return 1;
     }
@@ -57,9 +56,7 @@ bool TGasmimicDriver::CannedMessageSent() const {
 
 bool TGasmimicDriver::LineQuiet() const {
   if (form_.Sender().in_flight()) return false;
-  if (!form_.ComPort->Open()) return true;
-  TSerBaseDispatcher* dispatcher = form_.ComPort->GetDispatcher();
-  return !dispatcher || dispatcher->OutBuffUsed() == 0;
+  return form_.ComPort->Port().OutputPending() == 0;
 }
 
 void TGasmimicDriver::Poll() {
@@ -74,7 +71,7 @@ void TGasmimicDriver::Poll() {
   sending_ = false;
   poll_.stop();
   out_ << "gasmimic: sent the canned message (" << form_.Memo2->Count() << " lines) on COM"
-       << form_.ComPort->ComNumber() << "\n";
+       << form_.ComPort->Port().ComNumber() << "\n";
   out_.flush();
   quit_(0);
 }

@@ -5,7 +5,6 @@
 
 #include "platform/dialogs.h"
 #include "platform/qt/event_loop.h"
-#include "simulator/SerPortComponent.h"
 #include "simulator/Unit1Connection.h"
 #include "simulator/Unit1Message.h"
 
@@ -25,13 +24,6 @@ constexpr int kLastComEntry = 16;
 // in the socket components' own error format.
 constexpr std::string_view kNotConnectedError =
     "Socket error: Socket is not connected (10057), on API 'send'";
-
-template <typename T>
-T* Required(platform::qt::TForm& form, std::string_view name) {
-  T* component = form.Find<T>(name);
-  if (!component) throw EReadError("Component " + std::string(name) + " not found");
-  return component;
-}
 
 }  // namespace
 
@@ -58,9 +50,8 @@ void TForm1::RegisterMethods() {
   RegisterMethod("Timer1Timer", FormNotify([this](TComponentBase*) { Timer1Timer(); }));
   RegisterMethod("Timer2Timer", FormNotify([this](TComponentBase*) { Timer2Timer(); }));
   RegisterMethod("ComSelChange", FormNotify([this](TComponentBase*) { ComSelChange(); }));
-  RegisterMethod("ComPortTriggerAvail",
-                 TTriggerAvailEvent([this](TSerCustomComPort& port, uint16_t count) {
-                   ComPortTriggerAvail(port, count);
+  RegisterMethod("ComPortTriggerAvail", TSerPortAvailEvent([this](TComponentBase*, uint16_t count) {
+                   ComPortTriggerAvail(count);
                  }));
   RegisterMethod("ClientSocket1Connect",
                  TSocketNotifyEvent([this](TComponentBase*, TCustomWinSocket* socket) {
@@ -74,29 +65,29 @@ void TForm1::RegisterMethods() {
 
 void TForm1::FindComponents() {
   using namespace platform::qt;
-  feFIO2 = Required<TFloatEdit>(*this, "feFIO2");
-  feCa = Required<TFloatEdit>(*this, "feCa");
-  feCl = Required<TFloatEdit>(*this, "feCl");
-  feK = Required<TFloatEdit>(*this, "feK");
-  feNa = Required<TFloatEdit>(*this, "feNa");
-  fepH = Required<TFloatEdit>(*this, "fepH");
-  fepO2 = Required<TFloatEdit>(*this, "fepO2");
-  cboxKSSpecial = Required<TCheckBox>(*this, "cboxKSSpecial");
-  ComSel = Required<TComboBox>(*this, "ComSel");
-  SpinEdit1 = Required<TSpinEdit>(*this, "SpinEdit1");
-  EditPatientID = Required<TEdit>(*this, "EditPatientID");
-  rgSpecimenType = Required<TRadioGroup>(*this, "rgSpecimenType");
-  rgSpecimenSource = Required<TRadioGroup>(*this, "rgSpecimenSource");
-  cbCheckSumError = Required<TCheckBox>(*this, "cbCheckSumError");
-  Memo1 = Required<TMemo>(*this, "Memo1");
-  Memo2 = Required<TMemo>(*this, "Memo2");
-  Button1 = Required<TButton>(*this, "Button1");
-  Send = Required<TButton>(*this, "Send");
-  lblError = Required<TLabel>(*this, "lblError");
-  ComPort = &Required<TSerPortComponent>(*this, "ComPort")->Port();
-  ClientSocket1 = Required<TClientSocket>(*this, "ClientSocket1");
-  Timer1 = Required<TTimer>(*this, "Timer1");
-  Timer2 = Required<TTimer>(*this, "Timer2");
+  feFIO2 = Required<TFloatEdit>("feFIO2");
+  feCa = Required<TFloatEdit>("feCa");
+  feCl = Required<TFloatEdit>("feCl");
+  feK = Required<TFloatEdit>("feK");
+  feNa = Required<TFloatEdit>("feNa");
+  fepH = Required<TFloatEdit>("fepH");
+  fepO2 = Required<TFloatEdit>("fepO2");
+  cboxKSSpecial = Required<TCheckBox>("cboxKSSpecial");
+  ComSel = Required<TComboBox>("ComSel");
+  SpinEdit1 = Required<TSpinEdit>("SpinEdit1");
+  EditPatientID = Required<TEdit>("EditPatientID");
+  rgSpecimenType = Required<TRadioGroup>("rgSpecimenType");
+  rgSpecimenSource = Required<TRadioGroup>("rgSpecimenSource");
+  cbCheckSumError = Required<TCheckBox>("cbCheckSumError");
+  Memo1 = Required<TMemo>("Memo1");
+  Memo2 = Required<TMemo>("Memo2");
+  Button1 = Required<TButton>("Button1");
+  Send = Required<TButton>("Send");
+  lblError = Required<TLabel>("lblError");
+  ComPort = Required<TSerPortComponent>("ComPort");
+  ClientSocket1 = Required<TClientSocket>("ClientSocket1");
+  Timer1 = Required<TTimer>("Timer1");
+  Timer2 = Required<TTimer>("Timer2");
 }
 
 void TForm1::FormCreate() {
@@ -164,7 +155,7 @@ std::vector<std::string> TForm1::CannedLines() {
 // ---- SenderHost ----
 
 SendLine TForm1::CurrentLine() {
-  if (ComPort->ComNumber() != 0) return SendLine::kSerial;
+  if (ComPort->Port().ComNumber() != 0) return SendLine::kSerial;
   if (ComSel->ItemIndex() == kNetworkEntry) return SendLine::kNetwork;
   return SendLine::kNone;
 }
@@ -176,7 +167,7 @@ bool TForm1::TakeChecksumError() {
 }
 
 void TForm1::SendSerial(std::string_view bytes) {
-  ComPort->PutString(std::string(bytes));
+  ComPort->Port().PutString(std::string(bytes));
 }
 
 void TForm1::SendNetwork(std::string_view bytes) {
@@ -195,7 +186,8 @@ void TForm1::StopTimer() {
   Timer1->SetEnabled(false);
 }
 
-void TForm1::ComPortTriggerAvail(TSerCustomComPort& port, uint16_t count) {
+void TForm1::ComPortTriggerAvail(uint16_t count) {
+  TSerPortDevice& port = ComPort->Port();
   std::string bytes;
   bytes.reserve(count);
   for (uint16_t i = 0; i < count; ++i)
@@ -212,26 +204,26 @@ void TForm1::ComSelChange() {
 void TForm1::SelectEntry(int index, bool ask_host) {
   Disconnect();
   if (index == kNetworkEntry) {
-    ComPort->SetOpen(false);
-    ComPort->SetComNumber(0);
+    ComPort->Port().SetOpen(false);
+    ComPort->Port().SetComNumber(0);
     ComSel->SetItemIndex(kNetworkEntry);
     ConnectToCollector(ask_host);
     return;
   }
   if (index >= 1 && index <= kLastComEntry) {
     try {
-      ComPort->SetComNumber(static_cast<uint16_t>(index));
-      ComPort->SetOpen(true);
+      ComPort->Port().SetComNumber(index);
+      ComPort->Port().SetOpen(true);
     } catch (const std::exception&) {
       // A port that cannot be opened falls back to "Disabled", silently.
-      ComPort->SetOpen(false);
-      ComPort->SetComNumber(0);
+      ComPort->Port().SetOpen(false);
+      ComPort->Port().SetComNumber(0);
     }
   } else {
-    ComPort->SetOpen(false);
-    ComPort->SetComNumber(0);
+    ComPort->Port().SetOpen(false);
+    ComPort->Port().SetComNumber(0);
   }
-  ComSel->SetItemIndex(ComPort->ComNumber());
+  ComSel->SetItemIndex(ComPort->Port().ComNumber());
 }
 
 void TForm1::ConnectToCollector(bool ask) {
@@ -250,7 +242,7 @@ void TForm1::ConnectToCollector(bool ask) {
   }
   ClientSocket1->SetPort(collector_port_);
   ClientSocket1->SetActive(true);
-  ComPort->SetOpen(false);
+  ComPort->Port().SetOpen(false);
 }
 
 void TForm1::Disconnect() {

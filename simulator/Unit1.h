@@ -30,7 +30,7 @@
 #include "platform/qt/forms.h"
 #include "platform/qt/sockets.h"
 #include "platform/qt/timer.h"
-#include "serial/SerPort.h"
+#include "serial/component/SerPortComponent.h"
 #include "simulator/Carousel.h"
 #include "simulator/Unit1Message.h"
 #include "simulator/Unit1Sending.h"
@@ -65,7 +65,7 @@ class TForm1 : public platform::qt::TForm, public SenderHost {
   platform::qt::TButton* Button1 = nullptr;
   platform::qt::TButton* Send = nullptr;
   platform::qt::TLabel* lblError = nullptr;
-  TSerComPort* ComPort = nullptr;
+  TSerPortComponent* ComPort = nullptr;
   platform::qt::TClientSocket* ClientSocket1 = nullptr;
   platform::qt::TTimer* Timer1 = nullptr;
   platform::qt::TTimer* Timer2 = nullptr;
@@ -77,7 +77,7 @@ class TForm1 : public platform::qt::TForm, public SenderHost {
   void Timer1Timer();
   void Timer2Timer();
   void ComSelChange();
-  void ComPortTriggerAvail(TSerCustomComPort& port, uint16_t count);
+  void ComPortTriggerAvail(uint16_t count);
   void ClientSocket1Connect(platform::qt::TCustomWinSocket* socket);
   void ClientSocket1Disconnect(platform::qt::TCustomWinSocket* socket);
 

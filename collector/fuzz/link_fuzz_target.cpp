@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "collector/AnalyzerLink.h"
 #include "collector/PatientIds.h"
 #include "collector/RecordParsing.h"
+#include "collector/fuzz/link_fuzz_input.h"
 
 namespace {
 
@@ -80,11 +82,11 @@ class Walker : public TAnalyzerLinkEvents {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  TAnalyzerLinkLimits limits;
-  if (data[0] & 1) limits = TAnalyzerLinkLimits{64, 8, 256};
-  const size_t piece = 1 + data[1] % 16;
-  std::string_view bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
+  const std::optional<TLinkFuzzInput> input = ReadLinkFuzzInput(data, size);
+  if (!input) return 0;
+  const TAnalyzerLinkLimits& limits = input->limits;
+  const size_t piece = input->piece;
+  std::string_view bytes = input->bytes;
 
   Walker walker(limits);
   TAnalyzerLink link(walker, limits);
@@ -93,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bytes.remove_prefix(std::min(piece, bytes.size()));
     if (link.BufferedBytes() > 2 * limits.max_frame_bytes + 2) std::abort();
   }
-  if (data[0] & 2) link.DropHalfMessage();
-  if (link.HalfMessage() && (data[0] & 2)) std::abort();
+  if (input->flags & 2) link.DropHalfMessage();
+  if (link.HalfMessage() && (input->flags & 2)) std::abort();
   return 0;
 }

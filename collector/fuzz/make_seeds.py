@@ -68,13 +68,17 @@ def seeds():
     yield b"\x01\x0f" + b"A" * 600 + frame("1", "R|" + "9" * 120, ETX) + EOT
 
 
-def main():
-    corpus = os.path.join(HERE, "corpus")
-    os.makedirs(corpus, exist_ok=True)
-    for seed in seeds():
-        name = hashlib.sha1(seed).hexdigest()
-        with open(os.path.join(corpus, name), "wb") as f:
+def write_seeds(folder, seeds):
+    """Writes each seed of Seeds into Folder, named by its SHA-1 as libFuzzer names
+    the inputs it keeps."""
+    os.makedirs(folder, exist_ok=True)
+    for seed in seeds:
+        with open(os.path.join(folder, hashlib.sha1(seed).hexdigest()), "wb") as f:
             f.write(seed)
+
+
+def main():
+    write_seeds(os.path.join(HERE, "corpus"), seeds())
 
 
 if __name__ == "__main__":

@@ -6,10 +6,14 @@ chooses the relay link over the analyzer feed, bit 1 small limits, bit 2 a closi
 connection at the end; the second the piece size) followed by what the connection
 carries. Run from anywhere; the ABL9 fixture is read from ../tests/data.
 """
-import hashlib
 import os
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.dont_write_bytecode = True  # nothing left behind beside the scripts
+sys.path.insert(0, HERE)
+from make_seeds import write_seeds  # noqa: E402
+
 SOH, STX, ETX, EOT, ENQ, LF, CR, ETB = b"\x01", b"\x02", b"\x03", b"\x04", b"\x05", b"\n", b"\r", b"\x17"
 
 FEED, RELAY, SMALL, CLOSE = 0, 1, 2, 4
@@ -47,12 +51,7 @@ def seeds():
 
 
 def main():
-    out = os.path.join(HERE, "stream_corpus")
-    os.makedirs(out, exist_ok=True)
-    for seed in seeds():
-        name = hashlib.sha1(seed).hexdigest()
-        with open(os.path.join(out, name), "wb") as f:
-            f.write(seed)
+    write_seeds(os.path.join(HERE, "stream_corpus"), seeds())
 
 
 if __name__ == "__main__":

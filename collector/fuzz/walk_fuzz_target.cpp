@@ -16,10 +16,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "collector/Unit1Core.h"
+#include "collector/fuzz/link_fuzz_input.h"
 #include "collector/tests/core_fakes.h"
 #include "collector/tests/fake_save_file.h"
 
@@ -96,20 +98,20 @@ void CheckDataFolder() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  TAnalyzerLinkLimits limits;
-  if (data[0] & 1) limits = TAnalyzerLinkLimits{64, 8, 256};
-  const size_t piece = 1 + data[1] % 16;
-  std::string_view bytes(reinterpret_cast<const char*>(data) + 2, size - 2);
+  const std::optional<TLinkFuzzInput> input = ReadLinkFuzzInput(data, size);
+  if (!input) return 0;
+  const TAnalyzerLinkLimits& limits = input->limits;
+  const size_t piece = input->piece;
+  std::string_view bytes = input->bytes;
 
   TCountingView view;
   TFakeSaveFile save;
   TRecordingAutoObject automation;
   {
     TCollectorCore core(view, TCollectorPaths::FromRoot(Root()), save, limits);
-    core.Options().auto_create = data[0] & 4;
-    core.Options().grouping = data[0] & 8;
-    core.Options().use_first_ten = data[0] & 16;
+    core.Options().auto_create = input->flags & 4;
+    core.Options().grouping = input->flags & 8;
+    core.Options().use_first_ten = input->flags & 16;
     core.Options().translations = TSpecimenTranslations{"V", "", "N", "A", ""};
     core.Automation().SetAutoObject(&automation);
     core.LoadTransferLog();
@@ -119,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       while (core.ProcessNextMessage()) {
       }
     }
-    if (data[0] & 2) core.DataSourceChanging();
+    if (input->flags & 2) core.DataSourceChanging();
     if (core.QueuedMessages() != 0) std::abort();
     core.Automation().SetAutoObject(nullptr);
   }

@@ -53,7 +53,7 @@ std::string ReadFile(const std::string& path) {
 class CollectorCoreTest : public ::testing::Test {
  protected:
   CollectorCoreTest()
-      : locale_(platform::LocaleSettings{'.', "%Y-%m-%d", "%H:%M:%S", 1033}),
+      : locale_(platform::LocaleSettings{}),
         paths_(TCollectorPaths::FromRoot(root_.path() + "/")),
         core_(view_, paths_, save_) {
     std::filesystem::create_directories(paths_.data_dir);

@@ -43,7 +43,7 @@ std::vector<std::string> Message(
 class FilingTest : public ::testing::Test {
  protected:
   FilingTest()
-      : locale_(platform::LocaleSettings{'.', "%Y-%m-%d", "%H:%M:%S", 1033}),
+      : locale_(platform::LocaleSettings{}),
         paths_(TCollectorPaths::FromRoot(root_.path() + "/")),
         save_(MakeSaveItNewFile()),
         core_(view_, paths_, *save_) {

@@ -38,8 +38,8 @@ struct TPortScript {
   bool dsr = true;
   std::set<int> missing;
   std::vector<int> opened;
-  TAnalyzerPort::TLineSettings settings;
-  TAnalyzerPort* port = nullptr;
+  TSerPortSettings settings;
+  TSerPortDevice* port = nullptr;
 
   // The line delivers bytes: the port's event tells how many are there.
   void Deliver(const std::string& bytes) {
@@ -48,10 +48,10 @@ struct TPortScript {
   }
 };
 
-class TScriptedPort : public TAnalyzerPort {
+class TScriptedPort : public TSerPortDevice {
  public:
   explicit TScriptedPort(TPortScript& script) : script_(script) { script_.port = this; }
-  void Configure(const TLineSettings& settings) override { script_.settings = settings; }
+  void Configure(const TSerPortSettings& settings) override { script_.settings = settings; }
   int ComNumber() const override { return script_.com_number; }
   void SetComNumber(int number) override { script_.com_number = number; }
   bool Open() const override { return script_.open; }
@@ -70,6 +70,7 @@ class TScriptedPort : public TAnalyzerPort {
   }
   void PutString(const std::string& bytes) override { script_.sent += bytes; }
   bool GetDSR() override { return script_.open && script_.dsr; }
+  size_t OutputPending() override { return 0; }
 
  private:
   TPortScript& script_;

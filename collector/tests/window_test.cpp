@@ -63,8 +63,8 @@ TEST_F(WindowTest, TheResourceMakesEveryComponentWithItsTextsAndSettings) {
   EXPECT_EQ(port_.settings.baud, 9600);
   EXPECT_EQ(port_.settings.buffer_full, 3072);
   EXPECT_EQ(port_.settings.buffer_resume, 1024);
-  EXPECT_FALSE(form.ComPort->PromptForPort());
-  EXPECT_EQ(form.ComPort->TapiMode(), "tmOff");
+  EXPECT_FALSE(port_.settings.prompt_for_port);
+  EXPECT_EQ(port_.settings.tapi_mode, tmOff);
   EXPECT_EQ(form.SaveIt1->MinimumReservedSpaceForMonitorParameters(), 500);
   EXPECT_EQ(form.ServerSocketABL->Port(), 14000);
   EXPECT_EQ(form.ClientSocket1->Port(), 14001);

@@ -58,12 +58,16 @@ def seeds():
     yield "not_a_file", b"\x02\x00\x00\x00hello"
 
 
-def main():
-    out = os.path.join(HERE, "corpus")
-    os.makedirs(out, exist_ok=True)
-    for name, data in seeds():
-        with open(os.path.join(out, "seed_" + name), "wb") as f:
+def write_seeds(folder, named_seeds):
+    """Writes each (name, bytes) of Named_seeds into Folder as seed_<name>."""
+    os.makedirs(folder, exist_ok=True)
+    for name, data in named_seeds:
+        with open(os.path.join(folder, "seed_" + name), "wb") as f:
             f.write(data)
+
+
+def main():
+    write_seeds(os.path.join(HERE, "corpus"), seeds())
 
 
 if __name__ == "__main__":

@@ -88,7 +88,7 @@ class LanguageTest : public ::testing::Test {
 };
 
 TEST_F(LanguageTest, RegisteredLanguageWithItsDefaults) {
-  platform::ScopedLocaleSettings locale(platform::LocaleSettings{'.', "%Y", "%H", 2057});
+  platform::ScopedLocaleSettings locale(platform::LocaleSettings{.default_lcid = 2057});
   const std::string key = "Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\General";
   EXPECT_EQ(TLanguageManager::GetRegisteredLanguage(key), 2057u);  // no key
   platform::TRegistry registry;

@@ -11,6 +11,7 @@
 
 #include "datafile/QORClassWriter.h"
 #include "platform/stream.h"
+#include "platform/tests/message_of.h"
 
 namespace qor_test {
 
@@ -87,15 +88,6 @@ void WriteFile(platform::MemoryStream& file, bool checksums, F&& body) {
   file.SetPosition(0);
 }
 
-// The message of the exception of class E that F raises; "(none)" when F returns.
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "(none)";
-}
+using platform_test::MessageOf;
 
 }  // namespace qor_test

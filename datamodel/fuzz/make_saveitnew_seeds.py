@@ -10,7 +10,7 @@ import sys
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.dont_write_bytecode = True  # nothing left behind in the other folder
 sys.path.insert(0, os.path.join(HERE, "..", "..", "datafile", "fuzz"))
-from make_seeds import CHECKED, PLAIN, checked, i32, plain as rec, point, text  # noqa: E402
+from make_seeds import CHECKED, PLAIN, checked, i32, plain as rec, point, text, write_seeds  # noqa: E402
 
 
 def s(tag, t):
@@ -77,11 +77,7 @@ def seeds():
 
 
 def main():
-    out = os.path.join(HERE, "saveitnew_corpus")
-    os.makedirs(out, exist_ok=True)
-    for name, data in seeds():
-        with open(os.path.join(out, "seed_" + name), "wb") as f:
-            f.write(data)
+    write_seeds(os.path.join(HERE, "saveitnew_corpus"), seeds())
 
 
 if __name__ == "__main__":

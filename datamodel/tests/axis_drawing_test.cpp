@@ -15,7 +15,7 @@
 #include "datamodel/DataModel.h"
 #include "datamodel/Series_CSpecial.h"
 #include "platform/date_time.h"
-#include "platform/locale_format.h"
+#include "platform/date_time_format.h"
 #include "platform/recording_canvas.h"
 
 namespace {
@@ -30,7 +30,7 @@ constexpr double kMinute = 1.0 / 1440;
 
 class AxisDrawingTest : public ::testing::Test {
  protected:
-  AxisDrawingTest() : pinned_(platform::FormatSettings{}) { RegisterDataModel(); }
+  AxisDrawingTest() : pinned_(platform::LocaleSettings{}) { RegisterDataModel(); }
 
   static std::vector<Segment> Lines(const platform::RecordingCanvas& canvas,
                                     platform::Pen* pen_of_first = nullptr) {
@@ -51,7 +51,7 @@ class AxisDrawingTest : public ::testing::Test {
     return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
   }
 
-  platform::ScopedFormatSettings pinned_;
+  platform::ScopedLocaleSettings pinned_;
   platform::RecordingCanvas own_;
   platform::RecordingCanvas target_;
 };

@@ -21,7 +21,7 @@
 #include "datamodel/Series_C.h"
 #include "datamodel/tests/model_test_support.h"
 #include "platform/exception.h"
-#include "platform/locale_format.h"
+#include "platform/locale.h"
 #include "platform/recording_canvas.h"
 
 namespace {
@@ -35,10 +35,10 @@ using qor_test::PlainRecord;
 
 class CareSeriesTest : public ::testing::Test {
  protected:
-  CareSeriesTest() : pinned_(platform::FormatSettings{}), pinned_random_(no_moves_) {
+  CareSeriesTest() : pinned_(platform::LocaleSettings{}), pinned_random_(no_moves_) {
     RegisterDataModel();
   }
-  platform::ScopedFormatSettings pinned_;
+  platform::ScopedLocaleSettings pinned_;
   model_test::FixedRandom no_moves_{0.0};
   platform::ScopedRandomSource pinned_random_;
 };

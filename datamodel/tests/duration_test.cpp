@@ -4,7 +4,7 @@
 #include <string>
 
 #include "datamodel/Duration.h"
-#include "platform/locale_format.h"
+#include "platform/locale.h"
 
 namespace {
 
@@ -12,8 +12,8 @@ constexpr double kSecond = 1.0 / 86400;
 
 class DurationTest : public ::testing::Test {
  protected:
-  DurationTest() : pinned_(platform::FormatSettings{}) {}
-  platform::ScopedFormatSettings pinned_;
+  DurationTest() : pinned_(platform::LocaleSettings{}) {}
+  platform::ScopedLocaleSettings pinned_;
 };
 
 TEST_F(DurationTest, TheFourModes) {
@@ -62,9 +62,9 @@ TEST_F(DurationTest, AnUnknownModeLeavesEverything) {
 }
 
 TEST_F(DurationTest, TheUsersTimeSeparatorAndOddSpans) {
-  platform::FormatSettings settings;
+  platform::LocaleSettings settings;
   settings.time_separator = '.';
-  platform::ScopedFormatSettings dotted(settings);
+  platform::ScopedLocaleSettings dotted(settings);
   EXPECT_EQ(DurationText(2, 90 * kSecond), "00.01.30");
   EXPECT_EQ(DurationText(3, std::numeric_limits<double>::quiet_NaN()), "0  00.00.00");
   EXPECT_EQ(DurationText(3, 1e300), "100000000000000  00.00.00");
@@ -72,7 +72,7 @@ TEST_F(DurationTest, TheUsersTimeSeparatorAndOddSpans) {
 
 TEST_F(DurationTest, TheUnitsStartSetsTheCenturyWindow) {
   InitDurationUnit();
-  EXPECT_EQ(platform::CurrentFormatSettings().two_digit_year_century_window, 50);
+  EXPECT_EQ(platform::CurrentLocale().two_digit_year_century_window, 50);
 }
 
 }  // namespace

@@ -12,9 +12,9 @@
 #include "datamodel/Series_C.h"
 #include "datamodel/tests/model_test_support.h"
 #include "platform/date_time.h"
+#include "platform/date_time_format.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
-#include "platform/locale_format.h"
 
 namespace {
 
@@ -252,11 +252,11 @@ class HintSeries : public TSerie {
 class PointHintTest : public ::testing::Test {
  protected:
   PointHintTest() {
-    platform::FormatSettings settings;
-    pinned_ = std::make_unique<platform::ScopedFormatSettings>(settings);
+    platform::LocaleSettings settings;
+    pinned_ = std::make_unique<platform::ScopedLocaleSettings>(settings);
     series_.SetCaption("pH arterial");
   }
-  std::unique_ptr<platform::ScopedFormatSettings> pinned_;
+  std::unique_ptr<platform::ScopedLocaleSettings> pinned_;
   HintSeries series_;
 };
 

@@ -12,7 +12,7 @@
 #include "datamodel/tests/model_test_support.h"
 #include "platform/dialogs.h"
 #include "platform/exception.h"
-#include "platform/locale_format.h"
+#include "platform/locale.h"
 #include "platform/recording_canvas.h"
 
 namespace {
@@ -25,8 +25,8 @@ using platform::Point;
 
 class SeriesTest : public ::testing::Test {
  protected:
-  SeriesTest() : pinned_(platform::FormatSettings{}) { RegisterDataModel(); }
-  platform::ScopedFormatSettings pinned_;
+  SeriesTest() : pinned_(platform::LocaleSettings{}) { RegisterDataModel(); }
+  platform::ScopedLocaleSettings pinned_;
 };
 
 TEST_F(SeriesTest, ANewSeriesAndItsRecord) {

@@ -11,7 +11,7 @@
 #include "datamodel/Series_CSpecial.h"
 #include "datamodel/tests/model_test_support.h"
 #include "platform/exception.h"
-#include "platform/locale_format.h"
+#include "platform/locale.h"
 
 namespace {
 
@@ -19,8 +19,8 @@ using model_test::Bytes;
 
 class SpecialSeriesTest : public ::testing::Test {
  protected:
-  SpecialSeriesTest() : pinned_(platform::FormatSettings{}) { RegisterDataModel(); }
-  platform::ScopedFormatSettings pinned_;
+  SpecialSeriesTest() : pinned_(platform::LocaleSettings{}) { RegisterDataModel(); }
+  platform::ScopedLocaleSettings pinned_;
 };
 
 // Reads a plain file holding one record of Serie's record type with Fields.

@@ -1,6 +1,7 @@
 #include "platform/qt/application.h"
 
-#include <QTimer>
+#include <QAbstractEventDispatcher>
+#include <clocale>
 #include <exception>
 
 #include "platform/dialogs.h"
@@ -14,6 +15,10 @@
 namespace platform::qt {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Qt puts the C library under the user's locale; its numbers stay in the C
+  // locale's terms (a file, a log or a peer must never see "7,4" for 7.4). The
+  // user's conventions come from platform/locale.h instead.
+  std::setlocale(LC_NUMERIC, "C");
   setQuitOnLastWindowClosed(true);
   setApplicationName(QString::fromStdString(Win1252ToUtf8(ApplicationTitle())));
   SetDialogs(std::make_unique<QtDialogs>());
@@ -49,8 +54,19 @@ void TApplication::SetTitle(const std::string& title) {
 }
 
 void TApplication::Terminate() {
-  terminated_ = true;
-  quit();
+  // exit(), not quit(): Qt's quit() first asks every window to close and gives up
+  // when one refuses, and the toolkit's end asks no window. exit() ends the loops
+  // running now, the nested ones (a message box's) too. A loop started after it
+  // (a message box that the start-up shows next) is ended as soon as it would wait,
+  // and the main loop is not started at all (Run).
+  if (!terminated_) {
+    terminated_ = true;
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+      connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+              [] { QCoreApplication::exit(0); });
+    }
+  }
+  QCoreApplication::exit(0);
 }
 
 int TApplication::Run() {

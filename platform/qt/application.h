@@ -3,9 +3,13 @@
 // - Every event handler runs through the application-wide exception hook: an
 //   exception that leaves a widget's event handler is caught in notify() and goes to
 //   the hook (event_loop.h), never through Qt.
-// - Terminate() asks for the end of the program. Asked before the event loop runs
-//   (a second instance, a failed start), Run() returns at once without showing the
-//   main window.
+// - Terminate() ends the program as the toolkit's does: no window is asked (a
+//   window that refuses to close does not keep the program alive), and every event
+//   loop running ends, a message box's too. Asked before the event loop runs (a
+//   second instance, a failed start), Run() returns at once and the loop never
+//   runs.
+// - The C library's numeric locale stays "C", whatever Qt sets from the
+//   environment.
 // - The title is the application title of platform/program.h.
 // - Installs the Qt dialogs, the program's own resources (":/qor", see
 //   resources_qt.h) and the loader of language modules.
@@ -30,7 +34,8 @@ class TApplication : public QApplication {
   std::string Title() const;
   void SetTitle(const std::string& title);
 
-  // Requests the end of the program: the event loop ends (or never starts).
+  // Ends the program: every running event loop ends, without asking the windows,
+  // and Run() starts none after it.
   void Terminate();
   bool Terminated() const { return terminated_; }
 

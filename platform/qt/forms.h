@@ -122,6 +122,15 @@ class TForm : public QWidget, public FormRoot {
   T* Find(std::string_view name) {
     return dynamic_cast<T*>(FindComponent(name));
   }
+  // The component of that name and type, which the window's code cannot do
+  // without: EReadError "Component <name> not found" when there is none or it is
+  // of another type (a form resource that does not fit its window).
+  template <typename T>
+  T* Required(std::string_view name) {
+    T* component = Find<T>(name);
+    if (!component) throw EReadError("Component " + std::string(name) + " not found");
+    return component;
+  }
   // Takes a component made by code (or a factory) into the window's ownership.
   TComponentBase* Adopt(std::unique_ptr<TComponentBase> component);
   const std::vector<std::unique_ptr<TComponentBase>>& Components() const { return components_; }

@@ -12,6 +12,7 @@
 #include "platform/date_time.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/tests/message_of.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
@@ -74,6 +75,8 @@ TEST_F(FilesTest, FindNoCaseMatchesAsWindowsDoes) {
 
 namespace {
 
+using platform_test::MessageOf;
+
 std::string Contents(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -84,17 +87,6 @@ size_t EntryCount(const std::string& dir) {
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir))
     ++count;
   return count;
-}
-
-// The message of the exception of class E that F raises; "(none)" when it returns.
-template <typename E, typename F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return "(none)";
 }
 
 TEST_F(FilesTest, CreateFileExclusivelyNeverReplaces) {

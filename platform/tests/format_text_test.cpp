@@ -6,21 +6,21 @@
 
 #include "platform/exception.h"
 #include "platform/format_text.h"
-#include "platform/locale_format.h"
+#include "platform/locale.h"
 
 namespace {
 
 using platform::Format;
 
-platform::FormatSettings Pinned(char decimal = '.', char thousand = ',') {
-  platform::FormatSettings settings;
+platform::LocaleSettings Pinned(char decimal = '.', char thousand = ',') {
+  platform::LocaleSettings settings;
   settings.decimal_separator = decimal;
   settings.thousand_separator = thousand;
   return settings;
 }
 
 TEST(FormatTextTest, GeneralNumbers) {
-  platform::ScopedFormatSettings pinned(Pinned());
+  platform::ScopedLocaleSettings pinned(Pinned());
   struct Case {
     double value;
     int precision;
@@ -53,7 +53,7 @@ TEST(FormatTextTest, GeneralNumbers) {
 }
 
 TEST(FormatTextTest, SpecifiersAndArguments) {
-  platform::ScopedFormatSettings pinned(Pinned());
+  platform::ScopedLocaleSettings pinned(Pinned());
   struct Case {
     std::string text;
     std::string expected;
@@ -85,7 +85,7 @@ TEST(FormatTextTest, SpecifiersAndArguments) {
 }
 
 TEST(FormatTextTest, DecimalAndThousandSeparatorsOfTheUser) {
-  platform::ScopedFormatSettings pinned(Pinned(',', '.'));
+  platform::ScopedLocaleSettings pinned(Pinned(',', '.'));
   EXPECT_EQ(Format("%g %4.2f %n", {7.25, 1.5, 1234.5}), "7,25 1,50 1.234,50");
   EXPECT_EQ(platform::FloatToStr(0.5), "0,5");
 }

@@ -12,10 +12,13 @@
 #include <string>
 
 #include "platform/registry_file.h"
+#include "platform/tests/message_of.h"
 #include "platform/tests/temp_folder.h"
 
 namespace platform {
 namespace {
+
+using platform_test::MessageOf;
 
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -26,15 +29,6 @@ std::string ReadText(const std::string& path) {
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERegistryException& e) {
-    return e.what();
-  }
-  return "(no exception)";
 }
 
 class RegistryTest : public ::testing::Test {
@@ -104,7 +98,8 @@ TEST_F(RegistryTest, MissingKeysAndValuesAreResultsNotErrors) {
   ASSERT_TRUE(reg.OpenKey("Software\\Something", true));
   EXPECT_FALSE(reg.ValueExists("X"));
   EXPECT_EQ(reg.ReadString("X"), "");
-  EXPECT_EQ(MessageOf([&] { reg.ReadInteger("X"); }), "Failed to get data for 'X'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadInteger("X"); }),
+            "Failed to get data for 'X'");
 }
 
 TEST_F(RegistryTest, AValueOfTheWrongTypeRaisesTheReadError) {
@@ -112,9 +107,12 @@ TEST_F(RegistryTest, AValueOfTheWrongTypeRaisesTheReadError) {
   ASSERT_TRUE(reg.OpenKey("Software\\General", true));
   reg.WriteString("Language", "Swedish");
   reg.WriteInteger("Count", 3);
-  EXPECT_EQ(MessageOf([&] { reg.ReadInteger("Language"); }), "Invalid data type for 'Language'");
-  EXPECT_EQ(MessageOf([&] { reg.ReadBool("Language"); }), "Invalid data type for 'Language'");
-  EXPECT_EQ(MessageOf([&] { reg.ReadString("Count"); }), "Invalid data type for 'Count'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadInteger("Language"); }),
+            "Invalid data type for 'Language'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadBool("Language"); }),
+            "Invalid data type for 'Language'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadString("Count"); }),
+            "Invalid data type for 'Count'");
 }
 
 TEST_F(RegistryTest, ReadOnlyKeysRefuseWrites) {
@@ -122,10 +120,12 @@ TEST_F(RegistryTest, ReadOnlyKeysRefuseWrites) {
   ASSERT_TRUE(reg.OpenKey("Software\\A", true));
   reg.WriteInteger("V", 1);
   ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\A"));
-  EXPECT_EQ(MessageOf([&] { reg.WriteInteger("V", 2); }), "Failed to set data for 'V'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.WriteInteger("V", 2); }),
+            "Failed to set data for 'V'");
   EXPECT_FALSE(reg.DeleteValue("V"));
   reg.CloseKey();
-  EXPECT_EQ(MessageOf([&] { reg.WriteString("V", ""); }), "Failed to set data for 'V'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.WriteString("V", ""); }),
+            "Failed to set data for 'V'");
   ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\A"));
   EXPECT_EQ(reg.ReadInteger("V"), 1);
 }
@@ -149,7 +149,7 @@ TEST_F(RegistryTest, TextsWithLineBreaksSurviveTheRoundTrip) {
   TRegistry reg(store_);
   ASSERT_TRUE(reg.OpenKey("Software\\T", true));
   reg.WriteString("Two lines", "first\r\nsecond \"quoted\" \\ \x80");
-  EXPECT_EQ(MessageOf([&] { reg.WriteString("Bad\nname", "x"); }),
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.WriteString("Bad\nname", "x"); }),
             "Failed to set data for 'Bad\nname'");
   TRegistry other(store_);
   ASSERT_TRUE(other.OpenKeyReadOnly("Software\\T"));

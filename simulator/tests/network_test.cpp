@@ -88,8 +88,8 @@ TEST_F(NetworkTest, TheHostIsAskedForAndTheCaptionShowsTheConnection) {
   EXPECT_TRUE(caption.ends_with(" (127.0.0.1)")) << caption;
   EXPECT_EQ(form->lblError->Caption(), "");
   EXPECT_EQ(form->lblError->GetColor(), platform::kClBtnFace);
-  EXPECT_FALSE(form->ComPort->Open());
-  EXPECT_EQ(form->ComPort->ComNumber(), 0);
+  EXPECT_FALSE(form->ComPort->Port().Open());
+  EXPECT_EQ(form->ComPort->Port().ComNumber(), 0);
 
   // Asked again, the box offers the host given before; a name is no address.
   dialogs->AnswerInput("localhost");

@@ -163,13 +163,16 @@ TEST_F(ScreenshotTest, TheWindowShowsEveryControlWithItsFirstValues) {
   EXPECT_EQ(form->Memo2->Lines(), simulator::CannedMessage());
 
   // The components without a face.
-  EXPECT_EQ(form->ComPort->Baud(), 9600);
-  EXPECT_FALSE(form->ComPort->PromptForPort());
-  EXPECT_EQ(form->ComPort->BufferFull(), 3072);
-  EXPECT_EQ(form->ComPort->BufferResume(), 1024);
-  EXPECT_EQ(form->ComPort->TapiMode(), tmOff);
-  EXPECT_EQ(form->ComPort->ComNumber(), 0);
-  EXPECT_FALSE(form->ComPort->Open());
+  const TSerPortSettings& port = form->ComPort->Settings();
+  EXPECT_EQ(port.baud, 9600);
+  EXPECT_FALSE(port.prompt_for_port);
+  EXPECT_EQ(port.buffer_full, 3072);
+  EXPECT_EQ(port.buffer_resume, 1024);
+  EXPECT_EQ(port.tapi_mode, tmOff);
+  EXPECT_EQ(port.trace_name, "SER.TRC");
+  EXPECT_EQ(port.log_name, "SER.LOG");
+  EXPECT_EQ(form->ComPort->Port().ComNumber(), 0);
+  EXPECT_FALSE(form->ComPort->Port().Open());
   EXPECT_EQ(form->ClientSocket1->Port(), 14000);
   EXPECT_EQ(form->CollectorPort(), 14000);
   EXPECT_FALSE(form->ClientSocket1->Active());

@@ -71,8 +71,8 @@ TEST_F(WindowTest, APortThatCannotBeOpenedFallsBackToDisabledSilently) {
   ports.Link(5, ports.path() + "/absent");
   PickEntry(5);
   EXPECT_EQ(form->ComSel->ItemIndex(), 0);
-  EXPECT_EQ(form->ComPort->ComNumber(), 0);
-  EXPECT_FALSE(form->ComPort->Open());
+  EXPECT_EQ(form->ComPort->Port().ComNumber(), 0);
+  EXPECT_FALSE(form->ComPort->Port().Open());
   EXPECT_EQ(form->lblError->Caption(), "");
   EXPECT_TRUE(dialogs->questions().empty());
 }
@@ -81,16 +81,16 @@ TEST_F(WindowTest, PickingAPortOpensItAndDisabledClosesIt) {
   ports.Add(2);
   PickEntry(2);
   EXPECT_EQ(form->ComSel->ItemIndex(), 2);
-  EXPECT_EQ(form->ComPort->ComNumber(), 2);
-  EXPECT_TRUE(form->ComPort->Open());
+  EXPECT_EQ(form->ComPort->Port().ComNumber(), 2);
+  EXPECT_TRUE(form->ComPort->Port().Open());
   ports.Add(4);
   PickEntry(4);
-  EXPECT_EQ(form->ComPort->ComNumber(), 4);
-  EXPECT_TRUE(form->ComPort->Open());
+  EXPECT_EQ(form->ComPort->Port().ComNumber(), 4);
+  EXPECT_TRUE(form->ComPort->Port().Open());
   PickEntry(0);
   EXPECT_EQ(form->ComSel->ItemIndex(), 0);
-  EXPECT_EQ(form->ComPort->ComNumber(), 0);
-  EXPECT_FALSE(form->ComPort->Open());
+  EXPECT_EQ(form->ComPort->Port().ComNumber(), 0);
+  EXPECT_FALSE(form->ComPort->Port().Open());
 }
 
 TEST_F(WindowTest, SendTransmitsTheCannedMessageOnceOverTheSerialLine) {

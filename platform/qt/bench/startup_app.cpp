@@ -92,9 +92,9 @@ class BenchMain : public TForm {
 
  private:
   void FormCreate() {
-    Find<platform::qt::TCheckBox>("cbAutoCreate")->SetChecked(settings_.auto_create);
-    Find<platform::qt::TCheckBox>("cbParameterGrouping")->SetChecked(settings_.grouping);
-    Find<platform::qt::TCheckBox>("cbPatientIDReductionUseFirstTen")
+    Required<platform::qt::TCheckBox>("cbAutoCreate")->SetChecked(settings_.auto_create);
+    Required<platform::qt::TCheckBox>("cbParameterGrouping")->SetChecked(settings_.grouping);
+    Required<platform::qt::TCheckBox>("cbPatientIDReductionUseFirstTen")
         ->SetChecked(settings_.first_ten);
     // The transfer log, as the collector loads it from its file.
     std::vector<std::string> lines;
@@ -107,8 +107,8 @@ class BenchMain : public TForm {
         start = end == std::string::npos ? text.size() : end + 1;
       }
     }
-    Find<platform::qt::TMemo>("Memo4")->SetLines(lines);
-    Find<platform::qt::TLabel>("lblABLIdentification")->SetCaption("ABL Unknown");
+    Required<platform::qt::TMemo>("Memo4")->SetLines(lines);
+    Required<platform::qt::TLabel>("lblABLIdentification")->SetCaption("ABL Unknown");
     SetCaption("ABL Data Input Module (Ver. 0.1.0.0)");
   }
 
@@ -122,7 +122,7 @@ class BenchBanner : public TForm {
  public:
   explicit BenchBanner(std::string class_name) : TForm(std::move(class_name)) {
     InitializeFromResources();
-    auto* label = Find<platform::qt::TPaintedControl>("LblStatus");
+    auto* label = Required<platform::qt::TPaintedControl>("LblStatus");
     label->SetPaintHandler([label](platform::Canvas& canvas, const platform::Rect& client) {
       canvas.SetBrush(platform::Brush{label->GetColor(), platform::BrushStyle::kSolid});
       canvas.FillRect(client);

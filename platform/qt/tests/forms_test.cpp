@@ -77,6 +77,19 @@ TEST(FormsTest, AWindowIsBuiltFromItsFormResources) {
   EXPECT_FALSE(timer->Enabled());
 }
 
+TEST(FormsTest, AComponentTheCodeRequiresIsThereOrTheWindowDoesNotFit) {
+  TestWindow window;
+  EXPECT_EQ(window.Required<TLabel>("label1"), window.Find<TLabel>("Label1"));  // without case
+  for (const char* name : {"Label9", "Check1"}) {  // none, and one of another type
+    try {
+      window.Required<TLabel>(name);
+      ADD_FAILURE() << name;
+    } catch (const EReadError& error) {
+      EXPECT_EQ(error.Message(), std::string("Component ") + name + " not found");
+    }
+  }
+}
+
 TEST(FormsTest, WhatTheUserTypesIntoAMemoBecomesItsLines) {
   TestWindow window;
   TMemo* memo = window.Find<TMemo>("Memo1");

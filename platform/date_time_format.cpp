@@ -1,12 +1,8 @@
-#include "platform/locale_format.h"
-
-#include <langinfo.h>
-#include <locale.h>
+#include "platform/date_time_format.h"
 
 #include <array>
 #include <cctype>
 #include <cmath>
-#include <cstring>
 #include <string>
 
 namespace platform {
@@ -15,152 +11,6 @@ namespace {
 constexpr std::array<const char*, 12> kMonthNames = {
     "January", "February", "March",     "April",   "May",      "June",
     "July",    "August",   "September", "October", "November", "December"};
-
-// An ASCII separator from a locale's text, or Fallback when it has none (or one
-// that takes more than a byte).
-char SeparatorOf(const char* text, char fallback) {
-  if (text && std::strlen(text) == 1 && static_cast<unsigned char>(text[0]) < 0x80) return text[0];
-  return fallback;
-}
-
-// A strftime pattern of dates or times turned into ours; Separator receives the
-// first literal character found between the fields, which the pattern then names
-// by "/" (dates) or ":" (times).
-std::string FromStrftime(const char* pattern, char marker, char& separator) {
-  std::string result;
-  bool have_separator = false;
-  for (const char* p = pattern; *p; ++p) {
-    if (*p != '%') {
-      if (std::isalpha(static_cast<unsigned char>(*p)) || *p == ' ') {
-        result += *p;
-        continue;
-      }
-      if (!have_separator) {
-        separator = *p;
-        have_separator = true;
-      }
-      result += *p == separator ? marker : *p;
-      continue;
-    }
-    ++p;
-    while (*p == 'E' || *p == 'O' || *p == '-' || *p == '_' || *p == '0')
-      ++p;
-    switch (*p) {
-      case 'd':
-        result += "dd";
-        break;
-      case 'e':
-        result += "d";
-        break;
-      case 'm':
-        result += "mm";
-        break;
-      case 'b':
-      case 'h':
-        result += "mmm";
-        break;
-      case 'B':
-        result += "mmmm";
-        break;
-      case 'y':
-        result += "yy";
-        break;
-      case 'Y':
-      case 'C':
-        result += "yyyy";
-        break;
-      case 'H':
-      case 'k':
-        result += "hh";
-        break;
-      case 'I':
-      case 'l':
-        result += "hh";
-        break;
-      case 'M':
-        result += "nn";
-        break;
-      case 'S':
-        result += "ss";
-        break;
-      case 'p':
-      case 'P':
-        result += "AMPM";
-        break;
-      case 'D':
-        result += "mm/dd/yy";
-        separator = '/';
-        have_separator = true;
-        break;
-      case 'F':
-        result += "yyyy/mm/dd";
-        separator = '-';
-        have_separator = true;
-        break;
-      case 'T':
-        result += "hh:nn:ss";
-        separator = ':';
-        have_separator = true;
-        break;
-      case 'R':
-        result += "hh:nn";
-        separator = ':';
-        have_separator = true;
-        break;
-      case 'r':
-        result += "hh:nn:ss AMPM";
-        separator = ':';
-        have_separator = true;
-        break;
-      case '\0':
-        return result;
-      default:
-        break;
-    }
-  }
-  return result;
-}
-
-FormatSettings FromUserLocale() {
-  FormatSettings settings;
-  locale_t locale = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
-  if (locale == static_cast<locale_t>(0)) return settings;
-  const char* date_format = nl_langinfo_l(D_FMT, locale);
-  const char* time_format = nl_langinfo_l(T_FMT, locale);
-  // The C locale's "%m/%d/%y" is no convention of anybody's; keep ISO dates then.
-  const bool c_locale = date_format && std::strcmp(date_format, "%m/%d/%y") == 0;
-  if (!c_locale && date_format && *date_format) {
-    char separator = settings.date_separator;
-    const std::string pattern = FromStrftime(date_format, '/', separator);
-    if (pattern.find('d') != std::string::npos && pattern.find('y') != std::string::npos) {
-      settings.short_date_format = pattern;
-      settings.date_separator = separator;
-    }
-  }
-  if (!c_locale && time_format && *time_format) {
-    char separator = settings.time_separator;
-    const std::string pattern = FromStrftime(time_format, ':', separator);
-    if (pattern.find('h') != std::string::npos) {
-      settings.long_time_format = pattern;
-      settings.time_separator = separator;
-      const size_t seconds = pattern.find(":ss");
-      settings.short_time_format = seconds == std::string::npos
-                                       ? pattern
-                                       : pattern.substr(0, seconds) + pattern.substr(seconds + 3);
-    }
-  }
-  settings.decimal_separator = SeparatorOf(nl_langinfo_l(RADIXCHAR, locale), '.');
-  settings.thousand_separator = SeparatorOf(nl_langinfo_l(THOUSEP, locale), ',');
-  if (settings.thousand_separator == settings.decimal_separator)
-    settings.thousand_separator = settings.decimal_separator == ',' ? '.' : ',';
-  freelocale(locale);
-  return settings;
-}
-
-FormatSettings& Current() {
-  static FormatSettings settings = FromUserLocale();
-  return settings;
-}
 
 std::string TwoDigits(int value) {
   std::string text = std::to_string(value);
@@ -194,7 +44,7 @@ bool UsesTwelveHours(std::string_view pattern) {
 }
 
 void AppendFormatted(std::string& out, std::string_view pattern, DateTime value, int depth) {
-  const FormatSettings& settings = Current();
+  const LocaleSettings& settings = CurrentLocale();
   const bool valid = IsValidDateTime(value);
   const DateParts date = valid ? DecodeDate(value) : DateParts{1, 1, 1};
   const TimeParts time = valid ? DecodeTime(value) : TimeParts{};
@@ -335,31 +185,6 @@ void AppendFormatted(std::string& out, std::string_view pattern, DateTime value,
 
 }  // namespace
 
-const FormatSettings& CurrentFormatSettings() {
-  return Current();
-}
-
-void SetTwoDigitYearCenturyWindow(int years) {
-  Current().two_digit_year_century_window = years;
-}
-
-int ExpandTwoDigitYear(int year, int current_year) {
-  const int window = Current().two_digit_year_century_window;
-  if (window <= 0) return current_year / 100 * 100 + year;
-  const int first = current_year - window;
-  int result = first / 100 * 100 + year;
-  if (result < first) result += 100;
-  return result;
-}
-
-ScopedFormatSettings::ScopedFormatSettings(const FormatSettings& settings) : previous_(Current()) {
-  Current() = settings;
-}
-
-ScopedFormatSettings::~ScopedFormatSettings() {
-  Current() = previous_;
-}
-
 std::string FormatDateTime(std::string_view pattern, DateTime value) {
   std::string out;
   AppendFormatted(out, pattern, value, 0);
@@ -371,11 +196,11 @@ std::string DateTimeToStr(DateTime value) {
 }
 
 std::string DateToStr(DateTime value) {
-  return FormatDateTime(Current().short_date_format, value);
+  return FormatDateTime(CurrentLocale().short_date_format, value);
 }
 
 std::string TimeToStr(DateTime value) {
-  return FormatDateTime(Current().long_time_format, value);
+  return FormatDateTime(CurrentLocale().long_time_format, value);
 }
 
 }  // namespace platform

@@ -1,5 +1,5 @@
-// The leak checker's suppressions for the collector's tests that make windows,
-// built into each such test program.
+// The leak checker's suppressions for the programs that make windows (the tests
+// and benchmarks of the windows), built into each of them.
 //
 // Fontconfig keeps a cache for the life of the process, which the leak checker of
 // the sanitizer build would report as ours.

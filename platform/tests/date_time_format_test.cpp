@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/date_time.h"
-#include "platform/locale_format.h"
+#include "platform/date_time_format.h"
 
 namespace {
 
-platform::FormatSettings Swedish() {
-  platform::FormatSettings settings;
+platform::LocaleSettings Swedish() {
+  platform::LocaleSettings settings;
   settings.decimal_separator = ',';
   settings.date_separator = '-';
   settings.time_separator = ':';
@@ -15,8 +15,8 @@ platform::FormatSettings Swedish() {
   return settings;
 }
 
-platform::FormatSettings American() {
-  platform::FormatSettings settings;
+platform::LocaleSettings American() {
+  platform::LocaleSettings settings;
   settings.date_separator = '/';
   settings.time_separator = '.';
   settings.short_date_format = "m/d/yyyy";
@@ -25,25 +25,25 @@ platform::FormatSettings American() {
   return settings;
 }
 
-TEST(LocaleFormatTest, DateTimeTextsFollowTheSettingsInForce) {
+TEST(DateTimeFormatTest, DateTimeTextsFollowTheSettingsInForce) {
   const double value = platform::EncodeDate(2024, 3, 7) + platform::EncodeTime(14, 5, 9, 45);
   const double midnight = platform::EncodeDate(2024, 3, 7);
   {
-    platform::ScopedFormatSettings pinned(Swedish());
+    platform::ScopedLocaleSettings pinned(Swedish());
     EXPECT_EQ(platform::DateTimeToStr(value), "2024-03-07 14:05:09");
     EXPECT_EQ(platform::DateTimeToStr(midnight), "2024-03-07");
     EXPECT_EQ(platform::DateToStr(value), "2024-03-07");
     EXPECT_EQ(platform::TimeToStr(value), "14:05:09");
   }
   {
-    platform::ScopedFormatSettings pinned(American());
+    platform::ScopedLocaleSettings pinned(American());
     EXPECT_EQ(platform::DateTimeToStr(value), "3/7/2024 2.05.09 PM");
     EXPECT_EQ(platform::FormatDateTime("t", value), "2.05 PM");
   }
 }
 
-TEST(LocaleFormatTest, Patterns) {
-  platform::ScopedFormatSettings pinned(Swedish());
+TEST(DateTimeFormatTest, Patterns) {
+  platform::ScopedLocaleSettings pinned(Swedish());
   const double value = platform::EncodeDate(2024, 3, 7) + platform::EncodeTime(9, 5, 3, 7);
   struct Case {
     const char* pattern;
@@ -62,17 +62,6 @@ TEST(LocaleFormatTest, Patterns) {
     EXPECT_EQ(platform::FormatDateTime(c.pattern, value), c.text);
   }
   EXPECT_EQ(platform::FormatDateTime("yyyy-mm-dd hh:nn", 1e300), "0001-01-01 00:00");
-}
-
-TEST(LocaleFormatTest, TwoDigitYearsWithinTheWindow) {
-  platform::ScopedFormatSettings pinned(Swedish());
-  EXPECT_EQ(platform::ExpandTwoDigitYear(74, 2025), 2074);  // no window: this century
-  platform::SetTwoDigitYearCenturyWindow(50);
-  EXPECT_EQ(platform::CurrentFormatSettings().two_digit_year_century_window, 50);
-  EXPECT_EQ(platform::ExpandTwoDigitYear(74, 2025), 2074);
-  EXPECT_EQ(platform::ExpandTwoDigitYear(75, 2025), 1975);
-  EXPECT_EQ(platform::ExpandTwoDigitYear(99, 2025), 1999);
-  EXPECT_EQ(platform::ExpandTwoDigitYear(0, 2025), 2000);
 }
 
 }  // namespace
