@@ -33,6 +33,9 @@ class TGasbridgeProcess {
   TGasbridgeProcess(std::string folder, const std::string& settings = "")
       : folder_(std::move(folder)) {
     std::filesystem::create_directories(folder_ + "/root/DATA");
+    // The folder is also the program's runtime folder, which Qt wants private.
+    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
     std::ofstream(folder_ + "/registry.reg")
         << "Windows Registry Editor Version 5.00\n\n"
            "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID\\"
