@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "datamodel/Series_CSpecial.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/Series_CSpecial.h"
 
 class TCategory;
 
