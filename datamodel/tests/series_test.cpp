@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -471,6 +473,95 @@ TEST_F(PlotTest, MovingAverageAndMeanLine) {
   serie_.Paint();
   EXPECT_EQ(Lines(platform::PenStyle::kSolid),
             (std::vector<std::pair<Point, Point>>{{{10, 70}, {30, 70}}}));
+}
+
+TEST_F(PlotTest, BarsFromTheZeroLine) {
+  // Half a bar is the marker size either side of the point; a bar past the plot is
+  // cut at its edge when filled.
+  serie_.AddPoint(std::make_unique<TXYPoint>(4, 12));
+  serie_.SetStyle(sst::kBars);
+  serie_.Paint();
+  const auto lines = Lines(platform::PenStyle::kSolid);
+  ASSERT_EQ(lines.size(), 4u * 4u - 1u);  // the last bar's top edge is out of view
+  EXPECT_EQ(std::vector(lines.begin() + 4, lines.begin() + 8),
+            (std::vector<std::pair<Point, Point>>{{{18, 100}, {18, 50}},
+                                                  {{18, 50}, {22, 50}},
+                                                  {{22, 50}, {22, 100}},
+                                                  {{22, 100}, {18, 100}}}));
+  EXPECT_TRUE(platform::CallsOf(canvas_.calls(), CanvasOp::kFillRect).empty());
+
+  canvas_.Clear();
+  serie_.SetStyle(sst::kBars | sst::kFilled);
+  serie_.Paint();
+  EXPECT_TRUE(Lines(platform::PenStyle::kSolid).empty());
+  const auto fills = platform::CallsOf(canvas_.calls(), CanvasOp::kFillRect);
+  ASSERT_EQ(fills.size(), 4u);
+  EXPECT_EQ(fills[1].rect, (platform::Rect{18, 50, 22, 100}));
+  EXPECT_EQ(fills[1].brush.color, 0x0000FFu);
+  EXPECT_EQ(fills[3].rect, (platform::Rect{38, 0, 42, 100}));
+}
+
+TEST_F(PlotTest, AnInfinitePointCrossesThePlot) {
+  serie_.AddPoint(std::make_unique<TInfinitePoint>(2.5, 0));
+  serie_.DataSet().EnsureSorted();
+  serie_.SetStyle(sst::kLine);
+  serie_.Paint();
+  // The line runs to the infinite point's pixel; from there a vertical line takes
+  // the place of the segment to the next point.
+  EXPECT_EQ(Lines(platform::PenStyle::kSolid),
+            (std::vector<std::pair<Point, Point>>{
+                {{10, 90}, {20, 50}}, {{20, 50}, {25, 100}}, {{25, 0}, {25, 101}}}));
+}
+
+TEST_F(PlotTest, HighlightedPointsInThePercentDisplay) {
+  serie_.SetStyle(0x00);
+  serie_.DataSet().Highlighted().push_back(serie_.DataSet().GetPoint(1));
+  serie_.Paint();
+  EXPECT_TRUE(canvas_.calls().empty());  // only in the percent display
+
+  serie_.SetPercentMode(true);
+  serie_.Paint();
+  // A marker one larger than the others, drawn with a pen half its size.
+  EXPECT_EQ(StrokeStarts(), (std::vector<Point>{{17, 47}}));
+  const auto lines = platform::DrawnSegments(canvas_.calls());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].pen.width, 1);
+  serie_.DataSet().Highlighted().clear();
+}
+
+TEST_F(PlotTest, AutomaticMarkersGiveWayToDenseLines) {
+  // Markers at every point, and the gaps around them, while a point has more than
+  // five pixels; points that carry a deviation keep them however dense.
+  struct Case {
+    int points;
+    double spacing;
+    bool deviations;
+    bool markers;
+  };
+  for (const Case& c :
+       {Case{3, 1.0, false, true}, Case{21, 0.1, false, false}, Case{21, 0.1, true, true}}) {
+    SCOPED_TRACE(c.points);
+    canvas_.Clear();
+    serie_.DataSet().Clear();
+    for (int i = 0; i < c.points; ++i) {
+      const double x = 1 + i * c.spacing;
+      if (c.deviations) {
+        serie_.AddPoint(std::make_unique<TStdDevPoint>(x, 1.0));
+      } else {
+        serie_.AddPoint(std::make_unique<TXYPoint>(x, 1.0));
+      }
+    }
+    serie_.SetStyle(sst::kAutoMarkers | sst::kLine);
+    serie_.Paint();
+    // A cube starts at its top-left corner: the first point's is there either way
+    // (dense lines keep a marker at each end), the second point's only with every
+    // marker. A line without a gap starts on the first point.
+    const auto starts = StrokeStarts();
+    const Point second_cube{8 + static_cast<int32_t>(std::lround(c.spacing * 10)), 88};
+    EXPECT_EQ(std::count(starts.begin(), starts.end(), Point{8, 88}), 1);
+    EXPECT_EQ(std::count(starts.begin(), starts.end(), second_cube), c.markers ? 1 : 0);
+    EXPECT_EQ(std::count(starts.begin(), starts.end(), Point{10, 90}), c.markers ? 0 : 1);
+  }
 }
 
 TEST_F(PlotTest, TheSyncArrow) {

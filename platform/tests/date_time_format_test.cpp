@@ -51,11 +51,24 @@ TEST(DateTimeFormatTest, Patterns) {
   };
   const Case cases[] = {
       {"hh:mm", "09:05"},  // minutes right after an hour
-      {"hh:mm:ss", "09:05:03"}, {"h:n:s", "9:5:3"},
-      {"dd/mm/yy", "07-03-24"}, {"d mmm yyyy", "7 Mar 2024"},
-      {"mmmm", "March"},        {"dddd", "Thursday"},
-      {"zzz", "007"},           {"'day' d", "day 7"},
-      {"hh am/pm", "09 am"},    {"ddddd", "2024-03-07"},
+      {"hh:mm:ss", "09:05:03"},
+      {"h:n:s", "9:5:3"},
+      {"dd/mm/yy", "07-03-24"},
+      {"d mmm yyyy", "7 Mar 2024"},
+      {"mmmm", "March"},
+      {"dddd", "Thursday"},
+      {"zzz", "007"},
+      {"'day' d", "day 7"},
+      {"hh am/pm", "09 am"},
+      {"ddddd", "2024-03-07"},
+      {"c", "2024-03-07 09:05:03"},
+      {"tt|t", "09:05:03|09:05"},
+      {"yy z", "24 7"},
+      {"h a/p AMPM", "9 a AM"},
+      {"a", "a"},
+      {"dddddd d", "2024-03-07 7"},
+      {"hh m", "09 5"},
+      {"\"to the end", "to the end"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pattern);

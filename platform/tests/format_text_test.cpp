@@ -79,6 +79,7 @@ TEST(FormatTextTest, SpecifiersAndArguments) {
       {Format("%u", {-1}), "4294967295"},
       {Format("%*d|%-*d|", {3, 1, 3, 2}), "  1|2  |"},
       {Format("100%% sure", {}), "100% sure"},
+      {Format("%*d|%.d", {-3, 1, 2}), "1  |2"},  // a negative width: to the left
   };
   for (const Case& c : cases)
     EXPECT_EQ(c.text, c.expected);
@@ -98,7 +99,7 @@ TEST(FormatTextTest, MismatchesRaise) {
   } catch (const EConvertError& e) {
     EXPECT_EQ(e.Message(), message);
   }
-  for (const char* format : {"%s", "%g", "%d %d", "%q", "%"}) {
+  for (const char* format : {"%s", "%g", "%d %d", "%q", "%", "%*d", "%*:d", "%5.2"}) {
     SCOPED_TRACE(format);
     EXPECT_THROW(Format(format, {1}), EConvertError);
   }
