@@ -189,67 +189,83 @@ std::string FloatToStrGeneral(double value, int precision, int exponent_digits) 
   return text;
 }
 
-std::string Format(std::string_view format, std::initializer_list<FormatArg> args) {
-  const std::vector<FormatArg> values(args);
-  const auto fail = [&format]() -> std::string {
-    throw EConvertError("Format '" + std::string(format) +
+namespace {
+
+// One Format call: the pattern read so far and the next value to take. Every
+// fault of the pattern or of its values throws the same EConvertError.
+class Formatter {
+ public:
+  Formatter(std::string_view format, std::initializer_list<FormatArg> args)
+      : format_(format), values_(args) {}
+
+  std::string Run() {
+    std::string out;
+    while (i_ < format_.size()) {
+      const char c = format_[i_++];
+      if (c != '%') {
+        out += c;
+      } else if (Peek() == '%') {
+        out += '%';
+        ++i_;
+      } else {
+        out += Specifier();
+      }
+    }
+    return out;
+  }
+
+ private:
+  [[noreturn]] void Fail() const {
+    throw EConvertError("Format '" + std::string(format_) +
                         "' invalid or incompatible with argument");
-  };
-  size_t next = 0;
-  const auto take = [&]() -> const FormatArg& {
-    if (next >= values.size()) fail();
-    return values[next++];
-  };
-  size_t i = 0;
-  const auto peek = [&]() { return i < format.size() ? format[i] : '\0'; };
+  }
+
+  const FormatArg& Take() {
+    if (next_ >= values_.size()) Fail();
+    return values_[next_++];
+  }
+
+  char Peek() const { return i_ < format_.size() ? format_[i_] : '\0'; }
+
   // A number of the specifier, or "*" for the next value; false when none stands there.
-  const auto read_number = [&](int& number) {
-    if (peek() == '*') {
-      ++i;
-      const FormatArg& arg = take();
-      if (arg.kind() != FormatArg::Kind::kInteger) fail();
+  bool ReadNumber(int& number) {
+    if (Peek() == '*') {
+      ++i_;
+      const FormatArg& arg = Take();
+      if (arg.kind() != FormatArg::Kind::kInteger) Fail();
       number = static_cast<int>(std::clamp<int64_t>(arg.integer(), -1000000, 1000000));
       return true;
     }
-    if (!std::isdigit(static_cast<unsigned char>(peek()))) return false;
+    if (!std::isdigit(static_cast<unsigned char>(Peek()))) return false;
     int64_t n = 0;
-    while (std::isdigit(static_cast<unsigned char>(peek()))) {
-      n = std::min<int64_t>(n * 10 + (format[i] - '0'), 1000000);
-      ++i;
+    while (std::isdigit(static_cast<unsigned char>(Peek()))) {
+      n = std::min<int64_t>(n * 10 + (format_[i_] - '0'), 1000000);
+      ++i_;
     }
     number = static_cast<int>(n);
     return true;
-  };
+  }
 
-  std::string out;
-  while (i < format.size()) {
-    const char c = format[i++];
-    if (c != '%') {
-      out += c;
-      continue;
-    }
-    if (peek() == '%') {
-      out += '%';
-      ++i;
-      continue;
-    }
+  // The text of the specifier after a '%': its index, flag, width and precision,
+  // then its type letter and value, padded to the width.
+  std::string Specifier() {
     int number = 0;
-    bool have_number = read_number(number);
-    if (have_number && peek() == ':') {
-      if (number < 0) fail();
-      next = static_cast<size_t>(number);
-      ++i;
+    bool have_number = ReadNumber(number);
+    if (have_number && Peek() == ':') {
+      if (number < 0) Fail();
+      next_ = static_cast<size_t>(number);
+      ++i_;
       have_number = false;
     }
     bool left = false;
-    if (!have_number && peek() == '-') {
+    if (!have_number && Peek() == '-') {
       left = true;
-      ++i;
+      ++i_;
     }
     int width = -1;
     if (have_number) {
       width = number;
-    } else if (read_number(number)) {
+    } else if (ReadNumber(number)) {
       width = number;
     }
     if (width < -1) {
@@ -257,53 +273,67 @@ std::string Format(std::string_view format, std::initializer_list<FormatArg> arg
       width = -width;
     }
     int precision = -1;
-    if (peek() == '.') {
-      ++i;
-      if (!read_number(precision)) precision = 0;
+    if (Peek() == '.') {
+      ++i_;
+      if (!ReadNumber(precision)) precision = 0;
     }
-    if (i >= format.size()) fail();
-    const char type = static_cast<char>(std::tolower(static_cast<unsigned char>(format[i++])));
-    const FormatArg& arg = take();
-    std::string text;
+    if (i_ >= format_.size()) Fail();
+    const char type = static_cast<char>(std::tolower(static_cast<unsigned char>(format_[i_++])));
+    std::string text = Converted(type, Take(), precision);
+    Pad(text, width, left);
+    return text;
+  }
+
+  std::string Converted(char type, const FormatArg& arg, int precision) const {
     switch (type) {
       case 'd':
       case 'u':
       case 'x':
-        if (arg.kind() != FormatArg::Kind::kInteger) fail();
-        if (type == 'd') text = Integer(arg.integer(), precision);
-        if (type == 'u') text = Integer(static_cast<uint32_t>(arg.integer()), precision);
-        if (type == 'x') text = Hex(arg.integer(), precision);
-        break;
+        if (arg.kind() != FormatArg::Kind::kInteger) Fail();
+        if (type == 'd') return Integer(arg.integer(), precision);
+        if (type == 'u') return Integer(static_cast<uint32_t>(arg.integer()), precision);
+        return Hex(arg.integer(), precision);
       case 'e':
       case 'f':
       case 'g':
       case 'n':
-        if (arg.kind() != FormatArg::Kind::kFloat) fail();
-        if (type == 'e') text = Scientific(arg.floating(), precision < 0 ? 15 : precision);
-        if (type == 'f') text = Fixed(arg.floating(), precision < 0 ? 2 : precision, false);
-        if (type == 'n') text = Fixed(arg.floating(), precision < 0 ? 2 : precision, true);
-        if (type == 'g') text = FloatToStrGeneral(arg.floating(), precision < 0 ? 15 : precision);
-        break;
-      case 's':
-        if (arg.kind() != FormatArg::Kind::kString) fail();
-        text = std::string(arg.string());
+        if (arg.kind() != FormatArg::Kind::kFloat) Fail();
+        if (type == 'e') return Scientific(arg.floating(), precision < 0 ? 15 : precision);
+        if (type == 'f') return Fixed(arg.floating(), precision < 0 ? 2 : precision, false);
+        if (type == 'n') return Fixed(arg.floating(), precision < 0 ? 2 : precision, true);
+        return FloatToStrGeneral(arg.floating(), precision < 0 ? 15 : precision);
+      case 's': {
+        if (arg.kind() != FormatArg::Kind::kString) Fail();
+        std::string text(arg.string());
         if (precision >= 0 && static_cast<size_t>(precision) < text.size())
           text.resize(static_cast<size_t>(precision));
-        break;
-      default:
-        fail();
-    }
-    if (width > static_cast<int>(text.size())) {
-      const size_t pad = static_cast<size_t>(width) - text.size();
-      if (left) {
-        text.append(pad, ' ');
-      } else {
-        text.insert(0, pad, ' ');
+        return text;
       }
+      default:
+        Fail();
     }
-    out += text;
   }
-  return out;
+
+  static void Pad(std::string& text, int width, bool left) {
+    if (width <= static_cast<int>(text.size())) return;
+    const size_t pad = static_cast<size_t>(width) - text.size();
+    if (left) {
+      text.append(pad, ' ');
+    } else {
+      text.insert(0, pad, ' ');
+    }
+  }
+
+  std::string_view format_;
+  std::vector<FormatArg> values_;
+  size_t next_ = 0;  // the value the next specifier takes
+  size_t i_ = 0;     // the next character of the pattern
+};
+
+}  // namespace
+
+std::string Format(std::string_view format, std::initializer_list<FormatArg> args) {
+  return Formatter(format, args).Run();
 }
 
 }  // namespace platform
