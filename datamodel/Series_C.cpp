@@ -315,14 +315,225 @@ int32_t TSerie::EffectivePenWidth() const {
   return LineWidth >= 1 ? LineWidth : SeriesPenWidth();
 }
 
+namespace {
+
+// What each step of painting a series' points needs: the visible points, with one
+// more at each side so that lines run on out of the plot, and the gap that lines
+// leave around markers.
+struct PointsPaint {
+  const TSerie& serie;
+  platform::Canvas& canvas;
+  platform::Color color;
+  TQORDataSet& data;
+  const platform::Rect& clip;
+  uint8_t style;
+  int32_t marker_size;
+  int32_t first;
+  int32_t last;
+  int32_t gap;
+
+  const TXYPoint& At(int64_t i) const { return *data.Points()[static_cast<size_t>(i)]; }
+  platform::Point PixelOf(const TXYPoint& p) const {
+    return serie.ValueToPixel(p.YValue, p.XValue, p.OrdinalNo);
+  }
+  // The pixel row of the zero line below (or above) P.
+  int32_t ZeroOf(const TXYPoint& p) const {
+    return serie.ValueToPixel(-data.YOffset(), p.XValue, p.OrdinalNo).y;
+  }
+};
+
+// Automatic markers give way to lines, steps and bars at five pixels or fewer per
+// point, unless the points carry a deviation.
+bool MarkersShown(uint8_t style, int64_t visible, int32_t axis_length, const TXYPoint* front) {
+  if (!(style & sst::kAutoMarkers)) return (style & sst::kMarkers) != 0;
+  return !(visible * 5 >= axis_length && !dynamic_cast<const TStdDevPoint*>(front) &&
+           (style & (sst::kLine | sst::kSteps | sst::kBars)));
+}
+
+// Bars from the zero line to each point, filled or outlined.
+void PaintBars(const PointsPaint& paint) {
+  paint.canvas.SetBrushColor(paint.color);
+  const platform::Rect& clip = paint.clip;
+  for (int32_t i = paint.first; i <= paint.last; ++i) {
+    const TXYPoint& p = paint.At(i);
+    const platform::Point top = paint.PixelOf(p);
+    const int32_t zero = paint.ZeroOf(p);
+    const platform::Rect bar{MovePixel(top.x, -paint.marker_size), std::min(top.y, zero),
+                             MovePixel(top.x, paint.marker_size), std::max(top.y, zero)};
+    if (paint.style & sst::kFilled) {
+      platform::Rect inside;
+      if (platform::IntersectRect(inside, bar, clip)) paint.canvas.FillRect(inside);
+    } else {
+      DrawClippedLine(paint.canvas, bar.left, bar.bottom, bar.left, bar.top, clip, 0, 0);
+      DrawClippedLine(paint.canvas, bar.left, bar.top, bar.right, bar.top, clip, 0, 0);
+      DrawClippedLine(paint.canvas, bar.right, bar.top, bar.right, bar.bottom, clip, 0, 0);
+      DrawClippedLine(paint.canvas, bar.right, bar.bottom, bar.left, bar.bottom, clip, 0, 0);
+    }
+  }
+}
+
+// More than three points per pixel: one vertical stroke per pixel column, from
+// the lowest point in it to the highest.
+void PaintDenseColumns(const PointsPaint& paint) {
+  int32_t column = 0;
+  int32_t low = 0;
+  int32_t high = 0;
+  bool open = false;
+  for (int32_t i = paint.first; i <= paint.last; ++i) {
+    const platform::Point p = paint.PixelOf(paint.At(i));
+    if (open && p.x == column) {
+      low = std::min(low, p.y);
+      high = std::max(high, p.y);
+      continue;
+    }
+    if (open) DrawClippedLine(paint.canvas, column, low, column, high, paint.clip, 0, 0);
+    column = p.x;
+    low = high = p.y;
+    open = true;
+  }
+  if (open) DrawClippedLine(paint.canvas, column, low, column, high, paint.clip, 0, 0);
+}
+
+// The joined segment from A (at pixel P1) to B (at P2): the area under it, then
+// its steps or line.
+void PaintSegment(const PointsPaint& paint, const TXYPoint& a, const TXYPoint& b,
+                  platform::Point p1, platform::Point p2, bool fill) {
+  const platform::Rect& clip = paint.clip;
+  const int32_t gap = paint.gap;
+  if (fill) {
+    const int32_t zero1 = paint.ZeroOf(a);
+    const int32_t zero2 = paint.ZeroOf(b);
+    const int32_t end_y = (paint.style & sst::kSteps) ? p1.y : p2.y;
+    const std::vector<platform::Point> area =
+        ClipPolygon({p1, {p1.x, zero1}, {p2.x, zero2}, {p2.x, end_y}}, clip);
+    if (area.size() >= 3) {
+      paint.canvas.SetBrushColor(paint.color);
+      paint.canvas.Polygon(area);
+    }
+  }
+  if (paint.style & sst::kSteps) {
+    DrawClippedLine(paint.canvas, p1.x, p1.y, p2.x, p1.y, clip, gap, gap > 0 ? 1 : 0);
+    DrawClippedLine(paint.canvas, p2.x, p1.y, p2.x, p2.y, clip, gap, gap > 0 ? 2 : 0);
+  } else if (paint.style & sst::kLine) {
+    DrawClippedLine(paint.canvas, p1.x, p1.y, p2.x, p2.y, clip, gap, gap > 0 ? 3 : 0);
+  }
+}
+
+// Each pair of consecutive points: an infinite point's line across the plot, a
+// break with markers at both ends where a record delimiter lies between them,
+// else the segment.
+void PaintSegments(const PointsPaint& paint, bool fill) {
+  const TQORDataSet& data = paint.data;
+  const auto& controls = data.ControlPoints();
+  size_t control = 0;
+  for (int32_t i = paint.first; i < paint.last; ++i) {
+    const TXYPoint& a = paint.At(i);
+    const TXYPoint& b = paint.At(int64_t{i} + 1);
+    const platform::Point p1 = paint.PixelOf(a);
+    const platform::Point p2 = paint.PixelOf(b);
+    if (dynamic_cast<const TInfinitePoint*>(&a)) {
+      DrawClippedLine(paint.canvas, p1.x, paint.clip.top, p1.x, paint.clip.bottom, paint.clip, 0,
+                      0);
+      continue;
+    }
+    const double key_a = data.PointKey(a);
+    const double key_b = data.PointKey(b);
+    while (control < controls.size() && data.PointKey(*controls[control]) < key_a)
+      ++control;
+    if (control < controls.size() && data.PointKey(*controls[control]) < key_b) {
+      paint.serie.DrawPoint(paint.canvas, a, paint.marker_size);
+      paint.serie.DrawPoint(paint.canvas, b, paint.marker_size);
+      continue;
+    }
+    PaintSegment(paint, a, b, p1, p2, fill);
+  }
+}
+
+// Lines, steps and fills between consecutive points; steps run on from the last
+// point to the plot's right edge unless it is zero.
+void PaintConnections(const PointsPaint& paint, bool fill, int32_t axis_length, int64_t visible) {
+  const bool dense = axis_length > 0 ? visible / axis_length > 3 : visible > 3;
+  if (dense) {
+    PaintDenseColumns(paint);
+  } else {
+    PaintSegments(paint, fill);
+  }
+  if (paint.style & sst::kSteps) {
+    const TXYPoint& end = paint.At(paint.last);
+    if (end.YValue != 0) {
+      const platform::Point p = paint.PixelOf(end);
+      DrawClippedLine(paint.canvas, p.x, p.y, paint.clip.right, p.y, paint.clip, 0, 0);
+    }
+  }
+}
+
+// Moving average over the last WINDOW points, from WINDOW points before the visible
+// ones to WINDOW after them; a window from a file may be of any size.
+void PaintMovingAverage(const PointsPaint& paint, int64_t window, int32_t count) {
+  const int64_t from = std::max<int64_t>(int64_t{paint.first} - window, 0);
+  const int64_t to = std::min<int64_t>(int64_t{paint.last} + window, count - 1);
+  double sum = 0;
+  bool have_vertex = false;
+  platform::Point previous;
+  for (int64_t i = from; i <= to; ++i) {
+    sum += paint.At(i).YValue;
+    if (i - from >= window) sum -= paint.At(i - window).YValue;
+    if (i - from < window - 1) continue;
+    const TXYPoint& centre = paint.At(i - window / 2);
+    double x = centre.XValue;
+    int32_t ordinal = centre.OrdinalNo;
+    if (window % 2 == 0) {
+      const TXYPoint& next = paint.At(i - window / 2 + 1);
+      x = (x + next.XValue) / 2;
+      ordinal = RoundClamped((static_cast<long double>(ordinal) + next.OrdinalNo) / 2);
+    }
+    const platform::Point vertex =
+        paint.serie.ValueToPixel(sum / static_cast<double>(window), x, ordinal);
+    if (have_vertex)
+      DrawClippedLine(paint.canvas, previous.x, previous.y, vertex.x, vertex.y, paint.clip, 0, 0);
+    previous = vertex;
+    have_vertex = true;
+  }
+}
+
+// The mean line across the points' range.
+void PaintMeanLine(const PointsPaint& paint) {
+  const double mean = paint.data.Average();
+  const platform::Point a =
+      paint.serie.ValueToPixel(mean, paint.data.MinX(), paint.data.MinOrdinal());
+  const platform::Point b =
+      paint.serie.ValueToPixel(mean, paint.data.MaxX(), paint.data.MaxOrdinal());
+  DrawClippedLine(paint.canvas, a.x, a.y, b.x, b.y, paint.clip, 0, 0);
+}
+
+// The highlighted points of the percent display, with enlarged markers.
+void PaintHighlighted(const PointsPaint& paint) {
+  const int32_t enlarged = MovePixel(paint.marker_size, 1);
+  paint.canvas.SetPenWidth(enlarged / 2);
+  for (const TXYPoint* point : paint.data.Highlighted())
+    paint.serie.DrawPoint(paint.canvas, *point, enlarged);
+}
+
+// The help lines, dotted, leaving the pen and brush solid again.
+void PaintHelpLines(platform::Canvas& canvas,
+                    const std::vector<std::unique_ptr<THelpLine>>& help_lines) {
+  canvas.SetBrushStyle(platform::BrushStyle::kClear);
+  canvas.SetPenStyle(platform::PenStyle::kDot);
+  canvas.SetPenWidth(1);
+  for (const auto& line : help_lines)
+    line->DrawOn(canvas);
+  canvas.SetPenStyle(platform::PenStyle::kSolid);
+  canvas.SetBrushStyle(platform::BrushStyle::kSolid);
+}
+
+}  // namespace
+
 void TSerie::PaintPoints(platform::Canvas& canvas, platform::Color color) {
   TSerieObject::PaintPoints(canvas, color);
   TQORDataSet& data = DataSet();
   TAxis* x_axis = UseXAxis();
   if (!x_axis || data.PointCount() == 0) return;
-  const platform::Rect& clip = ClipRect();
   const int32_t count = data.PointCount();
-  const auto& points = data.Points();
   const uint8_t style = Style();
   const int32_t marker_size = PointSize();
 
@@ -335,173 +546,21 @@ void TSerie::PaintPoints(platform::Canvas& canvas, platform::Color color) {
   last = std::min(last + 1, count - 1);
   const int32_t axis_length = x_axis->PixelLength();
   const int64_t visible = int64_t{last} - first;
+  const int32_t gap = MarkersShown(style, visible, axis_length, data.Points().front().get())
+                          ? MovePixel(2 * int64_t{marker_size}, 0)
+                          : 0;
+  const PointsPaint paint{*this, canvas,      color, data, ClipRect(),
+                          style, marker_size, first, last, gap};
 
-  bool markers_shown;
-  if (style & sst::kAutoMarkers) {
-    markers_shown =
-        !(visible * 5 >= axis_length && !dynamic_cast<const TStdDevPoint*>(points.front().get()) &&
-          (style & (sst::kLine | sst::kSteps | sst::kBars)));
-  } else {
-    markers_shown = (style & sst::kMarkers) != 0;
-  }
-  const int32_t gap = markers_shown ? MovePixel(2 * int64_t{marker_size}, 0) : 0;
-  const auto pixel_of = [this](const TXYPoint& p) {
-    return ValueToPixel(p.YValue, p.XValue, p.OrdinalNo);
-  };
-  const auto zero_of = [this, &data](const TXYPoint& p) {
-    return ValueToPixel(-data.YOffset(), p.XValue, p.OrdinalNo).y;
-  };
-
-  // Bars from the zero line to each point.
-  if (style & sst::kBars) {
-    canvas.SetBrushColor(color);
-    for (int32_t i = first; i <= last; ++i) {
-      const TXYPoint& p = *points[static_cast<size_t>(i)];
-      const platform::Point top = pixel_of(p);
-      const int32_t zero = zero_of(p);
-      const platform::Rect bar{MovePixel(top.x, -marker_size), std::min(top.y, zero),
-                               MovePixel(top.x, marker_size), std::max(top.y, zero)};
-      if (style & sst::kFilled) {
-        platform::Rect inside;
-        if (platform::IntersectRect(inside, bar, clip)) canvas.FillRect(inside);
-      } else {
-        DrawClippedLine(canvas, bar.left, bar.bottom, bar.left, bar.top, clip, 0, 0);
-        DrawClippedLine(canvas, bar.left, bar.top, bar.right, bar.top, clip, 0, 0);
-        DrawClippedLine(canvas, bar.right, bar.top, bar.right, bar.bottom, clip, 0, 0);
-        DrawClippedLine(canvas, bar.right, bar.bottom, bar.left, bar.bottom, clip, 0, 0);
-      }
-    }
-  }
-
-  // Lines, steps and fills between consecutive points.
+  if (style & sst::kBars) PaintBars(paint);
   const bool fill = (style & sst::kFilled) && !(style & sst::kBars);
-  if ((style & (sst::kSteps | sst::kLine)) || fill) {
-    const auto& controls = data.ControlPoints();
-    size_t control = 0;
-    // Dense points: one vertical stroke per pixel column.
-    const bool dense = axis_length > 0 ? visible / axis_length > 3 : visible > 3;
-    if (dense) {
-      int32_t column = 0;
-      int32_t low = 0;
-      int32_t high = 0;
-      bool open = false;
-      for (int32_t i = first; i <= last; ++i) {
-        const platform::Point p = pixel_of(*points[static_cast<size_t>(i)]);
-        if (open && p.x == column) {
-          low = std::min(low, p.y);
-          high = std::max(high, p.y);
-          continue;
-        }
-        if (open) DrawClippedLine(canvas, column, low, column, high, clip, 0, 0);
-        column = p.x;
-        low = high = p.y;
-        open = true;
-      }
-      if (open) DrawClippedLine(canvas, column, low, column, high, clip, 0, 0);
-    } else {
-      for (int32_t i = first; i < last; ++i) {
-        const TXYPoint& a = *points[static_cast<size_t>(i)];
-        const TXYPoint& b = *points[static_cast<size_t>(i) + 1];
-        const platform::Point p1 = pixel_of(a);
-        const platform::Point p2 = pixel_of(b);
-        if (dynamic_cast<const TInfinitePoint*>(&a)) {
-          DrawClippedLine(canvas, p1.x, clip.top, p1.x, clip.bottom, clip, 0, 0);
-          continue;
-        }
-        // A record delimiter between the two breaks the line; both ends get markers.
-        const double key_a = data.PointKey(a);
-        const double key_b = data.PointKey(b);
-        while (control < controls.size() && data.PointKey(*controls[control]) < key_a)
-          ++control;
-        if (control < controls.size() && data.PointKey(*controls[control]) < key_b) {
-          DrawPoint(canvas, a, marker_size);
-          DrawPoint(canvas, b, marker_size);
-          continue;
-        }
-        if (fill) {
-          const int32_t zero1 = zero_of(a);
-          const int32_t zero2 = zero_of(b);
-          const int32_t end_y = (style & sst::kSteps) ? p1.y : p2.y;
-          const std::vector<platform::Point> area =
-              ClipPolygon({p1, {p1.x, zero1}, {p2.x, zero2}, {p2.x, end_y}}, clip);
-          if (area.size() >= 3) {
-            canvas.SetBrushColor(color);
-            canvas.Polygon(area);
-          }
-        }
-        if (style & sst::kSteps) {
-          DrawClippedLine(canvas, p1.x, p1.y, p2.x, p1.y, clip, gap, gap > 0 ? 1 : 0);
-          DrawClippedLine(canvas, p2.x, p1.y, p2.x, p2.y, clip, gap, gap > 0 ? 2 : 0);
-        } else if (style & sst::kLine) {
-          DrawClippedLine(canvas, p1.x, p1.y, p2.x, p2.y, clip, gap, gap > 0 ? 3 : 0);
-        }
-      }
-    }
-    if (style & sst::kSteps) {
-      const TXYPoint& end = *points[static_cast<size_t>(last)];
-      if (end.YValue != 0) {
-        const platform::Point p = pixel_of(end);
-        DrawClippedLine(canvas, p.x, p.y, clip.right, p.y, clip, 0, 0);
-      }
-    }
-  }
-
-  // Moving average over the last N points, from N points before the visible ones
-  // to N after them; a window from a file may be of any size.
+  if ((style & (sst::kSteps | sst::kLine)) || fill)
+    PaintConnections(paint, fill, axis_length, visible);
   const int64_t window = moving_average_window_;
-  if ((style & sst::kMovingAverage) && window > 0) {
-    const int64_t from = std::max<int64_t>(int64_t{first} - window, 0);
-    const int64_t to = std::min<int64_t>(int64_t{last} + window, count - 1);
-    const auto at = [&points](int64_t i) -> const TXYPoint& {
-      return *points[static_cast<size_t>(i)];
-    };
-    double sum = 0;
-    bool have_vertex = false;
-    platform::Point previous;
-    for (int64_t i = from; i <= to; ++i) {
-      sum += at(i).YValue;
-      if (i - from >= window) sum -= at(i - window).YValue;
-      if (i - from < window - 1) continue;
-      const TXYPoint& centre = at(i - window / 2);
-      double x = centre.XValue;
-      int32_t ordinal = centre.OrdinalNo;
-      if (window % 2 == 0) {
-        const TXYPoint& next = at(i - window / 2 + 1);
-        x = (x + next.XValue) / 2;
-        ordinal = RoundClamped((static_cast<long double>(ordinal) + next.OrdinalNo) / 2);
-      }
-      const platform::Point vertex = ValueToPixel(sum / static_cast<double>(window), x, ordinal);
-      if (have_vertex)
-        DrawClippedLine(canvas, previous.x, previous.y, vertex.x, vertex.y, clip, 0, 0);
-      previous = vertex;
-      have_vertex = true;
-    }
-  }
-
-  // Mean line across the points' range.
-  if (style & sst::kMeanLine) {
-    const double mean = data.Average();
-    const platform::Point a = ValueToPixel(mean, data.MinX(), data.MinOrdinal());
-    const platform::Point b = ValueToPixel(mean, data.MaxX(), data.MaxOrdinal());
-    DrawClippedLine(canvas, a.x, a.y, b.x, b.y, clip, 0, 0);
-  }
-
-  if (percent_mode_ && !data.Highlighted().empty()) {
-    const int32_t enlarged = MovePixel(marker_size, 1);
-    canvas.SetPenWidth(enlarged / 2);
-    for (const TXYPoint* point : data.Highlighted())
-      DrawPoint(canvas, *point, enlarged);
-  }
-
-  if (!help_lines_.empty()) {
-    canvas.SetBrushStyle(platform::BrushStyle::kClear);
-    canvas.SetPenStyle(platform::PenStyle::kDot);
-    canvas.SetPenWidth(1);
-    for (const auto& line : help_lines_)
-      line->DrawOn(canvas);
-    canvas.SetPenStyle(platform::PenStyle::kSolid);
-    canvas.SetBrushStyle(platform::BrushStyle::kSolid);
-  }
+  if ((style & sst::kMovingAverage) && window > 0) PaintMovingAverage(paint, window, count);
+  if (style & sst::kMeanLine) PaintMeanLine(paint);
+  if (percent_mode_ && !data.Highlighted().empty()) PaintHighlighted(paint);
+  if (!help_lines_.empty()) PaintHelpLines(canvas, help_lines_);
 }
 
 // ---------------------------------------------------------------------------
