@@ -32,9 +32,16 @@ constexpr int kRelayEntry = 17;
 constexpr int kAnalyzerServerEntry = 18;
 constexpr int kFirstExtraEntry = 19;
 constexpr int64_t kLifetickPeriodMs = 60000;
+// How often a port whose device hung up is tried again: a missing device costs a
+// failed open, once a second.
+constexpr int64_t kReopenPeriodMs = 1000;
 
 inline constexpr platform::ResourceString SPortNotOpened{"Unit1.SPortNotOpened",
                                                          " could not be opened: "};
+inline constexpr platform::ResourceString SPortHungUp{
+    "Unit1.SPortHungUp", " hung up (the device is gone); it is opened again when it is back"};
+inline constexpr platform::ResourceString SPortReopened{"Unit1.SPortReopened",
+                                                        " is back and open again"};
 
 // The notification icon's image: a drop of blood.
 QIcon DropIcon() {
@@ -434,6 +441,7 @@ void TForm1::SelectDataSource(const TDataSource& source, bool ask) {
   // A half message of the serial line goes now; the network receivers drop theirs
   // as their connections close.
   core_->DataSourceChanging();
+  line_lost_ = false;
   DisconnectFromRelayServer();
   switch (source.kind) {
     case Kind::kRelay:
@@ -532,6 +540,7 @@ void TForm1::Timer1Timer() {
       break;
   }
   lblNoNetwork->Hide();
+  WatchSerialLine();
   if (!CheckForDSR) {
     lblDisconnected->Hide();
     return;
@@ -551,6 +560,39 @@ void TForm1::Timer1Timer() {
     }
   }
   lblDisconnected->SetVisible(!lblDisconnected->Visible());
+}
+
+void TForm1::WatchSerialLine() {
+  if (source_.kind != Kind::kSerial) return;
+  TSerPortDevice& port = ComPort->Port();
+  const std::string name = "COM" + std::to_string(source_.port);
+  if (port.Open()) {
+    if (!port.HungUp()) return;
+    // Closed at once: the port answers nothing more, and a new device under the
+    // same name needs a fresh open.
+    try {
+      port.SetOpen(false);
+    } catch (const std::exception&) {
+    }
+    line_lost_ = true;
+    next_reopen_ms_ = MonotonicMs() + kReopenPeriodMs;
+    line_lost_text_ = name + platform::LoadResString(SPortHungUp);
+    core_->ReportFailure(line_lost_text_);
+    return;
+  }
+  if (!line_lost_ || MonotonicMs() < next_reopen_ms_) return;
+  next_reopen_ms_ = MonotonicMs() + kReopenPeriodMs;
+  try {
+    port.SetComNumber(source_.port);
+    port.SetOpen(true);
+  } catch (const std::exception&) {
+    // Still gone (or held by another program): the next attempt tells.
+    return;
+  }
+  line_lost_ = false;
+  core_->AddLogEntry(platform::DateTimeToStr(platform::Now()) + ": " + name +
+                     platform::LoadResString(SPortReopened));
+  if (lblError->Caption() == OneLine(line_lost_text_)) ShowError("", platform::kClBtnFace);
 }
 
 // ---- Messages ----

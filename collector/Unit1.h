@@ -272,6 +272,9 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   TDataSource SourceOfComSelIndex(int index) const;
   void CloseSerialPort();
   void OpenSerialPort(int number);
+  // Timer1's serial step: a port whose device hung up is reported and closed, and
+  // opened again once the device is back.
+  void WatchSerialLine();
   bool IconActive() const;
 
   // One connection's decoder and where it reports: messages to the queue, notices
@@ -316,4 +319,9 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   bool hide_on_show_ = true;
   std::string last_hook_failure_;
   std::function<int64_t()> monotonic_ms_;
+  // The selected serial port hung up and waits for its device: the next attempt
+  // to open it again (MonotonicMs), and what the error line showed for it.
+  bool line_lost_ = false;
+  int64_t next_reopen_ms_ = 0;
+  std::string line_lost_text_;
 };

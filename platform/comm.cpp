@@ -239,8 +239,18 @@ int CommEvent::WaitAny(std::initializer_list<CommEvent*> events, int timeout_ms)
 // ---------------------------------------------------------------------------------
 // CommDevice
 
-std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error) {
+std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error,
+                                             std::string* detail) {
   *error = 0;
+  if (detail) detail->clear();
+  // The lock is named after the device itself, whatever link led to it; a path that
+  // leads nowhere fails in the open below.
+  std::unique_ptr<CommLock> lock;
+  if (char* device = ::realpath(path.c_str(), nullptr)) {
+    lock = CommLock::Acquire(device, error, detail);
+    std::free(device);
+    if (!lock) return nullptr;
+  }
   int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     *error = WindowsErrorFromErrno(errno);
@@ -267,8 +277,6 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
   if (::tcsetattr(fd, TCSANOW, &tio) != 0) return fail(WindowsErrorFromErrno(errno));
-  // Best effort: keeps out programs that take no advisory lock (not root).
-  ::ioctl(fd, TIOCEXCL);
 
   int wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   int read_wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -277,7 +285,7 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error
     if (read_wake >= 0) ::close(read_wake);
     return fail(kErrorNotEnoughMemory);
   }
-  std::unique_ptr<CommDevice> device(new CommDevice(fd, wake, read_wake));
+  std::unique_ptr<CommDevice> device(new CommDevice(fd, wake, read_wake, std::move(lock)));
   int lines;
   device->has_modem_lines_ = ::ioctl(fd, TIOCMGET, &lines) == 0;
   serial_icounter_struct counts;
@@ -292,8 +300,8 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error
   return device;
 }
 
-CommDevice::CommDevice(int fd, int wake_fd, int read_wake_fd)
-    : fd_(fd), wake_fd_(wake_fd), read_wake_fd_(read_wake_fd) {}
+CommDevice::CommDevice(int fd, int wake_fd, int read_wake_fd, std::unique_ptr<CommLock> lock)
+    : fd_(fd), lock_(std::move(lock)), wake_fd_(wake_fd), read_wake_fd_(read_wake_fd) {}
 
 CommDevice::~CommDevice() {
   Close();
@@ -310,9 +318,8 @@ int CommDevice::Close() {
   const int fd = fd_.exchange(-1);
   if (fd < 0) return kErrorInvalidHandle;
   Wake();
-  // The exclusive mode outlives this descriptor while another one is open.
-  ::ioctl(fd, TIOCNXCL);
   ::close(fd);
+  lock_.reset();
   return 0;
 }
 
@@ -433,7 +440,20 @@ bool CommDevice::ClearError(uint32_t* errors, CommStatus* status) {
   return true;
 }
 
+bool CommDevice::HungUp() const {
+  if (hung_up_) return true;
+  const int fd = fd_;
+  if (fd < 0) return false;
+  // A hang-up is final: a pseudo-terminal's other side cannot come back, and a
+  // terminal that hung up fails every call on this descriptor.
+  pollfd p{fd, 0, 0};
+  if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR))) hung_up_ = true;
+  return hung_up_;
+}
+
 uint32_t CommDevice::ModemStatus() const {
+  // A pseudo-terminal would otherwise report its null-modem lines on for good.
+  if (HungUp()) return 0;
   int lines = 0;
   if (!has_modem_lines_ || ::ioctl(fd_, TIOCMGET, &lines) != 0) {
     // No modem lines (a pseudo-terminal): as if wired by a null-modem cable.
@@ -504,7 +524,7 @@ int CommDevice::Write(const void* buffer, int count, CommEvent* stop, int* error
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno != EAGAIN) {
-      *error = WindowsErrorFromErrno(errno);
+      *error = HungUp() ? kErrorDeviceNotConnected : WindowsErrorFromErrno(errno);
       return done;
     }
     pollfd fds[2] = {{fd_, POLLOUT, 0}, {stop ? stop->fd() : -1, POLLIN, 0}};
@@ -517,6 +537,7 @@ int CommDevice::Write(const void* buffer, int count, CommEvent* stop, int* error
       return done;
     }
     if (fds[0].revents & (POLLERR | POLLHUP | POLLNVAL)) {
+      if (fds[0].revents & (POLLERR | POLLHUP)) hung_up_ = true;
       *error = kErrorDeviceNotConnected;
       return done;
     }
@@ -602,6 +623,7 @@ int CommDevice::WaitEvent(uint32_t* events) {
       [[maybe_unused]] ssize_t r = ::read(wake_fd_, &value, sizeof value);
       return 0;  // the mask changed or the device closed: no event, as on Windows
     }
+    if (fds[0].revents & (POLLHUP | POLLERR)) hung_up_ = true;
     if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return kErrorDeviceNotConnected;
   }
 }

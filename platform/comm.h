@@ -9,6 +9,8 @@
 // Failures are reported as Windows error numbers (kErrorFileNotFound, ...), so that
 // the library above maps them as it would on Windows. A pseudo-terminal has no modem
 // lines: it reports CTS, DSR and DCD on, like a null-modem cable, and no line errors.
+// A device that hung up (a USB adapter pulled out, the other side of a
+// pseudo-terminal closed) reports every modem line off and fails every write.
 #pragma once
 
 #include <atomic>
@@ -18,6 +20,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include "platform/comm_lock.h"
 
 namespace platform {
 
@@ -156,12 +160,18 @@ constexpr uint32_t kPurgeRxClear = 0x08;
 // with poll, and can be ended from another thread.
 class CommDevice {
  public:
-  // Opens the device for reading and writing, alone: an advisory lock keeps out every
-  // other opener that asks for one (also root), and the terminal's exclusive mode
-  // keeps out the others. Puts the line into raw 8-bit mode at its current speed.
-  // Nothing and *error set (kErrorFileNotFound for a missing device or one that is
-  // no terminal, kErrorAccessDenied when it is in use or forbidden, ...) on failure.
-  static std::unique_ptr<CommDevice> Open(const std::string& path, int* error);
+  // Opens the device for reading and writing, alone among the programs that ask: the
+  // device's lock file (platform/comm_lock.h) is taken first and honoured, and an
+  // advisory lock on the device keeps out every other opener that asks for one. A
+  // program that takes neither and opens the device is not kept out; the terminal's
+  // exclusive mode is not used, since a holder that dies leaves it set on a
+  // pseudo-terminal and then only root can open it. Puts the line into raw 8-bit
+  // mode at its current speed. Nothing and *error set (kErrorFileNotFound for a
+  // missing device or one that is no terminal, kErrorAccessDenied when it is in use
+  // or forbidden, ...) on failure; *detail, when given, names a lock file that
+  // blocks the device for good (see CommLock::Acquire).
+  static std::unique_ptr<CommDevice> Open(const std::string& path, int* error,
+                                          std::string* detail = nullptr);
   ~CommDevice();
   CommDevice(const CommDevice&) = delete;
   CommDevice& operator=(const CommDevice&) = delete;
@@ -178,8 +188,10 @@ class CommDevice {
   // Reads and clears the line errors (kCe... bits) and fills Status; false when the
   // device cannot be asked (it is gone).
   bool ClearError(uint32_t* errors, CommStatus* status);
-  // The modem lines (kMs... bits).
+  // The modem lines (kMs... bits); none after a hang-up.
   uint32_t ModemStatus() const;
+  // Whether the device hung up; once it has, it stays so until closed.
+  bool HungUp() const;
   // Performs a line function; false when the device refused it.
   bool Escape(int function);
   // Discards input and/or output (kPurge... flags); 0 or a Windows error.
@@ -190,8 +202,8 @@ class CommDevice {
   int Read(void* buffer, int count);
   // Writes Count bytes, waiting while the device cannot take more, until all are
   // written or Stop is set. Returns the bytes written; *error is 0 when all went,
-  // kErrorOperationAborted when Stop ended the wait, another Windows error when the
-  // device failed.
+  // kErrorOperationAborted when Stop ended the wait, kErrorDeviceNotConnected when
+  // the device hung up, another Windows error when it failed.
   int Write(const void* buffer, int count, CommEvent* stop, int* error);
 
   // The events that WaitEvent reports (kEv... bits). Changing the mask ends a wait in
@@ -204,11 +216,13 @@ class CommDevice {
   int WaitEvent(uint32_t* events);
 
  private:
-  CommDevice(int fd, int wake_fd, int read_wake_fd);
+  CommDevice(int fd, int wake_fd, int read_wake_fd, std::unique_ptr<CommLock> lock);
   void Wake();
   bool ReadCounts(uint32_t* errors, bool* break_seen);
 
   std::atomic<int> fd_;
+  mutable std::atomic<bool> hung_up_{false};
+  std::unique_ptr<CommLock> lock_;  // released after the device is closed
   int wake_fd_;
   int read_wake_fd_;  // set by each read that took bytes
   std::atomic<uint32_t> event_mask_{0};

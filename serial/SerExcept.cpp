@@ -14,6 +14,9 @@ ESerException::ESerException(int code) : Exception(ErrorMessageText(code)), erro
 
 ESerException::ESerException(const std::string& text) : Exception(text), error_code_(0) {}
 
+ESerException::ESerException(int code, const std::string& text)
+    : Exception(text), error_code_(code) {}
+
 std::string CleanSystemMessage(std::string text) {
   for (char& c : text) {
     if (static_cast<unsigned char>(c) < 32) c = ' ';

@@ -24,6 +24,7 @@ constexpr int ecNoPortSelected = -2011;
 constexpr int ecNotOpenedByTapi = -2012;
 constexpr int ecNullApi = -3001;
 constexpr int ecPutBlockFail = -3004;
+constexpr int ecGetBlockFail = -3005;
 constexpr int ecOutputBufferTooSmall = -3006;
 constexpr int ecBufferIsEmpty = -3007;
 constexpr int ecBaseAddressNotSet = -3010;
@@ -35,6 +36,8 @@ class ESerException : public Exception {
   explicit ESerException(int code);
   // CreateText: ErrorCode := 0; the message is Text.
   explicit ESerException(const std::string& text);
+  // The code's exception with a message that says more than the table's.
+  ESerException(int code, const std::string& text);
 
   int32_t ErrorCode() const { return error_code_; }
 

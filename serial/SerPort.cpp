@@ -102,6 +102,11 @@ void TSerCustomComPort::OpenLine() {
   // As Windows reports them: in use (access denied) and missing.
   if (result == -5) result = ecAlreadyOpen;
   if (result == -2 || result == -3) result = ecBadId;
+  // A port blocked by a lock file that will not go away by itself says which.
+  const std::string& detail = dispatcher_->last_error_detail();
+  if (result == ecAlreadyOpen && !detail.empty() && !loading_) {
+    throw EAlreadyOpen(result, ErrorMessageText(result) + ": " + detail);
+  }
   if (result != 0) CheckException(result);
 }
 
@@ -302,8 +307,10 @@ char TSerCustomComPort::GetChar() {
   TSerBaseDispatcher* d = RequireDispatcher();
   if (!d) return '\0';
   uint8_t c = 0;
-  const int result = d->TakeChar(c);
+  int result = d->TakeChar(c);
   if (result == 0) return static_cast<char>(c);
+  // Nothing more will come: not the empty buffer of a line that is still there.
+  if (result == ecBufferIsEmpty && d->HungUp()) result = ecGetBlockFail;
   CheckException(result);
   return '\0';
 }
@@ -318,6 +325,10 @@ void TSerCustomComPort::PutString(const std::string& s) {
 
 bool TSerCustomComPort::GetDSR() {
   return state_ == State::kOpen && dispatcher_ && dispatcher_->DSRState();
+}
+
+bool TSerCustomComPort::HungUp() {
+  return state_ == State::kOpen && dispatcher_ && dispatcher_->HungUp();
 }
 
 int TSerCustomComPort::ReadLineError() {

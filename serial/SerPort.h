@@ -91,6 +91,12 @@ class TSerCustomComPort : public TSerBaseComponent {
   char GetChar();
   void PutString(const std::string& s);
   bool GetDSR();
+  // Whether the open port's device hung up (a USB adapter pulled out, the other
+  // side of a pseudo-terminal closed): its modem lines then read off, PutString
+  // fails with -3004 and GetChar, once the received bytes are read, with -3005.
+  // The port stays open until closed; a new device under the same name needs a
+  // close and an open.
+  bool HungUp();
 
   // --- Properties -------------------------------------------------------------------
   TDeviceLayer DeviceLayer() const { return device_layer_; }

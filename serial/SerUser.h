@@ -148,6 +148,8 @@ class TSerBaseDispatcher {
   virtual int OpenDevice(const std::string& name, int in_size, int out_size) = 0;
   virtual int CloseDevice() = 0;
   virtual int YieldSlice() = 0;
+  // Whether the device hung up while open (it is gone, or its other side closed).
+  virtual bool HungUp() { return false; }
   virtual void BoostThreads(uint8_t boost);
   virtual void UpdateHandlerFlags(int kind);
 
@@ -270,6 +272,9 @@ class TSerBaseDispatcher {
   const std::string& DeviceName() const { return device_name_; }
   // The system error behind the last failed OpenDevice (Windows number).
   int last_error() const { return last_error_; }
+  // What the user must know of that failure beyond the number (a lock file that
+  // blocks the port); usually empty.
+  const std::string& last_error_detail() const { return last_error_detail_; }
 
   // Test hooks: the buffer indexes, and whether an avail or data delivery is on.
   int BufferHead();
@@ -322,6 +327,7 @@ class TSerBaseDispatcher {
   int32_t port_handle_ = -1;
   uint64_t generation_;
   int last_error_ = 0;
+  std::string last_error_detail_;
   std::atomic<uint32_t> pending_line_errors_{0};
   int in_size_ = 0;
   int out_size_ = 0;

@@ -62,6 +62,9 @@ int TSerWin32Dispatcher::WriteDcb(const platform::CommState& settings) {
 }
 
 int TSerWin32Dispatcher::QueueOutput(const uint8_t* buffer, int n) {
+  // Bytes for a device that hung up would be dropped by the output thread unseen:
+  // refusing them makes the write fail where the caller hears of it.
+  if (HungUp()) return 0;
   const int taken = QueueIntoRing(buffer, n);
   if (output_ready_) output_ready_->Set();
   return taken;
@@ -87,7 +90,7 @@ void TSerWin32Dispatcher::StopThreads() {
 
 int TSerWin32Dispatcher::OpenDevice(const std::string& name, int, int) {
   int error = 0;
-  device_ = platform::CommDevice::Open(platform::ResolveComPort(name), &error);
+  device_ = platform::CommDevice::Open(platform::ResolveComPort(name), &error, &last_error_detail_);
   if (!device_) {
     last_error_ = error;
     return -1;
@@ -105,6 +108,10 @@ int TSerWin32Dispatcher::CloseDevice() {
 int TSerWin32Dispatcher::YieldSlice() {
   std::this_thread::yield();
   return 0;
+}
+
+bool TSerWin32Dispatcher::HungUp() {
+  return device_ && device_->HungUp();
 }
 
 int TSerWin32Dispatcher::WriteBlock(const uint8_t* buffer, int count, int* error) {

@@ -31,6 +31,7 @@ class TSerWin32Dispatcher : public TSerBaseDispatcher {
   int OpenDevice(const std::string& name, int in_size, int out_size) override;
   int CloseDevice() override;
   int YieldSlice() override;
+  bool HungUp() override;
 
  protected:
   int WriteBlock(const uint8_t* buffer, int count, int* error) override;

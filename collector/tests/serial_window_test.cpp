@@ -51,13 +51,16 @@ class SerialWindowTest : public WindowTest {
   // Writes Bytes on the analyzer's side and waits until Count more reply bytes came
   // back; returns them.
   std::string Exchange(const std::string& bytes, size_t count) {
-    line_.Write(bytes);
+    return Exchange(line_, bytes, count);
+  }
+  static std::string Exchange(platform_test::Pty& line, const std::string& bytes, size_t count) {
+    line.Write(bytes);
     std::string replies;
     EXPECT_TRUE(RunUntil([&] {
-      pollfd p{line_.master(), POLLIN, 0};
+      pollfd p{line.master(), POLLIN, 0};
       while (replies.size() < count && ::poll(&p, 1, 0) > 0) {
         char c;
-        if (::read(line_.master(), &c, 1) != 1) break;
+        if (::read(line.master(), &c, 1) != 1) break;
         replies += c;
       }
       return replies.size() >= count;
@@ -215,6 +218,43 @@ TEST_F(SerialWindowTest, ALineThatDropsMidMessageFilesNothingOfIt) {
   EXPECT_TRUE(auto_object_.calls.empty());
   EXPECT_THAT(form.Memo4->Lines(),
               testing::Contains(HasSubstr("the data source changed before its end")));
+}
+
+TEST_F(SerialWindowTest, AHungUpLineIsReportedOnceAndOpenedAgainWhenTheDeviceIsBack) {
+  Store();
+  TForm1& form = Start("COM1");
+  TSerPortDevice& port = form.ComPort->Port();
+  EXPECT_EQ(Exchange("\x05", 1), kAck);
+  line_.HangUp();  // the adapter is pulled out
+  const auto hung_up = [&] {
+    const std::vector<std::string> lines = form.Memo4->Lines();
+    return std::count_if(lines.begin(), lines.end(),
+                         [](const std::string& l) { return l.find("COM1 hung up") != l.npos; });
+  };
+  // Timer1 every 500 ms: the hang-up is seen, then the port is tried once a second.
+  form.Timer1Timer();
+  EXPECT_EQ(hung_up(), 1);
+  EXPECT_THAT(form.lblError->Caption(), HasSubstr("COM1 hung up"));
+  EXPECT_FALSE(port.Open());
+  EXPECT_FALSE(port.GetDSR());  // so "Disconnected" blinks where the line is watched
+  for (int tick = 0; tick < 2; ++tick) {
+    clock_ms_ += 500;
+    form.Timer1Timer();  // the second one tries, and fails: the device is gone
+  }
+  EXPECT_FALSE(port.Open());
+  EXPECT_EQ(form.DataSource().port, 1);
+  // The device is back, under a new name behind the same COM1.
+  platform_test::Pty& back = ports_.Replace(1);
+  clock_ms_ += 500;
+  form.Timer1Timer();
+  EXPECT_FALSE(port.Open()) << "tried again before a second had passed";
+  clock_ms_ += 500;
+  form.Timer1Timer();
+  EXPECT_TRUE(port.Open());
+  EXPECT_THAT(form.Memo4->Lines().back(), HasSubstr("COM1 is back and open again"));
+  EXPECT_EQ(form.lblError->Caption(), "");
+  EXPECT_EQ(hung_up(), 1);
+  EXPECT_EQ(Exchange(back, "\x05", 1), kAck);
 }
 
 }  // namespace

@@ -213,6 +213,21 @@ TEST(CommTest, HangUpEndsTheWaitWithAnError) {
   EXPECT_EQ(dev->Close(), 0);
 }
 
+TEST(CommTest, AfterAHangUpTheLinesAreOffAndWritesFail) {
+  ComPorts ports;
+  Pty& pty = ports.Add(1);
+  int error = 0;
+  auto dev = CommDevice::Open(ResolveComPort("COM1"), &error);
+  ASSERT_NE(dev, nullptr);
+  EXPECT_FALSE(dev->HungUp());
+  EXPECT_EQ(dev->ModemStatus(), kMsCtsOn | kMsDsrOn | kMsRlsdOn);
+  pty.HangUp();
+  EXPECT_TRUE(dev->HungUp());
+  EXPECT_EQ(dev->ModemStatus(), 0u);
+  EXPECT_EQ(dev->Write("lost", 4, nullptr, &error), 0);
+  EXPECT_EQ(error, kErrorDeviceNotConnected);
+}
+
 TEST(CommTest, StopEndsAWriteThatWaitsForRoom) {
   ComPorts ports;
   ports.Add(1);

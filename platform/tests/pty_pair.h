@@ -3,7 +3,9 @@
 // ComPorts points QOR_COMPORTS at a fresh folder for one test and links COMn there
 // to the slave side of a pseudo-terminal; the test talks to the port through the
 // master side. The helper keeps a descriptor of the slave open, so that the master
-// never sees a hang-up while the port under test is closed and opened again.
+// never sees a hang-up while the port under test is closed and opened again. The
+// ports' lock files go to a folder of the test's own (QOR_LOCK_DIR), sticky and
+// writable by all as the system's is.
 #pragma once
 
 #include <fcntl.h>
@@ -43,6 +45,9 @@ class Pty {
   Pty& operator=(const Pty&) = delete;
 
   int master() const { return master_; }
+  // The helper's own descriptor of the slave side (its line settings are the
+  // port's).
+  int slave() const { return slave_; }
   const std::string& slave_path() const { return slave_path_; }
 
   // Writes all bytes to the master side.
@@ -89,13 +94,23 @@ class ComPorts {
  public:
   ComPorts() {
     if (const char* old = std::getenv("QOR_COMPORTS")) old_ = old, had_old_ = true;
+    if (const char* old = std::getenv("QOR_LOCK_DIR")) old_locks_ = old, had_old_locks_ = true;
     ::setenv("QOR_COMPORTS", folder_.path().c_str(), 1);
+    std::filesystem::create_directory(lock_folder());
+    std::filesystem::permissions(lock_folder(),
+                                 std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    ::setenv("QOR_LOCK_DIR", lock_folder().c_str(), 1);
   }
   ~ComPorts() {
     if (had_old_) {
       ::setenv("QOR_COMPORTS", old_.c_str(), 1);
     } else {
       ::unsetenv("QOR_COMPORTS");
+    }
+    if (had_old_locks_) {
+      ::setenv("QOR_LOCK_DIR", old_locks_.c_str(), 1);
+    } else {
+      ::unsetenv("QOR_LOCK_DIR");
     }
   }
   // A new pseudo-terminal whose slave side is COMn.
@@ -104,16 +119,25 @@ class ComPorts {
     Link(n, ptys_.back()->slave_path());
     return *ptys_.back();
   }
+  // A new pseudo-terminal behind COMn in place of the one there (a device that
+  // comes back after a hang-up gets a new name).
+  Pty& Replace(int n) {
+    std::filesystem::remove(folder_.path() + "/COM" + std::to_string(n));
+    return Add(n);
+  }
   // COMn as a link to any path.
   void Link(int n, const std::string& target) {
     std::filesystem::create_symlink(target, folder_.path() + "/COM" + std::to_string(n));
   }
   const std::string& path() const { return folder_.path(); }
+  std::string lock_folder() const { return folder_.path() + "/lock"; }
 
  private:
   TempFolder folder_{"qor_comports"};
   std::string old_;
   bool had_old_ = false;
+  std::string old_locks_;
+  bool had_old_locks_ = false;
   std::vector<std::unique_ptr<Pty>> ptys_;
 };
 

@@ -48,6 +48,7 @@ class TSerComPortDevice : public TSerPortDevice {
   char GetChar() override { return port_.GetChar(); }
   void PutString(const std::string& bytes) override { port_.PutString(bytes); }
   bool GetDSR() override { return port_.GetDSR(); }
+  bool HungUp() override { return port_.HungUp(); }
   size_t OutputPending() override {
     if (!port_.Open()) return 0;
     TSerBaseDispatcher* dispatcher = port_.GetDispatcher();

@@ -63,6 +63,8 @@ class TSerPortDevice {
   virtual void PutString(const std::string& bytes) = 0;
   // The data-set-ready line; false while the port is closed.
   virtual bool GetDSR() = 0;
+  // Whether the open port's device hung up; it stays so until the port is closed.
+  virtual bool HungUp() { return false; }
   // Bytes queued that have not gone out on the line yet; 0 while the port is closed.
   virtual size_t OutputPending() = 0;
 

@@ -3,13 +3,24 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "platform/comm_lock.h"
 #include "platform/io_error.h"
 #include "platform/qt/event_loop.h"
 #include "platform/tests/pty_pair.h"
 #include "serial/SerExcept.h"
+#include "serial/SerWin32.h"
 #include "serial/tests/null_modem.h"
 #include "serial/tests/qt_app.h"
 
@@ -296,16 +307,69 @@ TEST_F(PortTest, HungUpDeviceCanBeClosedAndTheNumberReused) {
   Pty& pty = ports.Add(9);
   TSerComPort port(nullptr);
   Configure(port, 9);
-  port.OnTriggerAvail = [](TSerCustomComPort& cp, uint16_t count) {
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
     for (int i = 0; i < count; ++i)
-      cp.GetChar();
+      received.push_back(cp.GetChar());
   };
   port.SetOpen(true);
+  pty.Write("before");
+  ASSERT_TRUE(SpinUntil([&] { return received == "before"; }));
   pty.HangUp();  // the adapter is pulled out
-  SpinUntil([] { return false; }, std::chrono::seconds(0));
-  port.PutString("lost");  // queued; the write fails and drops it
+  EXPECT_TRUE(SpinUntil([&] { return !port.GetDSR(); })) << "the lines still read on";
+  EXPECT_TRUE(port.Open());  // until the program closes it
+  EXPECT_EQ(CodeOf<EPutBlockFail>([&] { port.PutString("lost"); }), -3004);
+  EXPECT_EQ(CodeOf<EGetBlockFail>([&] { port.GetChar(); }), -3005);
   port.SetOpen(false);
   EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+  // The device comes back under the same name.
+  Pty& back = ports.Replace(9);
+  port.SetOpen(true);
+  EXPECT_TRUE(port.GetDSR());
+  back.Write("after");
+  ASSERT_TRUE(SpinUntil([&] { return received == "beforeafter"; }));
+  port.PutString("\x06");
+  EXPECT_EQ(back.Read(1), "\x06");
+}
+
+TEST_F(PortTest, APortLockedByAnotherProgramIsAlreadyOpenAndKeepsItsLine) {
+  Pty& pty = ports.Add(15);
+  termios cooked;
+  ASSERT_EQ(::tcgetattr(pty.slave(), &cooked), 0);
+  cooked.c_lflag |= ICANON | ECHO;
+  ASSERT_EQ(::tcsetattr(pty.slave(), TCSANOW, &cooked), 0);
+  // The other program: alive, its process id in the lock file.
+  const pid_t other = ::fork();
+  if (other == 0) {
+    for (;;)
+      ::pause();
+  }
+  const std::string lock = ports.lock_folder() + "/" + platform::CommLockName(pty.slave_path());
+  const std::string id = std::to_string(other);
+  std::ofstream(lock) << std::string(10 - id.size(), ' ') << id << "\n";
+  TSerComPort port(nullptr);
+  Configure(port, 15);
+  EXPECT_EQ(CodeOf<EAlreadyOpen>([&] { port.SetOpen(true); }), -2008);
+  const std::vector<int> present = ProbeComPorts();
+  EXPECT_NE(std::find(present.begin(), present.end(), 15), present.end());
+  termios now;
+  ASSERT_EQ(::tcgetattr(pty.slave(), &now), 0);
+  EXPECT_TRUE(now.c_lflag & ICANON) << "the other program's line was switched to raw";
+  ::kill(other, SIGKILL);
+  ::waitpid(other, nullptr, 0);
+  // A lock that names no process will not go by itself: the message says which.
+  std::ofstream(lock, std::ios::trunc) << "";
+  try {
+    port.SetOpen(true);
+    FAIL() << "opened over a lock";
+  } catch (const EAlreadyOpen& e) {
+    EXPECT_EQ(e.ErrorCode(), -2008);
+    EXPECT_EQ(std::string(e.what()),
+              "ie_Open - device already open: lock file " + lock + " holds no process id");
+  }
+  std::filesystem::remove(lock);
+  port.SetOpen(true);
+  EXPECT_TRUE(port.Open());
 }
 
 TEST_F(PortTest, RenumberingAnOpenPortReopensOnTheNewNumber) {
