@@ -28,6 +28,7 @@ else
   mapfile -t all < <(find . -path './build*' -prune -o -path './.*' -prune -o \
                        \( -name '*.cpp' -o -name '*.h' \) -print | sed 's|^\./||' | sort)
 fi
+mapfile -t all < <(for f in "${all[@]}"; do [ -e "$f" ] && echo "$f"; done)  # not deleted
 mapfile -t code < <(printf '%s\n' "${all[@]}" | grep -vE '(^|/)(tests|bench|fuzz)/')
 
 # The sources a CMake target names in its add_library or add_executable, and the
@@ -42,9 +43,10 @@ target_files() {
       on && /\)/ { on = 0 }' "$folder/CMakeLists.txt"
   done | while read -r f; do echo "$folder/$f"; echo "$folder/${f%.cpp}.h"; done
 }
+qt_allowed=("${qt_places[@]}")
 for entry in "${qt_targets[@]}"; do
   # shellcheck disable=SC2086
-  mapfile -t -O "${#qt_places[@]}" qt_places < <(target_files $entry)
+  mapfile -t -O "${#qt_allowed[@]}" qt_allowed < <(target_files $entry)
 done
 
 failed=0
@@ -64,13 +66,13 @@ qt_include='^\s*#\s*include\s*(<Q|<Qt|"platform/qt/|"widgets/qt/|"serial/form/|"
 qt_free=()
 for f in "${code[@]}"; do
   allowed=0
-  for place in "${qt_places[@]}"; do
+  for place in "${qt_allowed[@]}"; do
     if [[ $place == */ && $f == "$place"* ]] || [[ $f == "$place" ]]; then allowed=1; break; fi
   done
   ((allowed)) || qt_free+=("$f")
 done
 found=$(printf '%s\n' "${qt_free[@]}" | xargs -r grep -nE "$qt_include" || true)
-places="${qt_places[*]:0:6} and the targets"
+places="${qt_places[*]} and the targets"
 for entry in "${qt_targets[@]}"; do places+=" ${entry#* } of ${entry%% *}/"; done
 [ -z "$found" ] || fail "Qt in a Qt-free library (Qt belongs in $places):" <<<"$found"
 
