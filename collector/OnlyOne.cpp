@@ -1,9 +1,5 @@
 #include "collector/OnlyOne.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -12,12 +8,15 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <utility>
 
+#include "platform/lock_file.h"
 #include "platform/program.h"
 #include "platform/qt/application.h"
 #include "platform/qt/event_loop.h"
 #include "platform/qt/forms.h"
 #include "platform/registry.h"
+#include "platform/system_info.h"
 
 namespace {
 
@@ -31,7 +30,7 @@ std::string RuntimeFolder() {
 // A guard this process holds, by guard name. The program holds one; tests that
 // change the store hold one per store.
 struct HeldGuard {
-  int lock_fd = -1;
+  platform::LockFile lock;
   QPointer<QLocalServer> server;  // a child of the application object
   TOnlyOne* taken_by = nullptr;   // the component that took it; none: for the run
   TOnlyOne* forward = nullptr;    // what comes forward when asked
@@ -45,19 +44,17 @@ std::map<std::string, HeldGuard>& Held() {
 // Takes the guard of that name when no living process holds it.
 HeldGuard* Take(const std::string& name) {
   const std::string lock_path = TOnlyOne::LockFilePath();
-  const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) {
+  platform::LockFile lock;
+  const platform::LockFile::Result taken = lock.TryTake(lock_path);
+  if (taken == platform::LockFile::Result::kCannotOpen) {
     // No place for the lock: nothing can tell whether another instance runs, and
     // refusing to start would stop the collecting for good. Start unguarded.
     std::fprintf(stderr, "single-instance guard: cannot open %s\n", lock_path.c_str());
     return &Held()[name];
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    ::close(fd);
-    return nullptr;
-  }
+  if (taken == platform::LockFile::Result::kHeldByAnother) return nullptr;
   HeldGuard& guard = Held()[name];
-  guard.lock_fd = fd;
+  guard.lock = std::move(lock);
   // A socket left by a dead instance is in the way; the lock says it is dead.
   const QString socket = QString::fromStdString(TOnlyOne::SocketPath());
   QLocalServer::removeServer(socket);
@@ -82,7 +79,7 @@ void Release(const std::string& name) {
   if (it == Held().end()) return;
   // Later: the release may come from a handler of the server's own signal.
   if (QLocalServer* server = it->second.server.data()) server->deleteLater();
-  if (it->second.lock_fd >= 0) ::close(it->second.lock_fd);  // releases the guard
+  it->second.lock.Release();  // releases the guard
   Held().erase(it);
 }
 
@@ -137,7 +134,7 @@ std::string TOnlyOne::GuardName() {
   }
   const size_t store = std::hash<std::string>{}(platform::RegistryStorePath());
   char suffix[64];
-  std::snprintf(suffix, sizeof suffix, "-%u-%016zx", static_cast<unsigned>(::getuid()), store);
+  std::snprintf(suffix, sizeof suffix, "-%u-%016zx", platform::CurrentUserId(), store);
   return "OnlyOne" + title + suffix;
 }
 

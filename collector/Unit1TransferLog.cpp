@@ -1,45 +1,27 @@
 #include "collector/Unit1TransferLog.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 #include <exception>
+#include <optional>
+#include <utility>
 
+#include "platform/file_ends.h"
 #include "platform/files.h"
 
 namespace {
 
 // The last kMaxReadBytes of the file; false when it cannot be read.
 bool ReadTail(const std::string& path, std::string& text) {
-  const int fd = ::open(platform::ToOsPath(path).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (ok) {
-    const off_t size = st.st_size;
-    const off_t start = size > static_cast<off_t>(TTransferLog::kMaxReadBytes)
-                            ? size - TTransferLog::kMaxReadBytes
-                            : 0;
-    text.resize(static_cast<size_t>(size - start));
-    size_t done = 0;
-    while (ok && done < text.size()) {
-      const ssize_t n = ::pread(fd, text.data() + done, text.size() - done, start + done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;  // the file shrank meanwhile: keep what was read
-      done += static_cast<size_t>(n);
-    }
-    text.resize(done);
-    // A tail cut from a larger file starts inside a line: drop that part line.
-    if (start > 0) {
-      const size_t eol = text.find_first_of("\r\n");
-      text.erase(0, eol == std::string::npos ? text.size() : eol + 1);
-    }
+  std::optional<platform::FileTail> tail =
+      platform::ReadFileTail(path, TTransferLog::kMaxReadBytes);
+  if (!tail) return false;
+  text = std::move(tail->bytes);
+  // A tail cut from a larger file starts inside a line: drop that part line.
+  if (tail->offset > 0) {
+    const size_t eol = text.find_first_of("\r\n");
+    text.erase(0, eol == std::string::npos ? text.size() : eol + 1);
   }
-  ::close(fd);
-  return ok;
+  return true;
 }
 
 }  // namespace

@@ -1,9 +1,5 @@
 // TCollectorCore's walk over one message: ProcessMessage and its record handlers,
 // patients and their files.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <exception>
 #include <optional>
 #include <span>
@@ -11,6 +7,7 @@
 #include "collector/Unit1Core.h"
 #include "datafile/QORFunc.h"
 #include "platform/date_time_format.h"
+#include "platform/file_ends.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 
@@ -231,18 +228,10 @@ std::string TCollectorCore::ReadPatientName(const std::string& folder) {
   const std::optional<std::string> file = platform::FindNoCase(folder, "PATIENT.");
   if (!file) return "";
   // The last name lies within the first 25 bytes; the rest of the file is not ours.
-  const int fd = ::open(platform::ToOsPath(*file).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return "";
-  uint8_t bytes[25];
-  size_t done = 0;
-  while (done < sizeof bytes) {
-    const ssize_t n = ::read(fd, bytes + done, sizeof bytes - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  return PatientNameFromFile(std::span<const uint8_t>(bytes, done));
+  const std::optional<std::string> head = platform::ReadFileHead(*file, 25);
+  if (!head) return "";
+  return PatientNameFromFile(
+      std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(head->data()), head->size()));
 }
 
 bool TCollectorCore::CreatePatient(const std::string& shown_id, const std::string& first_name,

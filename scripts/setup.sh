@@ -8,8 +8,9 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
+  clang clang-format
 )
-# Extra packages a caller may need (the fuzzer needs clang and its runtime).
+# Extra packages a caller may need (the fuzzer needs clang's runtime).
 packages+=("$@")
 
 missing=()

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds the project twice (optimised, and with the address
-# and undefined-behaviour sanitizers) and runs every test in both builds; the
-# fuzzer's corpus is replayed as one of the tests. The threaded tests (label
-# "threads") run a third time under ThreadSanitizer.
+# Sets up the machine, runs the boundary and format checks (check.sh: the
+# platform boundary, the Qt-free libraries, the layout), builds the project twice
+# (optimised, and with the address and undefined-behaviour sanitizers) and runs
+# every test in both builds; the fuzzer's corpus is replayed as one of the tests.
+# The threaded tests (label "threads") run a third time under ThreadSanitizer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
+echo "== boundary and format checks"
+"$root/scripts/check.sh"
 jobs=$(nproc)
 for kind in release asan; do
   echo "== $kind build"

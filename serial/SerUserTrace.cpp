@@ -1,13 +1,12 @@
 // TSerBaseDispatcher: tracing (bytes taken and queued) and logging (timed events),
 // kept in rings of fixed size and written to text files on request.
-#include <sys/utsname.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/comm.h"
 #include "platform/files.h"
+#include "platform/system_info.h"
 #include "serial/SerExcept.h"
 #include "serial/SerStrMgr.h"
 #include "serial/SerTrace.h"
@@ -108,9 +107,7 @@ std::string FormatLogTime(uint32_t ms) {
 }
 
 std::string OperatingSystemText() {
-  utsname u;
-  if (::uname(&u) != 0) return "Unknown";
-  return std::string(u.sysname) + " " + u.release + " " + u.version;
+  return platform::OperatingSystemName().value_or("Unknown");
 }
 
 std::string CompilerName() {

@@ -15,11 +15,11 @@
 // Register it in the settings store (default value of the key
 // Software\Classes\CLSID\{6EB172E1-23B9-11D1-AF5F-444553540000}\InprocServer32) with
 // the library's path.
-#include <sys/stat.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "collector/Unit1Automation.h"
@@ -38,8 +38,16 @@ std::string LogPath() {
   } else {
     base = ".";
   }
-  ::mkdir(base.c_str(), 0700);
-  ::mkdir((base + "/qor").c_str(), 0700);
+  // The whole path, as std::filesystem::create_directories makes it, but every
+  // folder made here is the user's own (0700): the log holds patients' results.
+  std::filesystem::path folder;
+  for (const std::filesystem::path& part : std::filesystem::path(base + "/qor")) {
+    folder /= part;
+    std::error_code error;
+    if (std::filesystem::create_directory(folder, error)) {
+      std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
+    }
+  }
   return base + "/qor/wardvorta-automation.log";
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -82,6 +83,26 @@ TEST_F(StandInTest, CreationFailsWithoutARegisteredServer) {
     } catch (const platform::EOleSysError& error) {
       EXPECT_NE(error.ErrorCode(), platform::S_OK);
     }
+  }
+}
+
+// Without a log named, the log goes under the user's data folder, made as far as it
+// is missing; every folder made for it is the user's alone: it holds patients' results.
+TEST_F(StandInTest, TheDefaultLogsFoldersAreMadeForTheUserAlone) {
+  Register(QOR_STANDIN_LIBRARY);
+  const std::string home = folder_.path() + "/home";
+  const std::string data = home + "/.local/share";
+  ScopedEnv no_log("QOR_AUTOMATION_LOG", "");
+  ScopedEnv data_env("XDG_DATA_HOME", data);
+  TAutomation automation;
+  automation.SetAutoObject(CoVistameterAutoObject::Create());
+  EXPECT_TRUE(automation.TransferDone());
+  std::ifstream in(data + "/qor/wardvorta-automation.log", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "TransferDone()\n");
+  for (const std::string& made : {home, home + "/.local", data, data + "/qor"}) {
+    EXPECT_EQ(std::filesystem::status(made).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all)
+        << made;
   }
 }
 
