@@ -34,7 +34,7 @@ class FlagGuard {
 // The end of the last whole record of File, a whole plain data file in memory;
 // its size when it is no such file.
 save_file::TWalkResult WalkWholeFile(const platform::MemoryStream& file,
-                                    std::vector<int32_t>* points_of_index = nullptr) {
+                                     std::vector<int32_t>* points_of_index = nullptr) {
   const int64_t first = save_file::FirstRecordOffset(file.Memory(), file.Size());
   if (first < 0) return {file.Size(), false};
   return save_file::WalkRecords(file.Memory(), file.Size(), first, points_of_index);

@@ -38,6 +38,6 @@ struct TWalkResult {
 // the data points (records 220 and 221) of each series index (read as 16 bits
 // without sign), growing the vector as indexes appear.
 TWalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
-                       std::vector<int32_t>* points_of_index = nullptr);
+                        std::vector<int32_t>* points_of_index = nullptr);
 
 }  // namespace save_file
