@@ -7,7 +7,6 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSessionManager>
-#include <chrono>
 #include <exception>
 #include <limits>
 
@@ -61,11 +60,7 @@ QIcon DropIcon() {
 }  // namespace
 
 TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
-  monotonic_ms_ = setup_.monotonic_ms ? setup_.monotonic_ms : [] {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  };
+  clock_ = setup_.clock ? setup_.clock : &platform::SteadyClock();
   // The components that no resource can make: the window's code places them.
   ComPort = static_cast<TSerPortComponent*>(Adopt(std::make_unique<TSerPortComponent>(
       this, "ComPort", setup_.make_port ? setup_.make_port() : MakeSerComPortDevice())));

@@ -41,6 +41,7 @@
 #include "collector/Unit1SaveIt.h"
 #include "collector/Unit1Settings.h"
 #include "platform/canvas.h"
+#include "platform/monotonic_clock.h"
 #include "platform/qt/forms.h"
 #include "platform/qt/sockets.h"
 #include "platform/qt/timer.h"
@@ -118,8 +119,8 @@ struct TForm1Setup {
   std::function<IVistameterAutoObject*()> create_auto_object;
   // The relay server's port when not the resource's (tests: 0, any free port).
   std::optional<int> relay_port;
-  // Milliseconds on a monotonic clock (the default: the steady clock).
-  std::function<int64_t()> monotonic_ms;
+  // The monotonic clock of the lifeticks and the watchdog (none: the steady clock).
+  const platform::MonotonicClock* clock = nullptr;
   // Requests the end of the program (the default: the application's Terminate).
   std::function<void()> terminate;
 };
@@ -251,7 +252,7 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   // order of connection (ListBoxConnectedClients has a line for each).
   std::vector<platform::qt::TCustomWinSocket*> DataClients;
 
-  int64_t MonotonicMs() const { return monotonic_ms_(); }
+  int64_t MonotonicMs() const { return clock_->Now(); }
 
  private:
   // TCollectorView
@@ -318,7 +319,7 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   bool may_close_ = false;
   bool hide_on_show_ = true;
   std::string last_hook_failure_;
-  std::function<int64_t()> monotonic_ms_;
+  const platform::MonotonicClock* clock_ = nullptr;
   // The selected serial port hung up and waits for its device: the next attempt
   // to open it again (MonotonicMs), and what the error line showed for it.
   bool line_lost_ = false;

@@ -33,8 +33,8 @@ class FlagGuard {
 
 // The end of the last whole record of File, a whole plain data file in memory;
 // its size when it is no such file.
-save_file::WalkResult WalkWholeFile(const platform::MemoryStream& file,
-                                    std::vector<int32_t>* points_of_index = nullptr) {
+save_file::TWalkResult WalkWholeFile(const platform::MemoryStream& file,
+                                     std::vector<int32_t>* points_of_index = nullptr) {
   const int64_t first = save_file::FirstRecordOffset(file.Memory(), file.Size());
   if (first < 0) return {file.Size(), false};
   return save_file::WalkRecords(file.Memory(), file.Size(), first, points_of_index);
@@ -174,7 +174,7 @@ void TSaveItNew::LoadItems() {
   const platform::FileStamp stamp = LoadFile(buffer);
   // Every whole record is loaded; an incomplete last record is left out (and cut off
   // the file by the next append).
-  const save_file::WalkResult walk = WalkWholeFile(buffer, &points_of_index_);
+  const save_file::TWalkResult walk = WalkWholeFile(buffer, &points_of_index_);
   LearnEnd(stamp, walk.whole_end);
   if (walk.torn) {
     load_report_.torn_tail_bytes = buffer.Size() - walk.whole_end;
@@ -224,7 +224,7 @@ void TSaveItNew::LoadHead() {
   }
   file.SetSize(stamp.size);
   opened.ReadAt(0, file.Memory(), stamp.size);
-  const save_file::WalkResult walk = WalkWholeFile(file);
+  const save_file::TWalkResult walk = WalkWholeFile(file);
   LearnEnd(stamp, walk.whole_end);
   file.SetSize(walk.whole_end);
   Parse(file, &TSaveItNew::ReadAnyRecord);

@@ -48,8 +48,8 @@ int64_t FirstRecordOffset(const uint8_t* data, int64_t size) {
   return 16 + int64_t{length};
 }
 
-WalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
-                       std::vector<int32_t>* points_of_index) {
+TWalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
+                        std::vector<int32_t>* points_of_index) {
   int64_t position = from;
   while (position < size) {
     if (size - position < 8) return {position, true};  // not even a whole tag and size

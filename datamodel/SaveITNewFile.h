@@ -26,7 +26,7 @@ inline constexpr int32_t kLongestAppendedRecord = 4096;
 // header, or not a data file), which is never walked.
 int64_t FirstRecordOffset(const uint8_t* data, int64_t size);
 
-struct WalkResult {
+struct TWalkResult {
   // The end of the last whole record: the walk's end when it met a torn record,
   // else Size (also when the walk met damage it cannot step over).
   int64_t whole_end = 0;
@@ -37,7 +37,7 @@ struct WalkResult {
 // Walks the records in Data[From, Size). When PointsOfIndex is given, it counts
 // the data points (records 220 and 221) of each series index (read as 16 bits
 // without sign), growing the vector as indexes appear.
-WalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
-                       std::vector<int32_t>* points_of_index = nullptr);
+TWalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
+                        std::vector<int32_t>* points_of_index = nullptr);
 
 }  // namespace save_file

@@ -365,7 +365,7 @@ void TSerCustomComPort::UpdateHandlerState() {
 
 void TSerCustomComPort::EventWindowProc(uint16_t msg, uint32_t first, uint32_t second,
                                         uint64_t generation, uint64_t delivery) {
-  PortListGuard guard;
+  TPortListGuard guard;
   const int32_t handle = static_cast<int32_t>(second >> 16);
   TSerBaseDispatcher* d = FindPortListEntry(handle, generation);
   if (!d || !d->Owner()) return;

@@ -53,7 +53,7 @@ void UnlockPortList() {
 }
 
 TSerBaseDispatcher* FindPortListEntry(int32_t handle, uint64_t generation) {
-  PortListGuard guard;
+  TPortListGuard guard;
   TSerBaseDispatcher* found = nullptr;
   if (handle == cached_handle && cached_dispatcher) {
     found = cached_dispatcher;
@@ -66,7 +66,7 @@ TSerBaseDispatcher* FindPortListEntry(int32_t handle, uint64_t generation) {
 }
 
 int32_t PortListCount() {
-  PortListGuard guard;
+  TPortListGuard guard;
   return static_cast<int32_t>(PortList().size());
 }
 
@@ -96,7 +96,7 @@ int LineSettingWaitMs(const platform::CommState& settings, uint32_t last_baud) {
 
 TSerBaseDispatcher::TSerBaseDispatcher(TSerCustomComPort* owner)
     : owner_(owner), generation_(next_generation++) {
-  PortListGuard guard;
+  TPortListGuard guard;
   std::vector<TSerBaseDispatcher*>& list = PortList();
   auto empty = std::find(list.begin(), list.end(), nullptr);
   if (empty != list.end()) {
@@ -112,7 +112,7 @@ TSerBaseDispatcher::~TSerBaseDispatcher() {
   // The device layer has stopped the threads and closed its device in its own
   // destructor (the threads call its operations).
   ReleaseDispatchBuffers();
-  PortListGuard guard;
+  TPortListGuard guard;
   std::vector<TSerBaseDispatcher*>& list = PortList();
   if (port_handle_ >= 0 && port_handle_ < static_cast<int32_t>(list.size())) {
     list[static_cast<size_t>(port_handle_)] = nullptr;

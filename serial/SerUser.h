@@ -427,12 +427,12 @@ class TSerBaseDispatcher {
 // The global list of open dispatchers, indexed by port handle, with its own lock.
 void LockPortList();
 void UnlockPortList();
-class PortListGuard {
+class TPortListGuard {
  public:
-  PortListGuard() { LockPortList(); }
-  ~PortListGuard() { UnlockPortList(); }
-  PortListGuard(const PortListGuard&) = delete;
-  PortListGuard& operator=(const PortListGuard&) = delete;
+  TPortListGuard() { LockPortList(); }
+  ~TPortListGuard() { UnlockPortList(); }
+  TPortListGuard(const TPortListGuard&) = delete;
+  TPortListGuard& operator=(const TPortListGuard&) = delete;
 };
 // The dispatcher at Handle when its generation is Generation (0: any), or none. Call
 // with the list locked.

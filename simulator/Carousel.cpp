@@ -6,8 +6,6 @@
 #include "platform/qt/event_loop.h"
 #include "simulator/CarouselText.h"
 
-namespace simulator {
-
 TFloatEdit::TFloatEdit(platform::qt::TForm* owner, QWidget* parent, std::string name)
     : TEdit(owner, parent, std::move(name)) {
   // Connected after the edit control's own notification, so the filter runs after
@@ -51,5 +49,3 @@ void RegisterFloatEdit() {
         return std::make_unique<TFloatEdit>(owner, parent, name);
       });
 }
-
-}  // namespace simulator

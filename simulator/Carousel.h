@@ -14,8 +14,6 @@
 
 #include "platform/qt/forms.h"
 
-namespace simulator {
-
 class TFloatEdit : public platform::qt::TEdit {
  public:
   TFloatEdit(platform::qt::TForm* owner, QWidget* parent, std::string name);
@@ -39,5 +37,3 @@ class TFloatEdit : public platform::qt::TEdit {
 
 // Makes "TFloatEdit" known to form resources (idempotent).
 void RegisterFloatEdit();
-
-}  // namespace simulator

@@ -7,8 +7,6 @@
 #include "platform/exception.h"
 #include "platform/locale.h"
 
-namespace simulator {
-
 namespace {
 
 bool IsDigit(char c) {
@@ -88,5 +86,3 @@ std::optional<std::string> FloatValueToText(double value) {
   }
   return text;
 }
-
-}  // namespace simulator

@@ -8,8 +8,6 @@
 #include <string>
 #include <string_view>
 
-namespace simulator {
-
 // The field's published About text.
 inline constexpr std::string_view kFloatEditAbout = "v1.0, 990523";
 
@@ -30,5 +28,3 @@ double FloatTextToValue(std::string_view text);
 // exponent, no trailing zeros), so that the typing filter keeps it. Nothing for a
 // value the field cannot show, negative or not finite: the text then stays.
 std::optional<std::string> FloatValueToText(double value);
-
-}  // namespace simulator

@@ -14,15 +14,15 @@ int main(int argc, char** argv) {
   platform::qt::TApplication application(argc, argv);
   // Qt has taken its own arguments (-platform and the like) out of argv.
   std::vector<std::string> args(argv + 1, argv + argc);
-  const simulator::ParsedOptions parsed = simulator::ParseGasmimicOptions(args);
+  const TParsedOptions parsed = ParseGasmimicOptions(args);
   if (!parsed.error.empty()) {
-    std::cerr << "gasmimic: " << parsed.error << "\n" << simulator::GasmimicUsage();
+    std::cerr << "gasmimic: " << parsed.error << "\n" << GasmimicUsage();
     return 2;
   }
 
-  simulator::TForm1 form;
+  TForm1 form;
   form.show();
-  simulator::TGasmimicDriver driver(
+  TGasmimicDriver driver(
       form, parsed.options, [](int code) { QCoreApplication::exit(code); }, std::cout, std::cerr);
   if (const std::optional<int> code = driver.Apply()) return *code;
   return application.Run();

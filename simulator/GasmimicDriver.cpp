@@ -2,8 +2,6 @@
 
 #include "simulator/Unit1Connection.h"
 
-namespace simulator {
-
 namespace {
 
 // How often the driver looks whether the canned message is out.
@@ -11,7 +9,7 @@ constexpr int kPollMs = 10;
 
 }  // namespace
 
-TGasmimicDriver::TGasmimicDriver(TForm1& form, GasmimicOptions options,
+TGasmimicDriver::TGasmimicDriver(TForm1& form, TGasmimicOptions options,
                                  std::function<void(int)> quit, std::ostream& out,
                                  std::ostream& err)
     : form_(form), options_(std::move(options)), quit_(std::move(quit)), out_(out), err_(err) {
@@ -22,7 +20,7 @@ TGasmimicDriver::TGasmimicDriver(TForm1& form, GasmimicOptions options,
 }
 
 std::optional<int> TGasmimicDriver::Apply() {
-  const GasmimicOptions& o = options_;
+  const TGasmimicOptions& o = options_;
   if (o.port) form_.SetCollectorPort(*o.port);
   if (o.interval_seconds) form_.SpinEdit1->SetValue(*o.interval_seconds);
   if (o.com) {
@@ -95,5 +93,3 @@ void TGasmimicDriver::QuitAfterTime() {
   quit_deadline_ = std::chrono::steady_clock::now() + kStallTime;
   poll_.start();
 }
-
-}  // namespace simulator

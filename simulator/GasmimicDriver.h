@@ -15,12 +15,10 @@
 #include "simulator/GasmimicOptions.h"
 #include "simulator/Unit1.h"
 
-namespace simulator {
-
 class TGasmimicDriver : public QObject {
  public:
   // Quit ends the program with an exit code; Out and Err take the driver's reports.
-  TGasmimicDriver(TForm1& form, GasmimicOptions options, std::function<void(int)> quit,
+  TGasmimicDriver(TForm1& form, TGasmimicOptions options, std::function<void(int)> quit,
                   std::ostream& out, std::ostream& err);
 
   // Applies the options to the window. An exit code when the program has to end at
@@ -37,7 +35,7 @@ class TGasmimicDriver : public QObject {
   void QuitAfterTime();
 
   TForm1& form_;
-  GasmimicOptions options_;
+  TGasmimicOptions options_;
   std::function<void(int)> quit_;
   std::ostream& out_;
   std::ostream& err_;
@@ -48,5 +46,3 @@ class TGasmimicDriver : public QObject {
   QTimer poll_;
   QTimer quit_timer_;
 };
-
-}  // namespace simulator

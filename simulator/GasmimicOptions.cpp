@@ -4,8 +4,6 @@
 
 #include "simulator/Unit1Sending.h"
 
-namespace simulator {
-
 namespace {
 
 // A whole decimal number within Low .. High, and nothing else.
@@ -20,9 +18,9 @@ std::optional<int> Number(const std::string& text, int low, int high) {
 
 }  // namespace
 
-ParsedOptions ParseGasmimicOptions(const std::vector<std::string>& args) {
-  ParsedOptions parsed;
-  GasmimicOptions& o = parsed.options;
+TParsedOptions ParseGasmimicOptions(const std::vector<std::string>& args) {
+  TParsedOptions parsed;
+  TGasmimicOptions& o = parsed.options;
   auto fail = [&](std::string error) {
     parsed.error = std::move(error);
     return parsed;
@@ -79,5 +77,3 @@ std::string GasmimicUsage() {
          "  --send-canned-once   press Send; end once the canned message has gone out\n"
          "  --quit-after S       end after S seconds (a serial message in flight first ends)\n";
 }
-
-}  // namespace simulator

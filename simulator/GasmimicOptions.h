@@ -21,9 +21,7 @@
 #include <string>
 #include <vector>
 
-namespace simulator {
-
-struct GasmimicOptions {
+struct TGasmimicOptions {
   std::optional<int> com;
   std::optional<std::string> network_host;
   std::optional<int> port;
@@ -34,15 +32,13 @@ struct GasmimicOptions {
   std::optional<int> quit_after_seconds;
 };
 
-struct ParsedOptions {
-  GasmimicOptions options;
+struct TParsedOptions {
+  TGasmimicOptions options;
   std::string error;  // empty when the arguments are valid
 };
 
 // Parses the arguments after the program name (those Qt has not taken).
-ParsedOptions ParseGasmimicOptions(const std::vector<std::string>& args);
+TParsedOptions ParseGasmimicOptions(const std::vector<std::string>& args);
 
 // The usage text for the error output.
 std::string GasmimicUsage();
-
-}  // namespace simulator

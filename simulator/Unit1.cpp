@@ -8,8 +8,6 @@
 #include "simulator/Unit1Connection.h"
 #include "simulator/Unit1Message.h"
 
-namespace simulator {
-
 namespace {
 
 using platform::qt::TComponentBase;
@@ -27,10 +25,10 @@ constexpr std::string_view kNotConnectedError =
 
 }  // namespace
 
-TForm1::TForm1(const MonotonicClock* clock, std::function<platform::DateTime()> now)
+TForm1::TForm1(const platform::MonotonicClock* clock, std::function<platform::DateTime()> now)
     : TForm("TForm1"),
       now_(now ? std::move(now) : std::function<platform::DateTime()>(platform::Now)),
-      sender_(*this, clock ? *clock : steady_clock_) {
+      sender_(*this, clock ? *clock : platform::SteadyClock()) {
   RegisterFloatEdit();
   RegisterSerPortComponent();
   RegisterMethods();
@@ -120,8 +118,8 @@ void TForm1::Timer2Timer() {
 
 // ---- the message ----
 
-MessageForm TForm1::ReadForm() const {
-  MessageForm form;
+TMessageForm TForm1::ReadForm() const {
+  TMessageForm form;
   form.patient_id = EditPatientID->Text();
   form.fio2 = feFIO2->Text();
   form.ca = feCa->Text();
@@ -130,8 +128,8 @@ MessageForm TForm1::ReadForm() const {
   form.na = feNa->Text();
   form.ph = fepH->Text();
   form.po2 = fepO2->Text();
-  form.specimen_type = static_cast<SpecimenType>(rgSpecimenType->ItemIndex());
-  form.specimen_source = static_cast<SpecimenSource>(rgSpecimenSource->ItemIndex());
+  form.specimen_type = static_cast<TSpecimenType>(rgSpecimenType->ItemIndex());
+  form.specimen_source = static_cast<TSpecimenSource>(rgSpecimenSource->ItemIndex());
   form.ks_special = cboxKSSpecial->Checked();
   return form;
 }
@@ -143,7 +141,7 @@ void TForm1::BuildMessage() {
 std::vector<std::string> TForm1::RebuildMessage(int sample_no) {
   const std::vector<std::string> current = Memo1->Lines();
   const std::string header = current.empty() ? resource_header_ : current.front();
-  std::vector<std::string> lines = simulator::BuildMessage(header, ReadForm(), sample_no, now_());
+  std::vector<std::string> lines = ::BuildMessage(header, ReadForm(), sample_no, now_());
   Memo1->SetLines(lines);
   return lines;
 }
@@ -152,12 +150,12 @@ std::vector<std::string> TForm1::CannedLines() {
   return Memo2->Lines();
 }
 
-// ---- SenderHost ----
+// ---- TSenderHost ----
 
-SendLine TForm1::CurrentLine() {
-  if (ComPort->Port().ComNumber() != 0) return SendLine::kSerial;
-  if (ComSel->ItemIndex() == kNetworkEntry) return SendLine::kNetwork;
-  return SendLine::kNone;
+TSendLine TForm1::CurrentLine() {
+  if (ComPort->Port().ComNumber() != 0) return TSendLine::kSerial;
+  if (ComSel->ItemIndex() == kNetworkEntry) return TSendLine::kNetwork;
+  return TSendLine::kNone;
 }
 
 bool TForm1::TakeChecksumError() {
@@ -275,5 +273,3 @@ void TForm1::ShowError(const std::string& text, platform::Color color) {
 void TForm1::AppException(const std::exception& error) {
   ShowError(error.what(), platform::kClRed);
 }
-
-}  // namespace simulator

@@ -4,7 +4,7 @@
 // the serial line).
 //
 // The window is built from its form resource ("TForm1", forms/TForm1.frm) and is
-// the SenderHost of the sending state machine (Unit1Sending.h), which does all the
+// the TSenderHost of the sending state machine (Unit1Sending.h), which does all the
 // sending: the window reads its controls for it, and hands it the ticks of Timer1,
 // the bytes from ComPort and the button presses. Timer2 reconnects a lost TCP
 // connection every 3 s while "Network" is chosen.
@@ -27,6 +27,7 @@
 
 #include "platform/canvas.h"
 #include "platform/date_time.h"
+#include "platform/monotonic_clock.h"
 #include "platform/qt/forms.h"
 #include "platform/qt/sockets.h"
 #include "platform/qt/timer.h"
@@ -35,13 +36,11 @@
 #include "simulator/Unit1Message.h"
 #include "simulator/Unit1Sending.h"
 
-namespace simulator {
-
-class TForm1 : public platform::qt::TForm, public SenderHost {
+class TForm1 : public platform::qt::TForm, public TSenderHost {
  public:
   // The stall rule measures on Clock (the steady clock when none); built messages
   // carry the local time Now gives (platform::Now when none). Tests pass fakes.
-  explicit TForm1(const MonotonicClock* clock = nullptr,
+  explicit TForm1(const platform::MonotonicClock* clock = nullptr,
                   std::function<platform::DateTime()> now = nullptr);
   ~TForm1() override;
 
@@ -106,8 +105,8 @@ class TForm1 : public platform::qt::TForm, public SenderHost {
   void SetCollectorPort(int port) { collector_port_ = port; }
   const TMessageSender& Sender() const { return sender_; }
 
-  // SenderHost.
-  SendLine CurrentLine() override;
+  // TSenderHost.
+  TSendLine CurrentLine() override;
   std::vector<std::string> RebuildMessage(int sample_no) override;
   std::vector<std::string> CannedLines() override;
   bool TakeChecksumError() override;
@@ -119,9 +118,8 @@ class TForm1 : public platform::qt::TForm, public SenderHost {
  private:
   void RegisterMethods();
   void FindComponents();
-  MessageForm ReadForm() const;
+  TMessageForm ReadForm() const;
 
-  SteadyClock steady_clock_;
   std::function<platform::DateTime()> now_;
   TMessageSender sender_;
   bool connected_ = false;
@@ -129,5 +127,3 @@ class TForm1 : public platform::qt::TForm, public SenderHost {
   int collector_port_ = 0;
   std::string resource_header_;  // Memo1's first line as the resource gave it
 };
-
-}  // namespace simulator

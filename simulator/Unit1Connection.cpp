@@ -1,7 +1,5 @@
 #include "simulator/Unit1Connection.h"
 
-namespace simulator {
-
 std::vector<std::string> ComSelEntries() {
   std::vector<std::string> entries{"Disabled"};
   for (int port = 1; port <= 16; ++port)
@@ -25,5 +23,3 @@ bool IsIPAddress(std::string_view text) {
     if (c != '.' && (c < '0' || c > '9')) return false;
   return true;
 }
-
-}  // namespace simulator

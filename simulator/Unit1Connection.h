@@ -7,8 +7,6 @@
 #include <string_view>
 #include <vector>
 
-namespace simulator {
-
 inline constexpr std::string_view kWindowCaption = "RadioMeter ABL 625 (Ver 1.1)";
 inline constexpr std::string_view kNoLineText = "Please set Com Number first";
 inline constexpr std::string_view kDisconnectedCaption = "Disconnected";
@@ -33,5 +31,3 @@ std::string ConnectedCaption(std::string_view host, std::string_view address);
 // dots is digits only: "10.0.0.1" is an address, "a.b.c.d", "1.2.3" and "1..2.3"
 // are not. Five numbers pass too; the connection then fails as for a bad address.
 bool IsIPAddress(std::string_view text);
-
-}  // namespace simulator

@@ -3,8 +3,6 @@
 #include <array>
 #include <cstdint>
 
-namespace simulator {
-
 namespace {
 
 // A blood sample's source: its name in the O record, and its code in the
@@ -14,7 +12,7 @@ struct SourceTexts {
   std::string_view ks_code;
 };
 
-SourceTexts TextsOf(SpecimenSource source) {
+SourceTexts TextsOf(TSpecimenSource source) {
   static constexpr std::array<SourceTexts, 6> kTexts{{
       {"", ""},
       {"Arterial", "34343434"},
@@ -98,21 +96,21 @@ std::string ZeroPad2(int number) {
   return text.substr(text.size() - 2);
 }
 
-std::string SpecimenText(SpecimenType type, SpecimenSource source) {
+std::string SpecimenText(TSpecimenType type, TSpecimenSource source) {
   switch (type) {
-    case SpecimenType::kBlood:
+    case TSpecimenType::kBlood:
       return "Blood^" + std::string(TextsOf(source).name);
-    case SpecimenType::kGas:
+    case TSpecimenType::kGas:
       return "Gas";
-    case SpecimenType::kUrine:
+    case TSpecimenType::kUrine:
       return "Urine";
-    case SpecimenType::kNone:
+    case TSpecimenType::kNone:
       break;
   }
   return {};
 }
 
-std::vector<std::string> BuildMessage(std::string_view header, const MessageForm& form,
+std::vector<std::string> BuildMessage(std::string_view header, const TMessageForm& form,
                                       int sample_no, platform::DateTime now) {
   const platform::DateParts date = platform::DecodeDate(now);
   const platform::TimeParts time = platform::DecodeTime(now);
@@ -135,7 +133,7 @@ std::vector<std::string> BuildMessage(std::string_view header, const MessageForm
   lines.push_back("1R|6|^^^pH^M|" + form.ph + "|||||F");
   lines.push_back("2R|7|^^^pO2^M|" + form.po2 + "|mmHg||||F");
   if (form.ks_special) {
-    std::string code(form.specimen_type == SpecimenType::kBlood
+    std::string code(form.specimen_type == TSpecimenType::kBlood
                          ? TextsOf(form.specimen_source).ks_code
                          : std::string_view());
     if (code.empty()) code = specimen;
@@ -198,5 +196,3 @@ std::vector<std::string> FeedSends(const std::vector<std::string>& lines) {
   sends.emplace_back(1, kEOT);
   return sends;
 }
-
-}  // namespace simulator

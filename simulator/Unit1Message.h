@@ -14,8 +14,6 @@
 
 #include "platform/date_time.h"
 
-namespace simulator {
-
 // The control bytes of the serial link and of the TCP feed.
 inline constexpr char kSOH = 0x01;
 inline constexpr char kSTX = 0x02;
@@ -45,8 +43,8 @@ inline constexpr std::string_view kFixedFirstName = "Patient";
 
 // The items of rgSpecimenType and rgSpecimenSource, by item index. Any other
 // index (no item chosen) counts as None.
-enum class SpecimenType : int { kNone = 0, kBlood = 1, kGas = 2, kUrine = 3 };
-enum class SpecimenSource : int {
+enum class TSpecimenType : int { kNone = 0, kBlood = 1, kGas = 2, kUrine = 3 };
+enum class TSpecimenSource : int {
   kNone = 0,
   kArterial = 1,
   kVenous = 2,
@@ -57,11 +55,11 @@ enum class SpecimenSource : int {
 
 // What BuildMessage takes from the window. The values are the edit fields' texts,
 // sent as they stand.
-struct MessageForm {
+struct TMessageForm {
   std::string patient_id;
   std::string fio2, ca, cl, k, na, ph, po2;
-  SpecimenType specimen_type = SpecimenType::kBlood;
-  SpecimenSource specimen_source = SpecimenSource::kArterial;
+  TSpecimenType specimen_type = TSpecimenType::kBlood;
+  TSpecimenSource specimen_source = TSpecimenSource::kArterial;
   bool ks_special = false;
 };
 
@@ -70,12 +68,12 @@ std::string ZeroPad2(int number);
 
 // The O record's specimen field: "", "Blood^" + the source ("" for None), "Gas"
 // or "Urine".
-std::string SpecimenText(SpecimenType type, SpecimenSource source);
+std::string SpecimenText(TSpecimenType type, TSpecimenSource source);
 
 // The built message: Header, then P, O, the seven R records, the "KS Special" code
 // record when asked for, and L. The O record carries SampleNo and the minute of
 // Now, the first R record the second of Now (local time).
-std::vector<std::string> BuildMessage(std::string_view header, const MessageForm& form,
+std::vector<std::string> BuildMessage(std::string_view header, const TMessageForm& form,
                                       int sample_no, platform::DateTime now);
 
 // The canned full message of 44 record lines (H, P, O, 40 R, L).
@@ -93,5 +91,3 @@ std::string FrameBytes(std::string_view line, bool last, bool corrupt_checksum =
 // The TCP feed's sends for one message, one send per element: SOH; each line
 // without its frame digit, followed by CR; EOT.
 std::vector<std::string> FeedSends(const std::vector<std::string>& lines);
-
-}  // namespace simulator

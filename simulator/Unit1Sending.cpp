@@ -4,21 +4,19 @@
 
 #include "simulator/Unit1Message.h"
 
-namespace simulator {
-
 int IntervalMs(int seconds) {
   return std::clamp(seconds, kMinIntervalSeconds, kMaxIntervalSeconds) * 1000;
 }
 
-TMessageSender::TMessageSender(SenderHost& host, const MonotonicClock& clock)
+TMessageSender::TMessageSender(TSenderHost& host, const platform::MonotonicClock& clock)
     : host_(host), clock_(clock) {}
 
 bool TMessageSender::Start(int interval_seconds) {
   // The list is switched even when there is no line, as the button always did: a
   // Send armed without a line then sends the built message once a line is chosen.
-  const bool has_line = host_.CurrentLine() != SendLine::kNone;
+  const bool has_line = host_.CurrentLine() != TSendLine::kNone;
   ButtonPress press;
-  press.list = MessageList::kBuilt;
+  press.list = TMessageList::kBuilt;
   if (has_line) press.timer_ms = IntervalMs(interval_seconds);
   Press(press);
   return has_line;
@@ -26,7 +24,7 @@ bool TMessageSender::Start(int interval_seconds) {
 
 void TMessageSender::Send() {
   ButtonPress press;
-  press.list = MessageList::kCanned;
+  press.list = TMessageList::kCanned;
   press.timer_ms = kSendTickMs;
   press.restart = true;
   Press(press);
@@ -69,7 +67,7 @@ void TMessageSender::EndMessage() {
 }
 
 bool TMessageSender::Stalled() const {
-  return !last_send_ || clock_.Now() - *last_send_ > kStallTime;
+  return !last_send_ || clock_.Now() - *last_send_ > kStallTime.count();
 }
 
 void TMessageSender::Tick() {
@@ -80,17 +78,17 @@ void TMessageSender::Tick() {
   if (busy_) return;
 
   switch (host_.CurrentLine()) {
-    case SendLine::kSerial: {
+    case TSendLine::kSerial: {
       busy_ = true;
       std::vector<std::string> built = host_.RebuildMessage(sample_no_);
-      lines_ = current_list_ == MessageList::kBuilt ? std::move(built) : host_.CannedLines();
+      lines_ = current_list_ == TMessageList::kBuilt ? std::move(built) : host_.CannedLines();
       frame_index_ = -1;
       in_flight_ = true;
       host_.SendSerial(std::string_view(&kENQ, 1));
       last_send_ = clock_.Now();
       break;
     }
-    case SendLine::kNetwork: {
+    case TSendLine::kNetwork: {
       // The feed always carries the built message, and its sample number stays:
       // only a serial message ends with an EOT that counts.
       busy_ = true;
@@ -99,7 +97,7 @@ void TMessageSender::Tick() {
       last_send_ = clock_.Now();
       break;
     }
-    case SendLine::kNone:
+    case TSendLine::kNone:
       break;
   }
 }
@@ -122,7 +120,7 @@ void TMessageSender::SendFrame(int index) {
     ++sample_no_;
     last_send_ = clock_.Now();
     busy_ = false;
-    if (current_list_ == MessageList::kCanned) host_.StopTimer();
+    if (current_list_ == TMessageList::kCanned) host_.StopTimer();
     EndMessage();
     host_.SendSerial(std::string_view(&kEOT, 1));
     return;
@@ -131,5 +129,3 @@ void TMessageSender::SendFrame(int index) {
   host_.SendSerial(FrameBytes(lines_[index], index == count - 1, corrupt));
   last_send_ = clock_.Now();
 }
-
-}  // namespace simulator

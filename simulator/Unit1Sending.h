@@ -24,25 +24,13 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace simulator {
-
-// A clock that only moves forward. Tests replace it.
-class MonotonicClock {
- public:
-  using TimePoint = std::chrono::steady_clock::time_point;
-  virtual ~MonotonicClock() = default;
-  virtual TimePoint Now() const = 0;
-};
-
-class SteadyClock final : public MonotonicClock {
- public:
-  TimePoint Now() const override { return std::chrono::steady_clock::now(); }
-};
+#include "platform/monotonic_clock.h"
 
 // A message that has seen no send for longer than this is abandoned.
 inline constexpr std::chrono::milliseconds kStallTime{15000};
@@ -57,22 +45,22 @@ inline constexpr int kSendTickMs = 1000;
 int IntervalMs(int seconds);
 
 // The line messages go out on.
-enum class SendLine {
+enum class TSendLine {
   kNone,     // no port and not "Network": nothing to send on
   kSerial,   // a serial port is set (its ComNumber is not 0)
   kNetwork,  // "Network" is selected
 };
 
 // The two lists of the window: Memo1, the built message, and Memo2, the canned one.
-enum class MessageList { kBuilt, kCanned };
+enum class TMessageList { kBuilt, kCanned };
 
 // What the machine needs of the window. Calls may raise (a port or a socket that
 // fails); the exception leaves the machine's call with the machine consistent.
-class SenderHost {
+class TSenderHost {
  public:
-  virtual ~SenderHost() = default;
+  virtual ~TSenderHost() = default;
   // The serial port when one is set, else "Network" when selected, else none.
-  virtual SendLine CurrentLine() = 0;
+  virtual TSendLine CurrentLine() = 0;
   // Rebuilds the built-message list for SampleNo and returns its lines.
   virtual std::vector<std::string> RebuildMessage(int sample_no) = 0;
   // The canned list's lines as they stand.
@@ -88,7 +76,7 @@ class SenderHost {
 
 class TMessageSender {
  public:
-  TMessageSender(SenderHost& host, const MonotonicClock& clock);
+  TMessageSender(TSenderHost& host, const platform::MonotonicClock& clock);
   TMessageSender(const TMessageSender&) = delete;
   TMessageSender& operator=(const TMessageSender&) = delete;
 
@@ -112,14 +100,14 @@ class TMessageSender {
   bool in_flight() const { return in_flight_; }
   // The line being sent; -1 after ENQ.
   int frame_index() const { return frame_index_; }
-  MessageList current_list() const { return current_list_; }
+  TMessageList current_list() const { return current_list_; }
   // A press waits for the message in flight to end.
   bool press_pending() const { return pending_.has_value(); }
 
  private:
   // The effect of one or more presses of the buttons, in order.
   struct ButtonPress {
-    MessageList list = MessageList::kBuilt;
+    TMessageList list = TMessageList::kBuilt;
     std::optional<int> timer_ms;  // start Timer1 with this interval
     bool restart = false;         // Send: Busy set and the last send long ago
   };
@@ -130,17 +118,15 @@ class TMessageSender {
   void SendFrame(int index);
   bool Stalled() const;
 
-  SenderHost& host_;
-  const MonotonicClock& clock_;
+  TSenderHost& host_;
+  const platform::MonotonicClock& clock_;
   std::vector<std::string> lines_;  // the message in flight, as it stood at ENQ
   int frame_index_ = -1;
   int sample_no_ = 1;
   // None: never, or long ago (after Send), so the stall rule holds at once.
-  std::optional<MonotonicClock::TimePoint> last_send_;
+  std::optional<int64_t> last_send_;  // the clock's milliseconds
   bool busy_ = false;
   bool in_flight_ = false;
-  MessageList current_list_ = MessageList::kBuilt;
+  TMessageList current_list_ = TMessageList::kBuilt;
   std::optional<ButtonPress> pending_;
 };
-
-}  // namespace simulator

@@ -39,6 +39,7 @@
 #include "collector/bench/bench_support.h"
 #include "collector/tests/core_fakes.h"
 #include "collector/tests/gasbridge_process.h"
+#include "collector/tests/manual_clock.h"
 #include "collector/tests/scoped_env.h"
 #include "collector/tests/stream_recorder.h"
 #include "datamodel/DataModel.h"
@@ -331,7 +332,8 @@ void RelayClientReconnects(benchmark::State& state) {
   setup.argument = "WARDVORTA127.0.0.1";
   setup.create_auto_object = [&] { return &automation; };
   setup.relay_port = 0;
-  setup.monotonic_ms = [&] { return clock_ms; };
+  const collector_test::TManualClock clock(clock_ms);
+  setup.clock = &clock;
   auto form = std::make_unique<TForm1>(std::move(setup));
   const auto run_until = [](const std::function<bool()>& done) {
     const auto give_up = Clock::now() + std::chrono::seconds(20);

@@ -19,6 +19,7 @@
 #include "collector/Unit1.h"
 #include "collector/tests/core_fakes.h"
 #include "collector/tests/fake_save_file.h"
+#include "collector/tests/manual_clock.h"
 #include "collector/tests/scoped_env.h"
 #include "platform/dialogs.h"
 #include "platform/qt/tests/qt_app.h"
@@ -110,7 +111,7 @@ class WindowTest : public ::testing::Test {
       return &auto_object_;
     };
     setup.relay_port = relay_port_;
-    setup.monotonic_ms = [this] { return clock_ms_; };
+    setup.clock = &clock_;
     setup.terminate = [this] { ++terminations_; };
     form_ = std::make_unique<TForm1>(std::move(setup));
     return *form_;
@@ -143,6 +144,7 @@ class WindowTest : public ::testing::Test {
   bool automation_works_ = true;
   std::optional<int> relay_port_ = 0;
   int64_t clock_ms_ = 1000000;
+  TManualClock clock_{clock_ms_};
   int terminations_ = 0;
   std::optional<platform::qt::ScopedFakeTimers> timers_;  // outlives the window's timers
   std::unique_ptr<TForm1> form_;

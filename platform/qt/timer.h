@@ -17,16 +17,18 @@
 #include <map>
 #include <memory>
 
+#include "platform/monotonic_clock.h"
 #include "platform/qt/component.h"
 
 namespace platform::qt {
 
 class TTimer;
 
-// A clock that tests advance by hand; timers started while it is in place run on it.
-class FakeTimerClock {
+// A clock that tests advance by hand; timers started while it is in place run on it,
+// and so can the intervals of code that takes a MonotonicClock.
+class FakeTimerClock : public MonotonicClock {
  public:
-  int64_t Now() const { return now_; }
+  int64_t Now() const override { return now_; }
   // Moves the clock by Ms, firing every timer that falls due on the way, in time
   // order (a timer due several times fires several times).
   void Advance(int64_t ms);

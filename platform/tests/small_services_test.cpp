@@ -1,8 +1,9 @@
-// The clipboard formats and file attributes.
+// The clipboard formats, file attributes and the steady clock.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "platform/clipboard.h"
 #include "platform/file_attributes.h"
 #include "platform/files.h"
+#include "platform/monotonic_clock.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
@@ -22,6 +24,19 @@ TEST(ClipboardTest, FormatsAreRegisteredByNameWithoutCase) {
   EXPECT_NE(object, plot);
   EXPECT_EQ(platform::RegisterClipboardFormat("TEST OBJECT FORMAT"), object);
   EXPECT_EQ(platform::RegisterClipboardFormat(""), 0);
+}
+
+TEST(SteadyClockTest, ReadsTheSteadyClockInMilliseconds) {
+  const auto steady_ms = [] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  const int64_t before = steady_ms();
+  const int64_t now = platform::SteadyClock().Now();
+  EXPECT_LE(before, now);
+  EXPECT_LE(now, steady_ms());
+  EXPECT_EQ(&platform::SteadyClock(), &platform::SteadyClock());
 }
 
 TEST(FileAttributesTest, ReadOnlyFilesAndFolders) {

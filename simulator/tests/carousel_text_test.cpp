@@ -9,7 +9,6 @@
 #include "platform/exception.h"
 #include "platform/locale.h"
 
-namespace simulator {
 namespace {
 
 TEST(FilterFloatText, KeepsAnUnsignedDecimalNumberWithAPoint) {
@@ -134,4 +133,3 @@ TEST(FloatValueToText, ExtremesRoundTrip) {
 }
 
 }  // namespace
-}  // namespace simulator

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-namespace simulator {
 namespace {
 
 TEST(IsIPAddress, NeedsThreeDotsEachAfterSomethingAndDigitsOnly) {
@@ -46,4 +45,3 @@ TEST(ComSelEntries, AreDisabledSixteenPortsAndNetwork) {
 }
 
 }  // namespace
-}  // namespace simulator

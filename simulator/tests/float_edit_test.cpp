@@ -13,7 +13,6 @@
 #include "platform/locale.h"
 #include "platform/qt/tests/qt_app.h"
 
-namespace simulator {
 namespace {
 
 class FloatEditTest : public ::testing::Test {
@@ -131,4 +130,3 @@ TEST_F(FloatEditTest, AboutIsTheFieldsVersion) {
 }
 
 }  // namespace
-}  // namespace simulator

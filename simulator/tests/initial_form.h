@@ -5,8 +5,8 @@
 
 namespace simulator_test {
 
-inline simulator::MessageForm InitialForm() {
-  simulator::MessageForm form;
+inline TMessageForm InitialForm() {
+  TMessageForm form;
   form.patient_id = "1";
   form.fio2 = "21";
   form.ca = "1.24";
@@ -15,8 +15,8 @@ inline simulator::MessageForm InitialForm() {
   form.na = "143";
   form.ph = "7.62";
   form.po2 = "41.2";
-  form.specimen_type = simulator::SpecimenType::kBlood;
-  form.specimen_source = simulator::SpecimenSource::kArterial;
+  form.specimen_type = TSpecimenType::kBlood;
+  form.specimen_source = TSpecimenSource::kArterial;
   return form;
 }
 

@@ -1,7 +1,6 @@
 // Gasmimic's sender against Gasbridge's receiver, byte for byte, with no port in
 // between: each side's bytes are handed to the other in turn, as two event loops
 // would.
-#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,22 +14,21 @@
 #include "simulator/Unit1Sending.h"
 #include "simulator/tests/initial_form.h"
 
-namespace simulator {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class FakeClock : public MonotonicClock {
+class FakeClock : public platform::MonotonicClock {
  public:
-  TimePoint Now() const override { return TimePoint(std::chrono::hours(1)); }
+  int64_t Now() const override { return 3600 * 1000; }
 };
 
-class Pair : public SenderHost, public TAnalyzerLinkEvents {
+class Pair : public TSenderHost, public TAnalyzerLinkEvents {
  public:
   // The simulator's side.
-  SendLine CurrentLine() override { return SendLine::kSerial; }
+  TSendLine CurrentLine() override { return TSendLine::kSerial; }
   Lines RebuildMessage(int sample_no) override {
-    MessageForm form = simulator_test::InitialForm();
+    TMessageForm form = simulator_test::InitialForm();
     form.patient_id = std::string(kInitialPatientId);
     form.ks_special = true;
     built = BuildMessage(kBuiltHeaderLine, form, sample_no,
@@ -123,4 +121,3 @@ TEST(LinkPair, BothMessagesFileIntoTheFirstRegisteredPatient) {
 }
 
 }  // namespace
-}  // namespace simulator

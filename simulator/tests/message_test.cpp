@@ -9,7 +9,6 @@
 
 #include "simulator/tests/initial_form.h"
 
-namespace simulator {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -35,7 +34,7 @@ TEST(ZeroPad2, KeepsTheLastTwoDigitsOfZeroAndTheNumber) {
 }
 
 TEST(BuildMessage, KsSpecialOnEndsWithTheCodeRecordAndFourL) {
-  MessageForm form = InitialForm();
+  TMessageForm form = InitialForm();
   form.ks_special = true;
   EXPECT_EQ(BuildMessage(kHeader, form, 7, SampleTime()),
             (Lines{
@@ -55,7 +54,7 @@ TEST(BuildMessage, KsSpecialOnEndsWithTheCodeRecordAndFourL) {
 }
 
 TEST(BuildMessage, KsSpecialOffEndsWithThreeL) {
-  MessageForm form = InitialForm();
+  TMessageForm form = InitialForm();
   form.patient_id = "191212-1212";
   form.fio2 = "30.5";
   form.ph = "";
@@ -77,43 +76,43 @@ TEST(BuildMessage, KsSpecialOffEndsWithThreeL) {
 
 TEST(BuildMessage, SpecimenTypeAndSourceGiveTheOrderFieldAndTheCode) {
   struct Case {
-    SpecimenType type;
-    SpecimenSource source;
+    TSpecimenType type;
+    TSpecimenSource source;
     const char* order;
     const char* code;
   };
   const Case cases[] = {
-      {SpecimenType::kNone, SpecimenSource::kArterial, "3O|1||Sample #^3||||202403050708||||||||",
+      {TSpecimenType::kNone, TSpecimenSource::kArterial, "3O|1||Sample #^3||||202403050708||||||||",
        "3R|8|^^^Typ av prov^||||||F"},
-      {SpecimenType::kBlood, SpecimenSource::kNone,
+      {TSpecimenType::kBlood, TSpecimenSource::kNone,
        "3O|1||Sample #^3||||202403050708||||||||Blood^", "3R|8|^^^Typ av prov^||Blood^||||F"},
-      {SpecimenType::kBlood, SpecimenSource::kArterial,
+      {TSpecimenType::kBlood, TSpecimenSource::kArterial,
        "3O|1||Sample #^3||||202403050708||||||||Blood^Arterial",
        "3R|8|^^^Typ av prov^||34343434||||F"},
-      {SpecimenType::kBlood, SpecimenSource::kVenous,
+      {TSpecimenType::kBlood, TSpecimenSource::kVenous,
        "3O|1||Sample #^3||||202403050708||||||||Blood^Venous",
        "3R|8|^^^Typ av prov^||45454545||||F"},
-      {SpecimenType::kBlood, SpecimenSource::kCapillary,
+      {TSpecimenType::kBlood, TSpecimenSource::kCapillary,
        "3O|1||Sample #^3||||202403050708||||||||Blood^Capillary",
        "3R|8|^^^Typ av prov^||98989898||||F"},
-      {SpecimenType::kBlood, SpecimenSource::kMixedVenous,
+      {TSpecimenType::kBlood, TSpecimenSource::kMixedVenous,
        "3O|1||Sample #^3||||202403050708||||||||Blood^Mixed-Venous",
        "3R|8|^^^Typ av prov^||67676767||||F"},
-      {SpecimenType::kBlood, SpecimenSource::kNotSpecified,
+      {TSpecimenType::kBlood, TSpecimenSource::kNotSpecified,
        "3O|1||Sample #^3||||202403050708||||||||Blood^Not specified",
        "3R|8|^^^Typ av prov^||78787878||||F"},
-      {SpecimenType::kGas, SpecimenSource::kVenous, "3O|1||Sample #^3||||202403050708||||||||Gas",
+      {TSpecimenType::kGas, TSpecimenSource::kVenous, "3O|1||Sample #^3||||202403050708||||||||Gas",
        "3R|8|^^^Typ av prov^||Gas||||F"},
-      {SpecimenType::kUrine, SpecimenSource::kCapillary,
+      {TSpecimenType::kUrine, TSpecimenSource::kCapillary,
        "3O|1||Sample #^3||||202403050708||||||||Urine", "3R|8|^^^Typ av prov^||Urine||||F"},
       // No item chosen in the radio group.
-      {static_cast<SpecimenType>(-1), SpecimenSource::kArterial,
+      {static_cast<TSpecimenType>(-1), TSpecimenSource::kArterial,
        "3O|1||Sample #^3||||202403050708||||||||", "3R|8|^^^Typ av prov^||||||F"},
-      {SpecimenType::kBlood, static_cast<SpecimenSource>(-1),
+      {TSpecimenType::kBlood, static_cast<TSpecimenSource>(-1),
        "3O|1||Sample #^3||||202403050708||||||||Blood^", "3R|8|^^^Typ av prov^||Blood^||||F"},
   };
   for (const Case& c : cases) {
-    MessageForm form = InitialForm();
+    TMessageForm form = InitialForm();
     form.specimen_type = c.type;
     form.specimen_source = c.source;
     form.ks_special = true;
@@ -132,7 +131,7 @@ TEST(BuildMessage, SpecimenTypeAndSourceGiveTheOrderFieldAndTheCode) {
 }
 
 TEST(BuildMessage, TimesArePaddedAndSecondsRoundedWithTheWholeTime) {
-  MessageForm form = InitialForm();
+  TMessageForm form = InitialForm();
   // The last millisecond of 1999 stays in 1999; a value a fraction of a millisecond
   // below midnight is rounded to the next day as a whole, never to second 60.
   const platform::DateTime late =
@@ -281,4 +280,3 @@ TEST(FeedSends, SendsSohEachLineWithoutItsDigitThenEot) {
 }
 
 }  // namespace
-}  // namespace simulator

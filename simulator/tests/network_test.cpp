@@ -66,7 +66,7 @@ class NetworkTest : public WindowTest {
   void ConnectToServer() {
     form->SetCollectorPort(server.port());
     dialogs->AnswerInput("127.0.0.1");
-    PickEntry(simulator::kNetworkEntry);
+    PickEntry(kNetworkEntry);
     ASSERT_TRUE(RunUntil([&] { return form->Connected(); }));
   }
 
@@ -93,7 +93,7 @@ TEST_F(NetworkTest, TheHostIsAskedForAndTheCaptionShowsTheConnection) {
 
   // Asked again, the box offers the host given before; a name is no address.
   dialogs->AnswerInput("localhost");
-  PickEntry(simulator::kNetworkEntry);
+  PickEntry(kNetworkEntry);
   EXPECT_EQ(dialogs->questions()[1].initial, "127.0.0.1");
   EXPECT_EQ(form->ClientSocket1->Host(), "localhost");
   ASSERT_TRUE(RunUntil([&] { return form->Connected(); }));
@@ -140,8 +140,8 @@ TEST_F(NetworkTest, ALostConnectionIsTriedAgainEveryThreeSeconds) {
 
 TEST_F(NetworkTest, ACancelledInputBoxConnectsNothing) {
   dialogs->CancelInput();
-  PickEntry(simulator::kNetworkEntry);
-  EXPECT_EQ(form->ComSel->ItemIndex(), simulator::kNetworkEntry);
+  PickEntry(kNetworkEntry);
+  EXPECT_EQ(form->ComSel->ItemIndex(), kNetworkEntry);
   EXPECT_FALSE(form->ClientSocket1->Active());
   timers->Advance(9000);  // no host to try again either
   EXPECT_FALSE(form->ClientSocket1->Active());
@@ -150,7 +150,7 @@ TEST_F(NetworkTest, ACancelledInputBoxConnectsNothing) {
 
 TEST_F(NetworkTest, SendingWithoutAConnectionShowsASocketError) {
   dialogs->CancelInput();
-  PickEntry(simulator::kNetworkEntry);
+  PickEntry(kNetworkEntry);
   form->SpinEdit1->SetValue(1);
   form->Button1->Click();
   EXPECT_TRUE(dialogs->questions().size() == 1u);  // a line is chosen: no message box
@@ -169,7 +169,7 @@ TEST_F(NetworkTest, ARefusedConnectionShowsInRedAndAConnectionClearsIt) {
   }
   form->SetCollectorPort(closed_port);
   dialogs->AnswerInput("127.0.0.1");
-  PickEntry(simulator::kNetworkEntry);
+  PickEntry(kNetworkEntry);
   ASSERT_TRUE(RunUntil([&] { return !form->lblError->Caption().empty(); }));
   EXPECT_EQ(form->lblError->Caption().rfind("Socket error: ", 0), 0u) << form->lblError->Caption();
   EXPECT_EQ(form->lblError->GetColor(), platform::kClRed);

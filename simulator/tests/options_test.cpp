@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace simulator {
 namespace {
 
-TEST(GasmimicOptions, ValidCommandLines) {
+TEST(TGasmimicOptions, ValidCommandLines) {
   auto parsed = ParseGasmimicOptions({});
   EXPECT_EQ(parsed.error, "");
   EXPECT_FALSE(parsed.options.com || parsed.options.network_host || parsed.options.start);
@@ -35,7 +34,7 @@ TEST(GasmimicOptions, ValidCommandLines) {
   EXPECT_TRUE(parsed.options.start);
 }
 
-TEST(GasmimicOptions, WrongCommandLinesSayWhatIsWrong) {
+TEST(TGasmimicOptions, WrongCommandLinesSayWhatIsWrong) {
   const struct {
     std::vector<std::string> args;
     std::string error;
@@ -65,4 +64,3 @@ TEST(GasmimicOptions, WrongCommandLinesSayWhatIsWrong) {
 }
 
 }  // namespace
-}  // namespace simulator

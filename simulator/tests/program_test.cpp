@@ -72,7 +72,7 @@ TEST_F(ProgramTest, SendCannedOnceSendsTheCannedMessageAndEnds) {
   EXPECT_EQ(process.exitCode(), 0) << Err();
   EXPECT_EQ(Out(), "gasmimic: sent the canned message (44 lines) on COM2\n");
   ASSERT_EQ(collector.messages.size(), 1u);
-  EXPECT_EQ(collector.messages[0], simulator::CannedMessage());
+  EXPECT_EQ(collector.messages[0], CannedMessage());
   EXPECT_EQ(collector.naks, 0);
 }
 
@@ -112,8 +112,7 @@ TEST_F(ProgramTest, AWrongCommandLineShowsTheUsage) {
   Start({"--com", "17"});
   ASSERT_TRUE(process.waitForFinished(60000));
   EXPECT_EQ(process.exitCode(), 2);
-  EXPECT_EQ(Err(),
-            "gasmimic: --com takes a port number from 1 to 16\n" + simulator::GasmimicUsage());
+  EXPECT_EQ(Err(), "gasmimic: --com takes a port number from 1 to 16\n" + GasmimicUsage());
 }
 
 TEST_F(ProgramTest, StartOnTheNetworkSendsTheBuiltMessage) {

@@ -87,7 +87,7 @@ TEST_F(ScreenshotTest, TheWindowShowsEveryControlWithItsFirstValues) {
 
   // The values with their labels, each inside "Parameters": label, field, unit.
   struct Parameter {
-    simulator::TFloatEdit* field;
+    TFloatEdit* field;
     std::string label, value, unit;
   };
   const Parameter parameters[] = {
@@ -160,7 +160,7 @@ TEST_F(ScreenshotTest, TheWindowShowsEveryControlWithItsFirstValues) {
 
   EXPECT_EQ(form->Memo1->Lines(),
             (std::vector<std::string>{"1H|\\^&|||ABL SYSTEM 625^||||||||1|20010119155000"}));
-  EXPECT_EQ(form->Memo2->Lines(), simulator::CannedMessage());
+  EXPECT_EQ(form->Memo2->Lines(), CannedMessage());
 
   // The components without a face.
   const TSerPortSettings& port = form->ComPort->Settings();

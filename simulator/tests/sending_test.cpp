@@ -10,7 +10,6 @@
 
 #include "simulator/Unit1Message.h"
 
-namespace simulator {
 namespace {
 
 using std::chrono::milliseconds;
@@ -21,20 +20,20 @@ const std::string kEot = "\x04";
 const std::string kAck = "\x06";
 const std::string kNak = "\x15";
 
-class FakeClock : public MonotonicClock {
+class FakeClock : public platform::MonotonicClock {
  public:
-  TimePoint Now() const override { return now_; }
-  void Advance(milliseconds step) { now_ += step; }
+  int64_t Now() const override { return now_; }
+  void Advance(milliseconds step) { now_ += step.count(); }
 
  private:
-  TimePoint now_{std::chrono::hours(1000)};
+  int64_t now_ = 1000 * 3600 * int64_t{1000};  // 1,000 hours
 };
 
 // The window as the machine sees it: a line choice, two lists, the check box, what
 // went out, and Timer1.
-class FakeHost : public SenderHost {
+class FakeHost : public TSenderHost {
  public:
-  SendLine CurrentLine() override { return line; }
+  TSendLine CurrentLine() override { return line; }
   Lines RebuildMessage(int sample_no) override {
     ++rebuilds;
     built_for_sample = sample_no;
@@ -57,7 +56,7 @@ class FakeHost : public SenderHost {
   // Takes what was sent on the serial line since the last call.
   std::string TakeSerial() { return std::exchange(serial, {}); }
 
-  SendLine line = SendLine::kSerial;
+  TSendLine line = TSendLine::kSerial;
   Lines built{"1H", "2L"};
   Lines canned{"1C", "2A", "3N"};
   int rebuilds = 0;
@@ -190,7 +189,7 @@ TEST_F(SenderTest, RepliesWhileNothingIsInFlightAreIgnored) {
   sender.Tick();
   sender.Receive(kAck);
   EXPECT_EQ(host.TakeSerial(), kEnq + kFrame1H);
-  host.line = SendLine::kNone;  // the tick that abandons it starts no other
+  host.line = TSendLine::kNone;  // the tick that abandons it starts no other
   clock.Advance(milliseconds(15001));
   sender.Tick();
   EXPECT_FALSE(sender.in_flight());
@@ -242,7 +241,7 @@ TEST_F(SenderTest, SendDuringABuiltMessageTakesEffectWhenItEnds) {
 
   sender.Send();
   EXPECT_TRUE(sender.press_pending());
-  EXPECT_EQ(sender.current_list(), MessageList::kBuilt);
+  EXPECT_EQ(sender.current_list(), TMessageList::kBuilt);
   EXPECT_EQ(host.timer_ms, 60000);
   sender.Tick();  // the press does not cut the message short
   EXPECT_EQ(host.TakeSerial(), "");
@@ -252,7 +251,7 @@ TEST_F(SenderTest, SendDuringABuiltMessageTakesEffectWhenItEnds) {
   sender.Receive(kAck);
   EXPECT_EQ(host.TakeSerial(), kEot);
   EXPECT_FALSE(sender.press_pending());
-  EXPECT_EQ(sender.current_list(), MessageList::kCanned);
+  EXPECT_EQ(sender.current_list(), TMessageList::kCanned);
   EXPECT_EQ(host.timer_ms, 1000);
   EXPECT_TRUE(sender.busy());
 
@@ -273,14 +272,14 @@ TEST_F(SenderTest, StartDuringTheCannedMessageTakesEffectWhenItEnds) {
   EXPECT_EQ(host.TakeSerial(), kEnq + FrameBytes("1C", false));
 
   sender.Start(5);
-  EXPECT_EQ(sender.current_list(), MessageList::kCanned);
+  EXPECT_EQ(sender.current_list(), TMessageList::kCanned);
   EXPECT_EQ(host.timer_ms, 1000);
   sender.Receive(kAck + kAck + kAck);
   EXPECT_EQ(host.TakeSerial(), FrameBytes("2A", false) + FrameBytes("3N", true) + kEot);
   // The canned message stopped the timer, then the press started it again.
   EXPECT_TRUE(host.timer_on);
   EXPECT_EQ(host.timer_ms, 5000);
-  EXPECT_EQ(sender.current_list(), MessageList::kBuilt);
+  EXPECT_EQ(sender.current_list(), TMessageList::kBuilt);
 
   sender.Tick();
   AckThrough(2);
@@ -293,7 +292,7 @@ TEST_F(SenderTest, PressesDuringAMessageAddUpInOrder) {
   sender.Send();
   sender.Start(7);  // the last list and interval count; Send's restart stays
   AckThrough(2);
-  EXPECT_EQ(sender.current_list(), MessageList::kBuilt);
+  EXPECT_EQ(sender.current_list(), TMessageList::kBuilt);
   EXPECT_EQ(host.timer_ms, 7000);
   EXPECT_TRUE(sender.busy());
   host.TakeSerial();
@@ -308,7 +307,7 @@ TEST_F(SenderTest, APressWaitingForAStalledMessageTakesEffectWhenItIsAbandoned) 
   clock.Advance(milliseconds(15001));
   sender.Tick();  // abandoned; the Send then holds the tick back once
   EXPECT_FALSE(sender.in_flight());
-  EXPECT_EQ(sender.current_list(), MessageList::kCanned);
+  EXPECT_EQ(sender.current_list(), TMessageList::kCanned);
   EXPECT_EQ(host.TakeSerial(), kEnq);
   sender.Tick();
   sender.Receive(kAck);
@@ -347,7 +346,7 @@ TEST_F(SenderTest, AnEmptyListIsEnqThenEot) {
 }
 
 TEST_F(SenderTest, StartWithoutALineStartsNothing) {
-  host.line = SendLine::kNone;
+  host.line = TSendLine::kNone;
   EXPECT_FALSE(sender.Start(60));
   EXPECT_FALSE(host.timer_on);
   sender.Tick();
@@ -357,7 +356,7 @@ TEST_F(SenderTest, StartWithoutALineStartsNothing) {
 }
 
 TEST_F(SenderTest, NetworkTickSendsTheBuiltMessageInTheFeedsFraming) {
-  host.line = SendLine::kNetwork;
+  host.line = TSendLine::kNetwork;
   host.built = {"1H|\\^&", "2P|1||1", "3L|1|N"};
   ASSERT_TRUE(sender.Start(60));
   sender.Tick();
@@ -371,7 +370,7 @@ TEST_F(SenderTest, NetworkTickSendsTheBuiltMessageInTheFeedsFraming) {
 // With an interval of 4 s a message goes at the first tick more than 15 s after
 // the one before: every 16 s.
 TEST_F(SenderTest, NetworkSendsEverySixteenSecondsAtAFourSecondInterval) {
-  host.line = SendLine::kNetwork;
+  host.line = TSendLine::kNetwork;
   sender.Start(4);
   EXPECT_EQ(host.timer_ms, 4000);
   std::vector<int> sent_at;
@@ -386,7 +385,7 @@ TEST_F(SenderTest, NetworkSendsEverySixteenSecondsAtAFourSecondInterval) {
 }
 
 TEST_F(SenderTest, SendWithNetworkSendsTheBuiltMessageAtOnceAndKeepsTicking) {
-  host.line = SendLine::kNetwork;
+  host.line = TSendLine::kNetwork;
   sender.Start(4);
   clock.Advance(milliseconds(4000));
   sender.Tick();
@@ -413,4 +412,3 @@ TEST(IntervalMs, IsBoundedToOneSecondAndWhatAMillisecondTimerHolds) {
 }
 
 }  // namespace
-}  // namespace simulator

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <QComboBox>
-#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,16 +22,6 @@
 #include "simulator/Unit1.h"
 
 namespace simulator_test {
-
-// The stall rule's clock, read from the fake timers.
-class TimerClock : public simulator::MonotonicClock {
- public:
-  explicit TimerClock(platform::qt::FakeTimerClock& clock) : clock_(clock) {}
-  TimePoint Now() const override { return TimePoint(std::chrono::milliseconds(clock_.Now())); }
-
- private:
-  platform::qt::FakeTimerClock& clock_;
-};
 
 // 2024-03-05 07:08:09 when the fake timers start; the message times move with them.
 inline platform::DateTime StartTime() {
@@ -101,10 +90,10 @@ class WindowTest : public ::testing::Test {
 
   platform::ScopedScriptedDialogs dialogs;
   platform::qt::ScopedFakeTimers timers;
-  TimerClock clock{timers.clock()};
   platform_test::ComPorts ports;
-  std::unique_ptr<simulator::TForm1> form = std::make_unique<simulator::TForm1>(
-      &clock, [this] { return StartTime() + static_cast<double>(timers->Now()) / 86400000.0; });
+  std::unique_ptr<TForm1> form = std::make_unique<TForm1>(&timers.clock(), [this] {
+    return StartTime() + static_cast<double>(timers->Now()) / 86400000.0;
+  });
 };
 
 }  // namespace simulator_test

@@ -108,7 +108,7 @@ TEST_F(WindowTest, SendTransmitsTheCannedMessageOnceOverTheSerialLine) {
   }));
   ASSERT_TRUE(RunUntil([&] { return !form->Sender().in_flight(); }));
   ASSERT_EQ(collector.messages.size(), 1u);
-  EXPECT_EQ(collector.messages[0], simulator::CannedMessage());
+  EXPECT_EQ(collector.messages[0], CannedMessage());
   EXPECT_EQ(collector.messages[0].size(), 44u);
   EXPECT_EQ(collector.naks, 0);
   EXPECT_TRUE(collector.notices.empty());
