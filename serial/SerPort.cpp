@@ -3,6 +3,7 @@
 #include <QObject>
 #include <algorithm>
 #include <chrono>
+#include <exception>
 
 #include "platform/qt/event_loop.h"
 #include "serial/SerExcept.h"
@@ -155,8 +156,21 @@ void TSerCustomComPort::InitPort() {
 void TSerCustomComPort::DonePort() {
   open_ = false;
   if (state_ != State::kOpen) return;
-  SetTracing(tlDump);
-  SetLogging(tlDump);
+  // A dump that fails (a trace file in a folder that is gone) must not keep the
+  // port open: the close goes on, and the first failure is raised once it is done.
+  std::exception_ptr dump_error;
+  for (const bool log : {false, true}) {
+    try {
+      log ? SetLogging(tlDump) : SetTracing(tlDump);
+    } catch (...) {
+      if (!dump_error) dump_error = std::current_exception();
+    }
+  }
+  ShutDown();
+  if (dump_error) std::rethrow_exception(dump_error);
+}
+
+void TSerCustomComPort::ShutDown() {
   state_ = State::kShuttingDown;
   PortClosing();
   dispatcher_->SaveTriggers(saved_triggers_);
@@ -212,6 +226,9 @@ void TSerCustomComPort::SetEventWindow(bool on) {
 }
 
 void TSerCustomComPort::SetOpen(bool open) {
+  // The last value wins: a reopen asked for while a close is deferred is dropped
+  // again by a later close.
+  if (!open && state_ == State::kShuttingDown) open_pending_ = false;
   if (open == open_ && !(open && state_ == State::kShuttingDown)) return;
   if (loading_) {
     open_ = open;

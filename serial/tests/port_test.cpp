@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -167,13 +168,17 @@ TEST_F(PortTest, BytesBeforeTheHandlerIsAssignedAreAnnouncedWhenItIs) {
 }
 
 TEST_F(PortTest, OutputLongerThanTheFreeRoomQueuesNothing) {
-  ports.Add(2);
+  Pty& pty = ports.Add(2);
   TSerComPort port(nullptr);
   Configure(port, 2);
   port.SetOutSize(16);
   port.SetOpen(true);
   EXPECT_EQ(CodeOf<EOutputBufferTooSmall>([&] { port.PutString(std::string(17, 'x')); }), -3006);
+  EXPECT_EQ(port.GetDispatcher()->OutBuffUsed(), 0);
+  EXPECT_EQ(pty.Read(1, 200), "");
   port.PutString("");
+  port.PutString(std::string(16, 'y'));  // exactly the room
+  EXPECT_EQ(pty.Read(17, 500), std::string(16, 'y'));
 }
 
 TEST_F(PortTest, TwoPortsExchangeEnqAckFrameAndEot) {
@@ -362,6 +367,61 @@ TEST_F(PortTest, DestroyingAnOpenPortWithTrafficEndsCleanly) {
   pty.Write("def");
   port.reset();  // a delivery may be waiting for this thread
   SpinUntil([] { return false; }, std::chrono::seconds(0));
+  EXPECT_EQ(reported, "");
+  // Nothing of the old port is left holding the device: a new one opens it and hears.
+  TSerComPort again(nullptr);
+  Configure(again, 14);
+  std::string received;
+  again.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  again.SetOpen(true);
+  pty.Write("ghi");
+  ASSERT_TRUE(SpinUntil([&] { return received.find("ghi") != std::string::npos; }));
+}
+
+TEST_F(PortTest, AFailedDumpAtCloseStillClosesThePortAndIsRaised) {
+  Pty& pty = ports.Add(15);
+  TSerComPort port(nullptr);
+  Configure(port, 15);
+  port.SetTraceName(ports.path() + "/missing-folder/SER.TRC");
+  port.SetLogName(ports.path() + "/SER.LOG");
+  port.SetOpen(true);
+  port.SetTracing(tlOn);
+  port.SetLogging(tlOn);
+  port.PutString("x");
+  EXPECT_THROW(port.SetOpen(false), EInOutError);
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+  EXPECT_FALSE(port.Open());
+  EXPECT_TRUE(std::filesystem::exists(ports.path() + "/SER.LOG"));  // the other dump still ran
+  // The device was let go: the port opens again.
+  port.SetOpen(true);
+  EXPECT_TRUE(port.Open());
+  (void)pty;
+}
+
+TEST_F(PortTest, OpenFalseTrueFalseInsideAHandlerLeavesThePortClosed) {
+  Pty& pty = ports.Add(16);
+  TSerComPort port(nullptr);
+  Configure(port, 16);
+  int calls = 0;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t) {
+    ++calls;
+    cp.SetOpen(false);
+    cp.SetOpen(true);
+    cp.SetOpen(false);  // the last value wins
+  };
+  port.SetOpen(true);
+  pty.Write("a");
+  ASSERT_TRUE(SpinUntil(
+      [&] { return calls == 1 && port.PortState() == TSerCustomComPort::State::kClosed; }));
+  SpinUntil([] { return false; }, std::chrono::seconds(1));
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+  EXPECT_FALSE(port.Open());
+  pty.Write("b");
+  SpinUntil([] { return false; }, std::chrono::seconds(1));
+  EXPECT_EQ(calls, 1);
 }
 
 }  // namespace
