@@ -26,12 +26,21 @@ void SetPortSelector(TPortSelector selector) {
 // that created the port (the user-interface thread).
 class TSerEventWindow : public QObject, public TSerTriggerWindow {
  public:
-  bool SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second, uint64_t generation,
-                          uint64_t delivery) override {
+  TDeliveryOutcome SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second,
+                                      uint64_t generation, uint64_t delivery) override {
+    // The call carries its values, not references: a handler that outruns the
+    // time-out runs on after this returns.
     const platform::SendResult result = platform::SendCall(
         this, [=] { TSerCustomComPort::EventWindowProc(msg, first, second, generation, delivery); },
-        std::chrono::milliseconds(3000));
-    return result == platform::SendResult::kDone;
+        std::chrono::milliseconds(3000), platform::StartedCall::kReturn);
+    switch (result) {
+      case platform::SendResult::kDone:
+        return TDeliveryOutcome::kDone;
+      case platform::SendResult::kStillRunning:
+        return TDeliveryOutcome::kStillRunning;
+      default:
+        return TDeliveryOutcome::kWithdrawn;
+    }
   }
   void CancelPendingDeliveries() override { platform::CancelPendingCalls(this); }
 };
@@ -319,7 +328,9 @@ char TSerCustomComPort::GetChar() {
   TSerBaseDispatcher* d = RequireDispatcher();
   if (!d) return '\0';
   uint8_t c = 0;
-  const int result = d->TakeChar(c);
+  // Only a handler's reads belong to the delivery under way; any other read on this
+  // thread takes its byte at once.
+  const int result = handler_depth_ > 0 ? d->TakeChar(c) : d->TakeCharOutsideHandler(c);
   if (result == 0) return static_cast<char>(c);
   CheckException(result);
   return '\0';
@@ -381,9 +392,23 @@ void TSerCustomComPort::EventWindowProc(uint16_t msg, uint32_t first, uint32_t s
     return;
   }
   // A message of a delivery that has ended, or for a port no longer open, is late.
-  if (!d->IsCurrentDelivery(delivery) || port.state_ != State::kOpen ||
-      port.dispatcher_.get() != d) {
+  if (port.state_ != State::kOpen || port.dispatcher_.get() != d || !d->BeginHandler(delivery)) {
     return;
+  }
+  // Tells the dispatcher when the handlers return, by whatever way; it may have
+  // gone meanwhile (a port destroyed from inside its own handler).
+  struct HandlerEnd {
+    int32_t handle;
+    uint64_t generation, delivery;
+    ~HandlerEnd() {
+      if (TSerBaseDispatcher* d = FindPortListEntry(handle, generation)) d->EndHandler(delivery);
+    }
+  } handler_end{handle, generation, delivery};
+  // Bytes may have been taken outside any handler since the message was sent: the
+  // count is what is unread now.
+  if (msg == kMsgTriggerAvail) {
+    first = std::min<uint32_t>(first, static_cast<uint32_t>(std::max(0, d->InBuffUsed())));
+    if (first == 0) return;
   }
   // A close from one of the handlers below must be deferred (the dispatch thread
   // waits for them); a close from anywhere else need not be.

@@ -482,6 +482,22 @@ int TSerBaseDispatcher::TakeChar(uint8_t& c) {
   return 0;
 }
 
+int TSerBaseDispatcher::TakeCharOutsideHandler(uint8_t& c) {
+  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
+  // Once a handler of the delivery has read, the bytes it saw are its own: later
+  // reads follow them, as the handler's next read would.
+  if (!in_avail_dispatch_ || (get_count_ == 0 && max_get_count_ == 0)) {
+    const int result = PeekChar(c, 1);
+    if (result != 0) return result;
+    buffer_tail_ = Wrap(buffer_tail_ + 1);
+    dispatch_full_ = false;
+    std::lock_guard<std::recursive_mutex> main(main_lock_);
+    if (tracing_) AddTraceEntry('R', c);
+    return 0;
+  }
+  return TakeChar(c);
+}
+
 void TSerBaseDispatcher::FlushInBuffer() {
   PurgeQueues(1);
   std::scoped_lock locks(dispatch_lock_, main_lock_);
@@ -802,6 +818,8 @@ bool TSerBaseDispatcher::CheckDataTriggers() {
   std::vector<Matched> matched;
   bool avail = false;
   uint32_t count = 0;
+  // A handler still running holds the delivery: these bytes wait for its end.
+  if (dispatching_) return false;
   {
     std::scoped_lock locks(dispatch_lock_, main_lock_);
     if (!buffers_allocated_) return false;
@@ -849,7 +867,7 @@ bool TSerBaseDispatcher::CheckDataTriggers() {
   bool result = false;
   if (avail) result = DispatchEvent(kMsgTriggerAvail, count, 0);
   for (const Matched& m : matched) {
-    if (close_requested_) return false;
+    if (close_requested_ || dispatching_) return false;
     {
       std::lock_guard<std::recursive_mutex> lock(main_lock_);
       if (logging_) AddLogEntry(kLogTrigger, kSubData, static_cast<uint32_t>(m.handle), nullptr, 0);
@@ -863,6 +881,7 @@ bool TSerBaseDispatcher::CheckDataTriggers() {
 bool TSerBaseDispatcher::CheckStatusTriggers() {
   int32_t handle = 0;
   uint32_t count = 0;
+  if (dispatching_) return false;
   {
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     TStatusTrigger* fire = nullptr;
@@ -914,6 +933,7 @@ bool TSerBaseDispatcher::CheckStatusTriggers() {
 
 bool TSerBaseDispatcher::CheckTimerTriggers() {
   int32_t handle = 0;
+  if (dispatching_) return false;
   {
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     auto t = std::find_if(timer_triggers_.begin(), timer_triggers_.end(),

@@ -89,6 +89,13 @@ struct TSavedTriggers {
   std::vector<TStatusTrigger> status;
 };
 
+// How a trigger message fared with a window handler.
+enum class TDeliveryOutcome {
+  kDone,          // the handler ran to its end
+  kWithdrawn,     // it never started (time-out, cancel, receiver gone)
+  kStillRunning,  // it started and had not returned within the time-out
+};
+
 // Receives trigger messages on the user-interface thread (the port component's event
 // window).
 class TSerTriggerWindow {
@@ -96,10 +103,11 @@ class TSerTriggerWindow {
   virtual ~TSerTriggerWindow() = default;
   // Hands the message over and waits for its handler, at most 3000 ms. Generation
   // names the dispatcher and Delivery this delivery, so that the receiver can tell a
-  // message for a dispatcher or a delivery that is gone. True when the handler ran;
-  // false when it was withdrawn unstarted (time-out, cancel, receiver gone).
-  virtual bool SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second,
-                                  uint64_t generation, uint64_t delivery) = 0;
+  // message for a dispatcher or a delivery that is gone. A handler that runs longer
+  // is not waited for (kStillRunning): it brackets its work with BeginHandler and
+  // EndHandler of the dispatcher, and EndHandler finishes the delivery.
+  virtual TDeliveryOutcome SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second,
+                                              uint64_t generation, uint64_t delivery) = 0;
   // Withdraws a message that waits unstarted for the user-interface thread.
   virtual void CancelPendingDeliveries() = 0;
 };
@@ -185,7 +193,12 @@ class TSerBaseDispatcher {
 
   // --- Input -----------------------------------------------------------------------
   int PeekChar(uint8_t& c, int n);
+  // A read by a trigger handler: during an avail delivery it counts from the tail
+  // with the handler's get count.
   int TakeChar(uint8_t& c);
+  // A read from outside any handler: it takes the byte at the tail even while a
+  // delivery waits for its handler, which then counts from the new tail.
+  int TakeCharOutsideHandler(uint8_t& c);
   int InBuffUsed();
   void FlushInBuffer();
   // Moves waiting device input into the dispatch buffer (dispatch thread).
@@ -235,8 +248,12 @@ class TSerBaseDispatcher {
   // Delivers one trigger message to every handler; true to go on checking triggers
   // of the same kind.
   bool DispatchEvent(uint16_t msg, uint32_t first, uint32_t extra);
-  // Whether Delivery is the avail or data delivery under way now.
-  bool IsCurrentDelivery(uint64_t delivery) const;
+  // A window handler of Delivery starts on the calling thread: false when the
+  // delivery has ended or given the handler up (the message is then late and must
+  // not run). EndHandler, called when it returns, finishes a delivery that stopped
+  // waiting for it.
+  bool BeginHandler(uint64_t delivery);
+  void EndHandler(uint64_t delivery);
   // Each round of the dispatch thread.
   void ProcessComEvent();
   void ProcessStatusAndTimers();
@@ -315,6 +332,9 @@ class TSerBaseDispatcher {
   void ReleaseDispatchBuffers();
   bool MatchDataTrigger(TDataTrigger& trigger, uint8_t byte);
   int InBuffUsedLocked() const;
+  // The end of a delivery (dispatch and main lock held): the tail moves past the
+  // most any handler took, deregistered handlers go; the result of DispatchEvent.
+  bool FinishDelivery(bool stopped);
   void WriteLogRing(const uint8_t* bytes, uint32_t length);
   bool ReadLogEntry(uint8_t* header, std::vector<uint8_t>* data);
 
@@ -369,6 +389,14 @@ class TSerBaseDispatcher {
   bool arrived_since_notify_ = false;           // dispatch lock: new bytes since an avail
   uint64_t current_delivery_ = 0;               // dispatch lock; 0: none
   uint64_t delivery_counter_ = 0;
+  // The window handler being sent (dispatch lock): whether BeginHandler may still
+  // accept it, whether it began, whether it runs now; and, when the dispatch thread
+  // stopped waiting for it, what EndHandler needs to finish the delivery.
+  bool handler_accepting_ = false, handler_began_ = false, handler_running_ = false;
+  bool delivery_detached_ = false;
+  uint16_t delivery_msg_ = 0;
+  uint32_t delivery_first_ = 0;
+  bool delivery_withdrawn_ = false;
 
   std::atomic<bool> kill_threads_{false};
   uint8_t priority_boost_ = 0;

@@ -71,9 +71,29 @@ void TSerBaseDispatcher::RegisterEventHandler(TEventTriggerHandler handler, void
   handler_service_needed_ = true;
 }
 
-bool TSerBaseDispatcher::IsCurrentDelivery(uint64_t delivery) const {
+bool TSerBaseDispatcher::BeginHandler(uint64_t delivery) {
   std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  return delivery != 0 && current_delivery_ == delivery;
+  if (delivery == 0 || current_delivery_ != delivery || !handler_accepting_) return false;
+  handler_began_ = true;
+  handler_running_ = true;
+  return true;
+}
+
+void TSerBaseDispatcher::EndHandler(uint64_t delivery) {
+  bool finished = false;
+  {
+    std::scoped_lock locks(dispatch_lock_, main_lock_);
+    if (delivery == 0 || current_delivery_ != delivery || !handler_running_) return;
+    handler_running_ = false;
+    if (delivery_detached_) {
+      // The dispatch thread went on without this handler: its reads end the
+      // delivery here, and the next round announces what came meanwhile.
+      max_get_count_ = std::max(max_get_count_, get_count_);
+      FinishDelivery(close_requested_);
+      finished = true;
+    }
+  }
+  if (finished && event_arrived_) event_arrived_->Set();
 }
 
 // ---------------------------------------------------------------------------------
@@ -85,28 +105,52 @@ bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t ex
   uint64_t delivery;
   {
     std::scoped_lock locks(dispatch_lock_, main_lock_);
+    // A handler that outran the time-out still holds the last delivery: no other
+    // starts before it returns.
+    if (dispatching_) return false;
     dispatching_ = true;
     max_get_count_ = 0;
     in_avail_dispatch_ = avail_kind;
     delivery = ++delivery_counter_;
     current_delivery_ = delivery;
+    delivery_detached_ = false;
+    delivery_msg_ = msg;
+    delivery_first_ = first;
+    delivery_withdrawn_ = false;
   }
   const uint32_t second = (static_cast<uint32_t>(port_handle_) << 16) + extra;
   bool stopped = false;
-  bool withdrawn = false;
+  bool detached = false;
 
-  // Runs one handler with a fresh get count; false when a close stops the delivery.
-  auto run = [&](const std::function<void()>& call) {
+  // Runs one handler with a fresh get count; false when a close stops the delivery
+  // or a window handler is left running past the time-out.
+  auto run = [&](const std::function<TDeliveryOutcome()>& call) {
     {
       std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
       get_count_ = 0;
+      handler_accepting_ = true;
+      handler_began_ = handler_running_ = false;
     }
-    call();
+    const TDeliveryOutcome outcome = call();
+    std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
+    handler_accepting_ = false;
+    if (outcome == TDeliveryOutcome::kStillRunning) {
+      if (handler_running_) {
+        // The handler goes on, reading at the tail with its get count while this
+        // thread goes back to the device; EndHandler finishes the delivery.
+        delivery_detached_ = true;
+        detached = true;
+        return false;
+      }
+      // It ended just now, or never got past its start: as withdrawn then.
+      if (!handler_began_) delivery_withdrawn_ = true;
+    } else if (outcome == TDeliveryOutcome::kWithdrawn) {
+      delivery_withdrawn_ = true;
+    }
     if (close_requested_) {
       stopped = true;
       return false;
     }
-    std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
     max_get_count_ = std::max(max_get_count_, get_count_);
     return true;
   };
@@ -119,13 +163,14 @@ bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t ex
       h = event_handlers_[i];
     }
     if (!run([&] {
-          if (h.deleted) return;
+          if (h.deleted) return TDeliveryOutcome::kDone;
           auto call = [&] { h.routine(h.user, msg, first, second); };
           if (h.run_on_main_thread) {
             SyncCall(call);
           } else {
             call();
           }
+          return TDeliveryOutcome::kDone;
         })) {
       break;
     }
@@ -139,6 +184,7 @@ bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t ex
     }
     if (!run([&] {
           if (!h.deleted && h.routine) h.routine(msg, first, second);
+          return TDeliveryOutcome::kDone;
         })) {
       break;
     }
@@ -148,7 +194,7 @@ bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t ex
     std::lock_guard<std::recursive_mutex> lock(main_lock_);
     use_windows = window_handlers_.size() > 1 || port_handler_installed_;
   }
-  for (size_t i = 0; use_windows && !stopped; ++i) {
+  for (size_t i = 0; use_windows && !stopped && !detached; ++i) {
     WindowHandler h;
     {
       std::lock_guard<std::recursive_mutex> lock(main_lock_);
@@ -156,38 +202,44 @@ bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t ex
       h = window_handlers_[i];
     }
     if (!run([&] {
-          if (h.deleted) return;
-          if (!h.window->SendTriggerMessage(msg, first, second, generation_, delivery)) {
-            withdrawn = true;
-          }
+          if (h.deleted) return TDeliveryOutcome::kDone;
+          return h.window->SendTriggerMessage(msg, first, second, generation_, delivery);
         })) {
       break;
     }
   }
+  // Left to the running handler: the handlers after it do not get this message
+  // (an avail is announced again with every unread byte once it returns).
+  if (detached) return false;
+  std::scoped_lock locks(dispatch_lock_, main_lock_);
+  return FinishDelivery(stopped);
+}
 
-  bool result = !stopped;
-  {
-    std::scoped_lock locks(dispatch_lock_, main_lock_);
-    if (avail_kind && !stopped) {
-      buffer_tail_ = (buffer_tail_ + static_cast<int>(max_get_count_)) % kDispatchBufferSize;
-      if (max_get_count_ > 0) dispatch_full_ = false;
-      if (msg == kMsgTriggerAvail && max_get_count_ != first) result = false;
-      // A message withdrawn unread (the user-interface thread was held up past the
-      // time-out) is announced again in the next round rather than lost.
-      if (msg == kMsgTriggerAvail && withdrawn) arrived_since_notify_ = true;
-    }
-    in_avail_dispatch_ = false;
-    current_delivery_ = 0;
-    dispatching_ = false;
-    if (handlers_removed_) {
-      EraseDeleted(event_handlers_);
-      EraseDeleted(proc_handlers_);
-      EraseDeleted(window_handlers_);
-      handlers_removed_ = false;
-      UpdateHandlerFlags(0);
-    }
-    get_count_ = 0;
+bool TSerBaseDispatcher::FinishDelivery(bool stopped) {
+  const uint16_t msg = delivery_msg_;
+  const bool avail_kind = msg == kMsgTriggerAvail || msg == kMsgTriggerData;
+  bool result = !stopped && !delivery_detached_;
+  if (avail_kind && !stopped && buffers_allocated_) {
+    buffer_tail_ = (buffer_tail_ + static_cast<int>(max_get_count_)) % kDispatchBufferSize;
+    if (max_get_count_ > 0) dispatch_full_ = false;
+    if (msg == kMsgTriggerAvail && max_get_count_ != delivery_first_) result = false;
+    // A message withdrawn unread (the user-interface thread was held up past the
+    // time-out) is announced again in the next round rather than lost.
+    if (msg == kMsgTriggerAvail && delivery_withdrawn_) arrived_since_notify_ = true;
   }
+  in_avail_dispatch_ = false;
+  current_delivery_ = 0;
+  delivery_detached_ = false;
+  handler_accepting_ = handler_began_ = handler_running_ = false;
+  dispatching_ = false;
+  if (handlers_removed_) {
+    EraseDeleted(event_handlers_);
+    EraseDeleted(proc_handlers_);
+    EraseDeleted(window_handlers_);
+    handlers_removed_ = false;
+    UpdateHandlerFlags(0);
+  }
+  get_count_ = 0;
   return result;
 }
 

@@ -112,11 +112,11 @@ class DirectWindow : public TSerTriggerWindow {
   std::function<void(uint16_t, uint32_t, uint32_t)> handler;
   bool deliver = true;  // false: as if the time-out passed before the handler ran
   int cancels = 0;
-  bool SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second, uint64_t,
-                          uint64_t) override {
-    if (!deliver) return false;
+  TDeliveryOutcome SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second, uint64_t,
+                                      uint64_t) override {
+    if (!deliver) return TDeliveryOutcome::kWithdrawn;
     if (handler) handler(msg, first, second);
-    return true;
+    return TDeliveryOutcome::kDone;
   }
   void CancelPendingDeliveries() override { ++cancels; }
 };

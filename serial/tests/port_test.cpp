@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/io_error.h"
 #include "platform/qt/event_loop.h"
@@ -422,6 +424,79 @@ TEST_F(PortTest, OpenFalseTrueFalseInsideAHandlerLeavesThePortClosed) {
   pty.Write("b");
   SpinUntil([] { return false; }, std::chrono::seconds(1));
   EXPECT_EQ(calls, 1);
+}
+
+TEST_F(PortTest, ReadsOutsideAHandlerWhileADeliveryWaitsTakeEachByteOnce) {
+  Pty& pty = ports.Add(17);
+  TSerComPort port(nullptr);
+  Configure(port, 17);
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  port.SetOpen(true);
+  TSerBaseDispatcher* d = port.GetDispatcher();
+  for (const std::string chunk : {"abc", "defgh", "ij"}) {
+    pty.Write(chunk);
+    // The delivery now waits for this thread, which reads before it runs the handler
+    // (a timer of the program's, say).
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!d->Dispatching() && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::yield();
+    ASSERT_TRUE(d->Dispatching());
+    received.push_back(port.GetChar());
+    const size_t want = received.size() + chunk.size() - 1;
+    ASSERT_TRUE(SpinUntil([&] { return received.size() >= want && !d->Dispatching(); }));
+  }
+  SpinUntil([] { return false; }, std::chrono::seconds(0));
+  EXPECT_EQ(received, "abcdefghij");
+  EXPECT_EQ(reported, "");
+  EXPECT_EQ(d->InBuffUsed(), 0);
+}
+
+TEST_F(PortTest, AHandlerLongerThanTheTimeOutDoesNotStopTheReading) {
+  Pty& pty = ports.Add(18);
+  TSerComPort port(nullptr);
+  Configure(port, 18);
+  // A byte pattern without repeats over short runs, to see a lost or doubled byte.
+  std::string sent;
+  for (int i = 0; i < 6000; ++i)
+    sent.push_back(static_cast<char>('!' + i % 89));
+  const std::string early = sent.substr(0, 1000), late = sent.substr(1000);
+  std::string received;
+  std::atomic<bool> slow_handler_started{false};
+  int used_after_the_wait = -1;
+  int calls = 0;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    ++calls;
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+    if (calls == 1) {
+      // A handler that keeps the user-interface thread for 4 s (a message box, a
+      // slow disk); the far end sends the rest meanwhile, after the 3000 ms.
+      slow_handler_started = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+      used_after_the_wait = cp.GetDispatcher()->InBuffUsed();
+    }
+  };
+  port.SetOpen(true);
+  std::thread far_end([&] {
+    pty.Write(early);
+    while (!slow_handler_started)
+      std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3300));
+    pty.Write(late);
+  });
+  const bool all = SpinUntil([&] { return received.size() >= sent.size(); });
+  far_end.join();
+  ASSERT_TRUE(all) << received.size();
+  SpinUntil([] { return false; }, std::chrono::seconds(0));
+  // The dispatch thread read while the handler still ran.
+  EXPECT_GT(used_after_the_wait, 0);
+  EXPECT_EQ(received.size(), sent.size());
+  EXPECT_TRUE(received == sent);
+  EXPECT_EQ(reported, "");
 }
 
 }  // namespace
