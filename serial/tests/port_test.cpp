@@ -8,7 +8,9 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 
+#include "platform/exception.h"
 #include "platform/io_error.h"
 #include "platform/qt/event_loop.h"
 #include "platform/tests/pty_pair.h"
@@ -497,6 +499,84 @@ TEST_F(PortTest, AHandlerLongerThanTheTimeOutDoesNotStopTheReading) {
   EXPECT_EQ(received.size(), sent.size());
   EXPECT_TRUE(received == sent);
   EXPECT_EQ(reported, "");
+}
+
+// The trace and log state machine of an open port, step by step: what each written
+// state does with the dispatcher's recording and the file.
+TEST_F(PortTest, TraceAndLogStatesFollowTheirTable) {
+  Pty& pty = ports.Add(19);
+  struct Step {
+    TTraceLogState write;
+    const char* send;  // sent before the write, recorded when recording is on
+    TTraceLogState state;
+    bool recording;
+    int file;  // 0 absent, 1 written, 2 grown since the last step
+  };
+  const Step steps[] = {
+      {tlDump, "", tlOff, false, 0},   // nothing recorded: no file
+      {tlPause, "", tlOff, false, 0},  // pausing what is off: nothing
+      {tlOn, "", tlOn, true, 0},        {tlPause, "a", tlPause, false, 0},
+      {tlClear, "", tlPause, false, 0},  // cleared, still paused
+      {tlOn, "", tlOn, true, 0},         // resumed
+      {tlDump, "b", tlOff, false, 1},   {tlOn, "", tlOn, true, 1},
+      {tlAppend, "c", tlOff, false, 2}, {tlOff, "", tlOff, false, 1},
+  };
+  for (const bool log : {false, true}) {
+    SCOPED_TRACE(log ? "log" : "trace");
+    TSerComPort port(nullptr);
+    Configure(port, 19);
+    const std::string file = ports.path() + (log ? "/states.log" : "/states.trc");
+    log ? port.SetLogName(file) : port.SetTraceName(file);
+    port.SetOpen(true);
+    TSerBaseDispatcher* d = port.GetDispatcher();
+    uintmax_t size = 0;
+    for (const Step& step : steps) {
+      SCOPED_TRACE(static_cast<int>(step.write));
+      if (*step.send) port.PutString(step.send);
+      log ? port.SetLogging(step.write) : port.SetTracing(step.write);
+      EXPECT_EQ(log ? port.Logging() : port.Tracing(), step.state);
+      EXPECT_EQ(log ? d->Logging() : d->Tracing(), step.recording);
+      const bool exists = std::filesystem::exists(file);
+      EXPECT_EQ(exists, step.file != 0);
+      if (exists) {
+        const uintmax_t now = std::filesystem::file_size(file);
+        if (step.file == 2) EXPECT_GT(now, size);
+        size = now;
+      }
+    }
+    port.SetOpen(false);
+    // On a closed port only on and off are kept.
+    for (const auto& [write, kept] : {std::pair{tlPause, tlOff}, {tlOn, tlOn}, {tlDump, tlOff}}) {
+      log ? port.SetLogging(write) : port.SetTracing(write);
+      EXPECT_EQ(log ? port.Logging() : port.Tracing(), kept);
+    }
+    std::filesystem::remove(file);
+  }
+  (void)pty;
+}
+
+TEST_F(PortTest, ASecondStartOfTheThreadsIsRefused) {
+  Pty& pty = ports.Add(20);
+  TSerComPort port(nullptr);
+  Configure(port, 20);
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  port.SetOpen(true);
+  TSerBaseDispatcher* d = port.GetDispatcher();
+  ASSERT_EQ(d->LiveThreads(), 3);
+  try {
+    d->StartThreads();
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Dispatcher already started");
+  }
+  // The running threads are untouched.
+  EXPECT_EQ(d->LiveThreads(), 3);
+  pty.Write("ok");
+  ASSERT_TRUE(SpinUntil([&] { return received == "ok"; }));
 }
 
 }  // namespace
