@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
+  clang
 )
 # Extra packages a caller may need (the fuzzer needs clang and its runtime).
 packages+=("$@")

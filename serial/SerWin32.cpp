@@ -39,7 +39,6 @@ uint32_t TSerWin32Dispatcher::ReadErrorState(TDeviceStatus& status) {
   const bool ok = device_ && device_->ClearError(&errors, &s);
   status.errors = ok ? errors : 0;
   status.in_queue = ok ? s.in_queue : 0;
-  status.out_queue = RingCount();
   return ok ? errors : 0;
 }
 

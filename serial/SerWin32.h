@@ -23,7 +23,7 @@ class TSerWin32Dispatcher : public TSerBaseDispatcher {
   int ReadDcb(platform::CommState& settings) override;
   int ReadDevice(uint8_t* buffer, int count) override;
   int WriteDcb(const platform::CommState& settings) override;
-  int QueueOutput(const uint8_t* buffer, int count) override;
+  int QueueOutput(const uint8_t* buffer, int count) override REQUIRES(out_.mutex());
   int WaitDeviceEvent(uint32_t& mask) override;
   bool SetQueueSizes(int in_size, int out_size) override;
   void StartThreads() override;

@@ -540,7 +540,9 @@ TEST_F(PortTest, TraceAndLogStatesFollowTheirTable) {
       EXPECT_EQ(exists, step.file != 0);
       if (exists) {
         const uintmax_t now = std::filesystem::file_size(file);
-        if (step.file == 2) EXPECT_GT(now, size);
+        if (step.file == 2) {
+          EXPECT_GT(now, size);
+        }
         size = now;
       }
     }
