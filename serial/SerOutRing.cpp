@@ -7,6 +7,7 @@ void TSerOutputRing::Allocate(int size) {
   size_ = static_cast<int>(data_.size());
   head_ = tail_ = 0;
   full_ = false;
+  writing_ = false;
 }
 
 void TSerOutputRing::Release() {
@@ -14,6 +15,7 @@ void TSerOutputRing::Release() {
   data_.shrink_to_fit();
   size_ = head_ = tail_ = 0;
   full_ = false;
+  writing_ = false;
   ++epoch_;
 }
 
@@ -47,7 +49,7 @@ void TSerOutputRing::Empty() {
   ++epoch_;
 }
 
-bool TSerOutputRing::TakeBlock(std::vector<uint8_t>& block, uint64_t& epoch) const {
+bool TSerOutputRing::TakeBlock(std::vector<uint8_t>& block, uint64_t& epoch) {
   if (size_ == 0 || (!full_ && head_ == tail_)) return false;
   const uint8_t* ring = data_.data();
   if (tail_ < head_) {
@@ -57,10 +59,12 @@ bool TSerOutputRing::TakeBlock(std::vector<uint8_t>& block, uint64_t& epoch) con
     block.insert(block.end(), ring, ring + head_);
   }
   epoch = epoch_;
+  writing_ = true;
   return true;
 }
 
 bool TSerOutputRing::Advance(uint64_t epoch, int n) {
+  writing_ = false;
   if (epoch != epoch_ || size_ == 0) return false;
   if (n > 0) {
     tail_ = (tail_ + n) % size_;

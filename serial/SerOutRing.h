@@ -23,11 +23,15 @@ class TSerOutputRing {
   // Discards everything waiting (a purge). A write in progress then moves nothing.
   void Empty() REQUIRES(mutex_);
   // Everything waiting as one block (a wrapped ring in its two pieces), and the
-  // purge count to hand back to Advance; false when nothing waits.
-  bool TakeBlock(std::vector<uint8_t>& block, uint64_t& epoch) const REQUIRES(mutex_);
+  // purge count to hand back to Advance; false when nothing waits. The block is
+  // being written until Advance.
+  bool TakeBlock(std::vector<uint8_t>& block, uint64_t& epoch) REQUIRES(mutex_);
   // N bytes of the block taken at Epoch were written (or dropped); nothing when the
   // ring was purged meanwhile (false).
   bool Advance(uint64_t epoch, int n) REQUIRES(mutex_);
+  // Nothing waits and no block is being written: bytes may go to the device at once
+  // without overtaking any.
+  bool Idle() const REQUIRES(mutex_) { return !writing_ && Count() == 0; }
 
  private:
   serial::Mutex mutex_;
@@ -37,4 +41,5 @@ class TSerOutputRing {
   int tail_ GUARDED_BY(mutex_) = 0;
   bool full_ GUARDED_BY(mutex_) = false;
   uint64_t epoch_ GUARDED_BY(mutex_) = 0;  // counts purges and releases
+  bool writing_ GUARDED_BY(mutex_) = false;
 };

@@ -121,6 +121,10 @@ void TSerBaseDispatcher::Delay(int ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+int TSerBaseDispatcher::WriteWithoutWaiting(const uint8_t*, int, int*) {
+  return -1;
+}
+
 void TSerBaseDispatcher::SyncCall(const std::function<void()>& fn) {
   fn();
 }
@@ -513,7 +517,19 @@ int TSerBaseDispatcher::PutBlock(const uint8_t* buffer, int length) {
     const int free = out_.Size() - static_cast<int>(out_.Count());
     if (out_.Size() == 0) return ecPutBlockFail;
     if (free < length) return ecOutputBufferTooSmall;
-    if (QueueOutput(buffer, length) <= 0) return ecPutBlockFail;
+    // With nothing queued or being written, the bytes go to the device at once:
+    // waking the output thread for them would cost a thread hand-off on every
+    // answer. What the device does not take now, and anything after a failed
+    // write, is queued for the output thread as usual.
+    int written = 0;
+    if (out_.Idle()) {
+      int error = 0;
+      const int n = WriteWithoutWaiting(buffer, length, &error);
+      if (n > 0 && (error == 0 || error == platform::kErrorOperationAborted)) written = n;
+    }
+    if (written < length && QueueOutput(buffer + written, length - written) <= 0) {
+      return ecPutBlockFail;
+    }
     output_sent_ = true;
   }
   serial::MutexLock lock(main_lock_);

@@ -270,6 +270,10 @@ class TSerBaseDispatcher {
   // device cannot take more, until done or the stop-output event; *error as
   // platform::CommDevice::Write.
   virtual int WriteBlock(const uint8_t* buffer, int count, int* error) = 0;
+  // Writes what the device takes now of Count bytes, without waiting: the bytes
+  // written, with *error kErrorOperationAborted when it took fewer; -1 when the
+  // device cannot (then everything goes through the output thread).
+  virtual int WriteWithoutWaiting(const uint8_t* buffer, int count, int* error);
   // The comm thread's device set-up: the event mask (0 ends a wait in progress).
   virtual void SetDeviceEventMask(uint32_t mask) = 0;
   // The modem lines in bits 4-7 (CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80).

@@ -36,7 +36,9 @@ struct CallState {
     std::lock_guard lock(mutex);
     if (stage != kPending) return false;
     stage = next;
-    changed.notify_all();
+    // A start wakes no one: the sender waits for the end (or its time-out) anyway,
+    // and waking it here would cost the receiving thread, before it runs the call.
+    if (next != kRunning) changed.notify_all();
     return true;
   }
 };
