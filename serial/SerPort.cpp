@@ -3,6 +3,7 @@
 #include <QObject>
 #include <algorithm>
 #include <chrono>
+#include <exception>
 
 #include "platform/qt/event_loop.h"
 #include "serial/SerExcept.h"
@@ -25,12 +26,21 @@ void SetPortSelector(TPortSelector selector) {
 // that created the port (the user-interface thread).
 class TSerEventWindow : public QObject, public TSerTriggerWindow {
  public:
-  bool SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second, uint64_t generation,
-                          uint64_t delivery) override {
+  TDeliveryOutcome SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second,
+                                      uint64_t generation, uint64_t delivery) override {
+    // The call carries its values, not references: a handler that outruns the
+    // time-out runs on after this returns.
     const platform::SendResult result = platform::SendCall(
         this, [=] { TSerCustomComPort::EventWindowProc(msg, first, second, generation, delivery); },
-        std::chrono::milliseconds(3000));
-    return result == platform::SendResult::kDone;
+        std::chrono::milliseconds(3000), platform::StartedCall::kReturn);
+    switch (result) {
+      case platform::SendResult::kDone:
+        return TDeliveryOutcome::kDone;
+      case platform::SendResult::kStillRunning:
+        return TDeliveryOutcome::kStillRunning;
+      default:
+        return TDeliveryOutcome::kWithdrawn;
+    }
   }
   void CancelPendingDeliveries() override { platform::CancelPendingCalls(this); }
 };
@@ -160,8 +170,21 @@ void TSerCustomComPort::InitPort() {
 void TSerCustomComPort::DonePort() {
   open_ = false;
   if (state_ != State::kOpen) return;
-  SetTracing(tlDump);
-  SetLogging(tlDump);
+  // A dump that fails (a trace file in a folder that is gone) must not keep the
+  // port open: the close goes on, and the first failure is raised once it is done.
+  std::exception_ptr dump_error;
+  for (const bool log : {false, true}) {
+    try {
+      log ? SetLogging(tlDump) : SetTracing(tlDump);
+    } catch (...) {
+      if (!dump_error) dump_error = std::current_exception();
+    }
+  }
+  ShutDown();
+  if (dump_error) std::rethrow_exception(dump_error);
+}
+
+void TSerCustomComPort::ShutDown() {
   state_ = State::kShuttingDown;
   PortClosing();
   dispatcher_->SaveTriggers(saved_triggers_);
@@ -217,6 +240,9 @@ void TSerCustomComPort::SetEventWindow(bool on) {
 }
 
 void TSerCustomComPort::SetOpen(bool open) {
+  // The last value wins: a reopen asked for while a close is deferred is dropped
+  // again by a later close.
+  if (!open && state_ == State::kShuttingDown) open_pending_ = false;
   if (open == open_ && !(open && state_ == State::kShuttingDown)) return;
   if (loading_) {
     open_ = open;
@@ -307,7 +333,9 @@ char TSerCustomComPort::GetChar() {
   TSerBaseDispatcher* d = RequireDispatcher();
   if (!d) return '\0';
   uint8_t c = 0;
-  int result = d->TakeChar(c);
+  // Only a handler's reads belong to the delivery under way; any other read on this
+  // thread takes its byte at once.
+  int result = handler_depth_ > 0 ? d->TakeChar(c) : d->TakeCharOutsideHandler(c);
   if (result == 0) return static_cast<char>(c);
   // Nothing more will come: not the empty buffer of a line that is still there.
   if (result == ecBufferIsEmpty && d->HungUp()) result = ecGetBlockFail;
@@ -375,9 +403,23 @@ void TSerCustomComPort::EventWindowProc(uint16_t msg, uint32_t first, uint32_t s
     return;
   }
   // A message of a delivery that has ended, or for a port no longer open, is late.
-  if (!d->IsCurrentDelivery(delivery) || port.state_ != State::kOpen ||
-      port.dispatcher_.get() != d) {
+  if (port.state_ != State::kOpen || port.dispatcher_.get() != d || !d->BeginHandler(delivery)) {
     return;
+  }
+  // Tells the dispatcher when the handlers return, by whatever way; it may have
+  // gone meanwhile (a port destroyed from inside its own handler).
+  struct HandlerEnd {
+    int32_t handle;
+    uint64_t generation, delivery;
+    ~HandlerEnd() {
+      if (TSerBaseDispatcher* d = FindPortListEntry(handle, generation)) d->EndHandler(delivery);
+    }
+  } handler_end{handle, generation, delivery};
+  // Bytes may have been taken outside any handler since the message was sent: the
+  // count is what is unread now.
+  if (msg == kMsgTriggerAvail) {
+    first = std::min<uint32_t>(first, static_cast<uint32_t>(std::max(0, d->InBuffUsed())));
+    if (first == 0) return;
   }
   // A close from one of the handlers below must be deferred (the dispatch thread
   // waits for them); a close from anywhere else need not be.

@@ -247,6 +247,8 @@ class TSerCustomComPort : public TSerBaseComponent {
   void PortClosing();
 
  private:
+  // The close after the dumps: deferred when a handler of this port is running.
+  void ShutDown();
   void DeferredClose(TSerBaseDispatcher* dispatcher);
   bool AnyTriggerEvent() const;
   void ApplyTraceState(TTraceLogState state, bool log);

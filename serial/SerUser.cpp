@@ -2,7 +2,6 @@
 #include "serial/SerUser.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <thread>
 
@@ -37,10 +36,6 @@ constexpr uint8_t kSubData = 7;
 constexpr uint8_t kSubStatus = 8;
 constexpr uint8_t kLogTriggerDataChange = 9;
 constexpr uint8_t kSubAvailLength = 16;
-
-int Wrap(int index) {
-  return index >= kDispatchBufferSize ? index - kDispatchBufferSize : index;
-}
 
 }  // namespace
 
@@ -126,6 +121,10 @@ void TSerBaseDispatcher::Delay(int ms) {
   if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+int TSerBaseDispatcher::WriteWithoutWaiting(const uint8_t*, int, int*) {
+  return -1;
+}
+
 void TSerBaseDispatcher::SyncCall(const std::function<void()>& fn) {
   fn();
 }
@@ -133,12 +132,16 @@ void TSerBaseDispatcher::SyncCall(const std::function<void()>& fn) {
 void TSerBaseDispatcher::BoostThreads(uint8_t boost) {
   // Thread priorities above normal need privileges on Linux: the boost is kept for
   // the component to read back, and the threads run at normal priority.
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   priority_boost_ = boost;
 }
 
 void TSerBaseDispatcher::UpdateHandlerFlags(int kind) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
+  UpdateHandlerFlagsLocked(kind);
+}
+
+void TSerBaseDispatcher::UpdateHandlerFlagsLocked(int kind) {
   if (kind == 1) port_handler_installed_ = true;
   if (kind == 2) port_handler_installed_ = false;
   const bool others =
@@ -153,9 +156,12 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
                                  int data_bits, int stop_bits, int in_size, int out_size,
                                  uint32_t line_options) {
   dispatching_ = false;
-  handlers_removed_ = false;
   close_requested_ = false;
   ring_seen_ = false;
+  {
+    serial::MutexLock lock(main_lock_);
+    handlers_removed_ = false;
+  }
   event_arrived_ = std::make_unique<platform::CommEvent>();
   event_handled_ = std::make_unique<platform::CommEvent>();
   acknowledge_ = std::make_unique<platform::CommEvent>();
@@ -176,25 +182,24 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
   };
   if (!SetQueueSizes(in_size, out_size)) return fail(-last_error_);
   if (in_size <= 0 || out_size <= 0) return fail(ecBadArgument);
+  in_size_ = in_size;
+  out_size_ = out_size;
+  pending_line_errors_ = 0;
+  output_sent_ = false;
   {
-    std::scoped_lock locks(dispatch_lock_, main_lock_, output_lock_);
-    dispatch_buffer_.assign(kDispatchBufferSize, 0);
-    out_ring_.assign(static_cast<size_t>(out_size), 0);
+    serial::MutexLock in(in_.mutex());
+    serial::MutexLock main(main_lock_);
+    serial::MutexLock out(out_.mutex());
+    in_.Allocate();
+    out_.Allocate(out_size);
     buffers_allocated_ = true;
-    ring_head_ = ring_tail_ = 0;
-    ring_full_ = false;
-    in_size_ = in_size;
-    out_size_ = out_size;
-    pending_line_errors_ = 0;
-    output_sent_ = false;
-    dispatch_full_ = false;
-    get_count_ = max_get_count_ = 0;
-    last_line_error_ = last_modem_status_ = 0;
     rs485_mode_ = false;
     base_address_ = 0;
+    triggers_.Clear();
+    modem_status_ = 0;
   }
   {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    serial::MutexLock lock(main_lock_);
     platform::CommState settings;
     if (ReadDcb(settings) == 0) {
       line_settings_ = settings;
@@ -208,34 +213,22 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
       }
       if (line_options & (16 | 32)) WriteDcb(settings);
     }
-    if (!(line_options & 16)) SetDTR(line_options & 1);
-    if (!(line_options & 32)) SetRTS(line_options & 2);
-  }
-  {
-    std::scoped_lock locks(dispatch_lock_, main_lock_);
-    data_scan_position_ = 0;
-    ClearAllTriggers();
-    buffer_head_ = buffer_tail_ = 0;
-    notify_position_ = 0;
-    bytes_unscanned_ = 0;
-    arrived_since_notify_ = false;
-    in_avail_dispatch_ = false;
-    modem_status_ = 0;
+    if (!(line_options & 16)) SetDTRLocked(line_options & 1);
+    if (!(line_options & 32)) SetRTSLocked(line_options & 2);
   }
   ResetStatusTriggers();
-  ReadModemStatus(0xF0);
-  last_baud_ = 115200;
+  {
+    serial::MutexLock lock(main_lock_);
+    ReadModemStatusLocked(0xF0);
+    last_baud_ = 115200;
+  }
   const int line = SetLine(baud, parity, data_bits, stop_bits);
   if (line != 0) return fail(line);
   RefreshComStatus();
   {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
-    trace_ring_.clear();
-    trace_size_ = trace_position_ = 0;
-    trace_wrapped_ = tracing_ = false;
-    log_ring_.clear();
-    log_size_ = log_write_ = log_read_ = log_free_ = 0;
-    logging_ = false;
+    serial::MutexLock lock(main_lock_);
+    trace_.Stop();
+    log_.Stop();
     time_of_opening_ = ElapsedMs();
   }
   StartThreads();
@@ -243,7 +236,7 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
 }
 
 void TSerBaseDispatcher::SetDispatchExitHandler(std::function<void()> handler) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   dispatch_exit_handler_ = std::move(handler);
 }
 
@@ -283,28 +276,29 @@ void TSerBaseDispatcher::ReleaseBuffers() {
 }
 
 void TSerBaseDispatcher::ReleaseDispatchBuffers() {
-  std::scoped_lock locks(dispatch_lock_, main_lock_, output_lock_);
-  dispatch_buffer_.clear();
-  dispatch_buffer_.shrink_to_fit();
-  out_ring_.clear();
-  out_ring_.shrink_to_fit();
+  serial::MutexLock in(in_.mutex());
+  serial::MutexLock main(main_lock_);
+  serial::MutexLock out(out_.mutex());
+  in_.Release();
+  out_.Release();
   buffers_allocated_ = false;
-  buffer_head_ = buffer_tail_ = 0;
-  ring_head_ = ring_tail_ = 0;
-  ring_full_ = false;
-  dispatch_full_ = false;
 }
 
 // ---------------------------------------------------------------------------------
 // Line settings
 
+platform::CommState TSerBaseDispatcher::CurrentSettings() {
+  platform::CommState s;
+  if (ReadDcb(s) != 0) s = line_settings_;
+  return s;
+}
+
 int TSerBaseDispatcher::SetLine(int32_t baud, int parity, int data_bits, int stop_bits) {
+  if (stop_bits == 0) stop_bits = 1;
+  if (stop_bits > 2 && stop_bits != 3) stop_bits = 2;
   {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
-    platform::CommState s;
-    if (ReadDcb(s) != 0) s = line_settings_;
-    if (stop_bits == 0) stop_bits = 1;
-    if (stop_bits > 2 && stop_bits != 3) stop_bits = 2;
+    serial::MutexLock lock(main_lock_);
+    const platform::CommState s = CurrentSettings();
     const uint32_t new_baud = baud == 0 ? s.baud_rate : static_cast<uint32_t>(baud);
     const int new_parity = parity == 5 ? s.parity : parity;
     const int new_size = data_bits == 9 ? s.byte_size : data_bits;
@@ -322,9 +316,8 @@ int TSerBaseDispatcher::SetLine(int32_t baud, int parity, int data_bits, int sto
     }
   }
   DrainAndWait();
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  platform::CommState s;
-  if (ReadDcb(s) != 0) s = line_settings_;
+  serial::MutexLock lock(main_lock_);
+  platform::CommState s = CurrentSettings();
   if (baud != 0) s.baud_rate = static_cast<uint32_t>(baud);
   if (parity != 5) s.parity = static_cast<uint8_t>(parity);
   if (data_bits != 9) s.byte_size = static_cast<uint8_t>(data_bits);
@@ -344,15 +337,14 @@ void TSerBaseDispatcher::DrainAndWait() {
   platform::CommState s;
   uint32_t last_baud;
   {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
-    if (ReadDcb(s) != 0) s = line_settings_;
+    serial::MutexLock lock(main_lock_);
+    s = CurrentSettings();
     last_baud = last_baud_;
   }
   Delay(LineSettingWaitMs(s, last_baud));
 }
 
 int TSerBaseDispatcher::ApplyDeviceState(platform::CommState& s) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
   if (!dtr_auto_) {
     s.dtr_control = dtr_state_ ? platform::CommState::kDtrEnable : platform::CommState::kDtrDisable;
   }
@@ -362,15 +354,14 @@ int TSerBaseDispatcher::ApplyDeviceState(platform::CommState& s) {
   const int result = WriteDcb(s);
   if (result == 0) line_settings_ = s;
   last_baud_ = s.baud_rate;
-  SetDTR(dtr_state_);
-  if (!rs485_mode_) SetRTS(rts_state_);
+  SetDTRLocked(dtr_state_);
+  if (!rs485_mode_) SetRTSLocked(rts_state_);
   return result;
 }
 
 void TSerBaseDispatcher::GetLine(int32_t& baud, int& parity, int& data_bits, int& stop_bits) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  platform::CommState s;
-  if (ReadDcb(s) != 0) s = line_settings_;
+  serial::MutexLock lock(main_lock_);
+  const platform::CommState s = CurrentSettings();
   baud = static_cast<int32_t>(ActualBaud(s.baud_rate));
   parity = s.parity;
   data_bits = s.byte_size;
@@ -378,7 +369,11 @@ void TSerBaseDispatcher::GetLine(int32_t& baud, int& parity, int& data_bits, int
 }
 
 int TSerBaseDispatcher::SetDTR(bool on) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
+  return SetDTRLocked(on);
+}
+
+int TSerBaseDispatcher::SetDTRLocked(bool on) {
   if (dtr_auto_) return 1;
   const int result = LineEscape(on ? platform::kSetDtr : platform::kClrDtr);
   dtr_state_ = on;
@@ -386,7 +381,11 @@ int TSerBaseDispatcher::SetDTR(bool on) {
 }
 
 int TSerBaseDispatcher::SetRTS(bool on) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
+  return SetRTSLocked(on);
+}
+
+int TSerBaseDispatcher::SetRTSLocked(bool on) {
   if (rts_auto_) return 1;
   const int result = LineEscape(on ? platform::kSetRts : platform::kClrRts);
   rts_state_ = on;
@@ -394,7 +393,11 @@ int TSerBaseDispatcher::SetRTS(bool on) {
 }
 
 uint8_t TSerBaseDispatcher::ReadModemStatus(uint8_t keep_mask) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
+  return ReadModemStatusLocked(keep_mask);
+}
+
+uint8_t TSerBaseDispatcher::ReadModemStatusLocked(uint8_t keep_mask) {
   uint32_t status = (modem_status_ & 0x0F) | (ReadModemLines() & 0xF0);
   if (ring_seen_.exchange(false)) status |= 0x04;
   const auto result = static_cast<uint8_t>(status);
@@ -403,9 +406,9 @@ uint8_t TSerBaseDispatcher::ReadModemStatus(uint8_t keep_mask) {
 }
 
 void TSerBaseDispatcher::RefreshModemDeltas() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   const uint32_t old = modem_status_;
-  ReadModemStatus(0xFF);
+  ReadModemStatusLocked(0xFF);
   modem_status_ |= ((old ^ modem_status_) >> 4) & 0x0F;
 }
 
@@ -414,7 +417,7 @@ bool TSerBaseDispatcher::DSRState() {
 }
 
 int TSerBaseDispatcher::TakeLineError() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   const uint32_t pending = pending_line_errors_;
   int result = 0;
   if (pending & 0x01) {
@@ -433,117 +436,71 @@ int TSerBaseDispatcher::TakeLineError() {
 }
 
 bool TSerBaseDispatcher::TakeBreak() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   return (pending_line_errors_.fetch_and(~0x10u) & 0x10) != 0;
 }
 
 // ---------------------------------------------------------------------------------
 // Input
 
-void TSerBaseDispatcher::RefreshComStatus() {
-  std::lock_guard<std::recursive_mutex> lock(output_lock_);
-  const uint32_t errors = ReadErrorState(device_status_);
+TDeviceStatus TSerBaseDispatcher::RefreshComStatus() {
+  TDeviceStatus status;
+  serial::MutexLock lock(out_.mutex());
+  const uint32_t errors = ReadErrorState(status);
+  status.out_queue = out_.Count();
   pending_line_errors_.fetch_or(errors & 0x1F);
-}
-
-int TSerBaseDispatcher::InBuffUsedLocked() const {
-  if (buffer_head_ == buffer_tail_) return dispatch_full_ ? kDispatchBufferSize : 0;
-  if (buffer_head_ > buffer_tail_) return buffer_head_ - buffer_tail_;
-  return buffer_head_ - buffer_tail_ + kDispatchBufferSize;
+  return status;
 }
 
 int TSerBaseDispatcher::InBuffUsed() {
-  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  const int used = InBuffUsedLocked();
-  return in_avail_dispatch_ ? used - static_cast<int>(get_count_) : used;
+  serial::MutexLock lock(in_.mutex());
+  return in_.Unread();
 }
 
 int TSerBaseDispatcher::PeekChar(uint8_t& c, int n) {
-  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  if (n < 1 || !buffers_allocated_ || InBuffUsedLocked() < n) return ecBufferIsEmpty;
-  c = dispatch_buffer_[static_cast<size_t>((buffer_tail_ + n - 1) % kDispatchBufferSize)];
-  return 0;
+  serial::MutexLock lock(in_.mutex());
+  return in_.Peek(c, n);
 }
 
 int TSerBaseDispatcher::TakeChar(uint8_t& c) {
-  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  if (in_avail_dispatch_) {
-    const int result = PeekChar(c, static_cast<int>(get_count_) + 1);
-    if (result != 0) return result;
-    ++get_count_;
-  } else {
-    const int result = PeekChar(c, 1);
-    if (result != 0) return result;
-    buffer_tail_ = Wrap(buffer_tail_ + 1);
-    dispatch_full_ = false;
-  }
-  std::lock_guard<std::recursive_mutex> main(main_lock_);
-  if (tracing_) AddTraceEntry('R', c);
+  serial::MutexLock lock(in_.mutex());
+  const int result = in_.Take(c);
+  if (result != 0) return result;
+  serial::MutexLock main(main_lock_);
+  if (trace_.On()) trace_.Add('R', c);
+  return 0;
+}
+
+int TSerBaseDispatcher::TakeCharOutsideHandler(uint8_t& c) {
+  serial::MutexLock lock(in_.mutex());
+  const int result = in_.TakeOutside(c);
+  if (result != 0) return result;
+  serial::MutexLock main(main_lock_);
+  if (trace_.On()) trace_.Add('R', c);
   return 0;
 }
 
 void TSerBaseDispatcher::FlushInBuffer() {
   PurgeQueues(1);
-  std::scoped_lock locks(dispatch_lock_, main_lock_);
-  if (in_avail_dispatch_) {
-    // The whole content counts as consumed when the delivery ends.
-    max_get_count_ = static_cast<uint32_t>(InBuffUsedLocked());
-  } else {
-    buffer_tail_ = buffer_head_;
-    get_count_ = 0;
-    // What was unread is gone: nothing is left to scan or announce.
-    data_scan_position_ = buffer_head_;
-    bytes_unscanned_ = 0;
-  }
-  dispatch_full_ = false;
-  for (TDataTrigger& t : data_triggers_) {
-    t.positions.fill(0);
-    t.matched = false;
-  }
+  serial::MutexLock in(in_.mutex());
+  serial::MutexLock main(main_lock_);
+  in_.Flush();
+  triggers_.ForgetMatches();
 }
 
 void TSerBaseDispatcher::ReadFromDevice() {
-  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  if (dispatch_full_ || !buffers_allocated_) return;
-  RefreshComStatus();
-  uint32_t waiting;
-  {
-    std::lock_guard<std::recursive_mutex> out(output_lock_);
-    waiting = device_status_.in_queue;
-  }
-  if (waiting == 0) return;
-  const int free = buffer_head_ == buffer_tail_
-                       ? kDispatchBufferSize
-                       : (buffer_tail_ - buffer_head_ + kDispatchBufferSize) % kDispatchBufferSize;
-  const int first = buffer_tail_ <= buffer_head_ ? kDispatchBufferSize - buffer_head_ : free;
-  int second =
-      std::max(0, std::min(free, static_cast<int>(std::min<uint32_t>(waiting, 1 << 30))) - first);
-  auto read = [this](int count) {
-    int n = ReadDevice(dispatch_buffer_.data() + buffer_head_, count);
-    if (n < 0) n = 0;
-    {
-      std::lock_guard<std::recursive_mutex> main(main_lock_);
-      if (logging_) {
-        AddLogEntry(kLogDispatch, kSubReadCom, static_cast<uint32_t>(n),
-                    dispatch_buffer_.data() + buffer_head_, static_cast<uint32_t>(n));
-      }
+  serial::MutexLock lock(in_.mutex());
+  if (in_.Full() || !in_.Allocated()) return;
+  const uint32_t waiting = RefreshComStatus().in_queue;
+  in_.Fill(waiting, [this](uint8_t* at, int room) {
+    const int n = std::max(0, ReadDevice(at, room));
+    serial::MutexLock main(main_lock_);
+    if (log_.On()) {
+      AddLogEntryLocked(kLogDispatch, kSubReadCom, static_cast<uint32_t>(n), at,
+                        static_cast<uint32_t>(n));
     }
-    buffer_head_ += n;
-    bytes_unscanned_ += n;
-    if (n > 0) arrived_since_notify_ = true;
     return n;
-  };
-  if (first > 0) {
-    const int n = read(first);
-    if (n < first) second = 0;
-    if (buffer_head_ == kDispatchBufferSize) buffer_head_ = 0;
-    if (n > 0) dispatch_full_ = buffer_head_ == buffer_tail_;
-  }
-  if (second > 0) {
-    read(second);
-    if (buffer_head_ == kDispatchBufferSize) buffer_head_ = 0;
-    dispatch_full_ = buffer_head_ == buffer_tail_;
-  }
+  });
 }
 
 // ---------------------------------------------------------------------------------
@@ -552,67 +509,52 @@ void TSerBaseDispatcher::ReadFromDevice() {
 int TSerBaseDispatcher::PutBlock(const uint8_t* buffer, int length) {
   if (length == 0) return 0;
   if (length < 0 || !buffer) return ecBadArgument;
+  if (!buffers_allocated_) return ecPutBlockFail;
+  RefreshComStatus();
   {
-    std::lock_guard<std::recursive_mutex> lock(output_lock_);
-    if (!buffers_allocated_) return ecPutBlockFail;
-    RefreshComStatus();
-    const int free = out_size_ - static_cast<int>(device_status_.out_queue);
+    serial::MutexLock lock(out_.mutex());
+    // The room only grows meanwhile: the output thread is the one other user.
+    const int free = out_.Size() - static_cast<int>(out_.Count());
+    if (out_.Size() == 0) return ecPutBlockFail;
     if (free < length) return ecOutputBufferTooSmall;
-    if (QueueOutput(buffer, length) <= 0) {
-      RefreshComStatus();
+    // With nothing queued or being written, the bytes go to the device at once:
+    // waking the output thread for them would cost a thread hand-off on every
+    // answer. What the device does not take now, and anything after a failed
+    // write, is queued for the output thread as usual.
+    int written = 0;
+    if (out_.Idle()) {
+      int error = 0;
+      const int n = WriteWithoutWaiting(buffer, length, &error);
+      if (n > 0 && (error == 0 || error == platform::kErrorOperationAborted)) written = n;
+    }
+    if (written < length && QueueOutput(buffer + written, length - written) <= 0) {
       return ecPutBlockFail;
     }
     output_sent_ = true;
   }
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  if (logging_) {
-    AddLogEntry(kLogDispatch, kSubWriteCom, static_cast<uint32_t>(length), buffer,
-                static_cast<uint32_t>(length));
+  serial::MutexLock lock(main_lock_);
+  if (log_.On()) {
+    AddLogEntryLocked(kLogDispatch, kSubWriteCom, static_cast<uint32_t>(length), buffer,
+                      static_cast<uint32_t>(length));
   }
-  if (tracing_) {
+  if (trace_.On()) {
     for (int i = 0; i < length; ++i)
-      AddTraceEntry('T', buffer[i]);
+      trace_.Add('T', buffer[i]);
   }
   return 0;
 }
 
 int TSerBaseDispatcher::QueueIntoRing(const uint8_t* buffer, int n) {
-  std::lock_guard<std::recursive_mutex> lock(output_lock_);
-  if (n <= 0 || n > out_size_ || !buffers_allocated_) return 0;
-  const int room = out_size_ - ring_head_;
-  if (n > room) {
-    std::copy(buffer, buffer + room, out_ring_.begin() + ring_head_);
-    std::copy(buffer + room, buffer + n, out_ring_.begin());
-    ring_head_ = n - room;
-  } else {
-    std::copy(buffer, buffer + n, out_ring_.begin() + ring_head_);
-    ring_head_ += n;
-    if (ring_head_ == out_size_) ring_head_ = 0;
-  }
-  // Set with the bytes in place, never before.
-  if (ring_head_ == ring_tail_) ring_full_ = true;
-  return n;
-}
-
-uint32_t TSerBaseDispatcher::RingCount() {
-  std::lock_guard<std::recursive_mutex> lock(output_lock_);
-  if (ring_full_) return static_cast<uint32_t>(out_size_);
-  if (ring_tail_ < ring_head_) return static_cast<uint32_t>(ring_head_ - ring_tail_);
-  if (ring_head_ < ring_tail_) return static_cast<uint32_t>(out_size_ + ring_head_ - ring_tail_);
-  return 0;
+  return out_.Queue(buffer, n);
 }
 
 void TSerBaseDispatcher::EmptyRing() {
-  std::lock_guard<std::recursive_mutex> lock(output_lock_);
-  ring_head_ = ring_tail_ = 0;
-  ring_full_ = false;
-  ++ring_epoch_;
+  serial::MutexLock lock(out_.mutex());
+  out_.Empty();
 }
 
 int TSerBaseDispatcher::OutBuffUsed() {
-  std::lock_guard<std::recursive_mutex> lock(output_lock_);
-  RefreshComStatus();
-  return static_cast<int>(device_status_.out_queue);
+  return static_cast<int>(RefreshComStatus().out_queue);
 }
 
 int TSerBaseDispatcher::OutBuffFree() {
@@ -628,9 +570,8 @@ void TSerBaseDispatcher::FlushOutBuffer() {
 
 int TSerBaseDispatcher::SetHWFlowOptions(int buffer_full, int buffer_resume, uint32_t options) {
   if (buffer_full < buffer_resume || buffer_full > in_size_) return ecBadArgument;
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  platform::CommState s;
-  if (ReadDcb(s) != 0) s = line_settings_;
+  serial::MutexLock lock(main_lock_);
+  platform::CommState s = CurrentSettings();
   s.outx_cts_flow = false;
   s.outx_dsr_flow = false;
   s.dtr_control = platform::CommState::kDtrDisable;
@@ -662,9 +603,8 @@ int TSerBaseDispatcher::SetHWFlowOptions(int buffer_full, int buffer_resume, uin
 
 int TSerBaseDispatcher::SetSWFlowOptions(int buffer_full, int buffer_resume, uint32_t options) {
   if (buffer_full < buffer_resume || buffer_full > in_size_) return ecBadArgument;
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  platform::CommState s;
-  if (ReadDcb(s) != 0) s = line_settings_;
+  serial::MutexLock lock(main_lock_);
+  platform::CommState s = CurrentSettings();
   if (options & 2) {
     s.in_x = true;
     s.xoff_lim = static_cast<uint16_t>(in_size_ - buffer_full);
@@ -679,18 +619,16 @@ int TSerBaseDispatcher::SetSWFlowOptions(int buffer_full, int buffer_resume, uin
 }
 
 int TSerBaseDispatcher::SWFlowDisable() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  platform::CommState s;
-  if (ReadDcb(s) != 0) s = line_settings_;
+  serial::MutexLock lock(main_lock_);
+  platform::CommState s = CurrentSettings();
   s.in_x = false;
   s.out_x = false;
   return ApplyDeviceState(s);
 }
 
 int TSerBaseDispatcher::SetFlowChars(char xon, char xoff) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  platform::CommState s;
-  if (ReadDcb(s) != 0) s = line_settings_;
+  serial::MutexLock lock(main_lock_);
+  platform::CommState s = CurrentSettings();
   s.xon_char = xon;
   s.xoff_char = xoff;
   return ApplyDeviceState(s);
@@ -698,9 +636,8 @@ int TSerBaseDispatcher::SetFlowChars(char xon, char xoff) {
 
 void TSerBaseDispatcher::GetFlowOptions(uint32_t& hw_options, uint32_t& sw_options, char& xon,
                                         char& xoff) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  platform::CommState s;
-  if (ReadDcb(s) != 0) s = line_settings_;
+  serial::MutexLock lock(main_lock_);
+  const platform::CommState s = CurrentSettings();
   hw_options = 0;
   if (s.dtr_control == platform::CommState::kDtrHandshake) hw_options |= 1;
   if (s.rts_control == platform::CommState::kRtsHandshake) hw_options |= 2;
@@ -715,39 +652,31 @@ void TSerBaseDispatcher::GetFlowOptions(uint32_t& hw_options, uint32_t& sw_optio
 // Triggers
 
 void TSerBaseDispatcher::SetTriggerLength(int32_t length) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  trigger_length_ = length;
-  if (logging_)
-    AddLogEntry(kLogTriggerDataChange, kSubAvailLength, static_cast<uint32_t>(length), nullptr, 0);
+  serial::MutexLock lock(main_lock_);
+  triggers_.SetTriggerLength(length);
+  if (log_.On())
+    AddLogEntryLocked(kLogTriggerDataChange, kSubAvailLength, static_cast<uint32_t>(length),
+                      nullptr, 0);
 }
 
 int32_t TSerBaseDispatcher::TriggerLength() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  return trigger_length_;
+  serial::MutexLock lock(main_lock_);
+  return triggers_.TriggerLength();
 }
 
 void TSerBaseDispatcher::ClearAllTriggers() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  timer_triggers_.clear();
-  data_triggers_.clear();
-  status_triggers_.clear();
+  serial::MutexLock lock(main_lock_);
+  triggers_.Clear();
 }
 
 void TSerBaseDispatcher::SaveTriggers(TSavedTriggers& saved) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  FreeSavedTriggers(saved);
-  saved.trigger_length = trigger_length_;
-  saved.timers = timer_triggers_;
-  saved.data = data_triggers_;
-  saved.status = status_triggers_;
+  serial::MutexLock lock(main_lock_);
+  triggers_.Save(saved);
 }
 
 void TSerBaseDispatcher::RestoreTriggers(const TSavedTriggers& saved) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  trigger_length_ = saved.trigger_length;
-  timer_triggers_ = saved.timers;
-  data_triggers_ = saved.data;
-  status_triggers_ = saved.status;
+  serial::MutexLock lock(main_lock_);
+  triggers_.Restore(saved);
 }
 
 void TSerBaseDispatcher::FreeSavedTriggers(TSavedTriggers& saved) {
@@ -756,106 +685,61 @@ void TSerBaseDispatcher::FreeSavedTriggers(TSavedTriggers& saved) {
 
 void TSerBaseDispatcher::AnnouncePending() {
   {
-    std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-    arrived_since_notify_ = true;
-    notify_position_ = -1;
+    serial::MutexLock lock(in_.mutex());
+    in_.AnnounceAgain();
   }
   if (event_arrived_) event_arrived_->Set();
 }
 
-bool TSerBaseDispatcher::MatchDataTrigger(TDataTrigger& t, uint8_t byte) {
-  if (t.length <= 0 || t.length > kMaxTriggerString) return false;
-  const char c = t.ignore_case ? static_cast<char>(std::toupper(byte)) : static_cast<char>(byte);
-  const auto done = [&t] {
-    t.positions.fill(0);
-    t.matched = true;
-    return true;
-  };
-  // Follow every partial match that the byte continues; drop the others.
-  for (int i = 0; i < t.length; ++i) {
-    int32_t& p = t.positions[static_cast<size_t>(i)];
-    if (p <= 0) continue;
-    if (t.text[static_cast<size_t>(p)] == c) {
-      if (++p == t.length) return done();
-    } else {
-      p = 0;
-    }
-  }
-  // A byte equal to the first character begins a new one beside them.
-  if (t.text[0] == c) {
-    if (t.length == 1) return done();
-    for (int i = 0; i < t.length; ++i) {
-      if (t.positions[static_cast<size_t>(i)] == 0) {
-        t.positions[static_cast<size_t>(i)] = 1;
-        break;
-      }
-    }
-  }
-  return false;
-}
-
 bool TSerBaseDispatcher::CheckDataTriggers() {
-  struct Matched {
-    int32_t handle;
-    int32_t length;
-  };
-  std::vector<Matched> matched;
+  std::vector<std::pair<int32_t, int32_t>> matched;
   bool avail = false;
   uint32_t count = 0;
+  // A handler still running holds the delivery: these bytes wait for its end.
+  if (dispatching_) return false;
   {
-    std::scoped_lock locks(dispatch_lock_, main_lock_);
-    if (!buffers_allocated_) return false;
-    if (data_triggers_.empty()) {
-      data_scan_position_ = buffer_head_;
-      bytes_unscanned_ = 0;
-    }
-    while (bytes_unscanned_ > 0) {
-      const int position = data_scan_position_;
-      const uint8_t byte = dispatch_buffer_[static_cast<size_t>(position)];
-      int32_t longest = 0;
-      for (TDataTrigger& t : data_triggers_) {
-        if (MatchDataTrigger(t, byte)) longest = std::max(longest, t.length);
-      }
-      data_scan_position_ = Wrap(position + 1);
-      --bytes_unscanned_;
+    serial::MutexLock in(in_.mutex());
+    serial::MutexLock main(main_lock_);
+    if (!in_.Allocated()) return false;
+    const int32_t trigger_length = triggers_.TriggerLength();
+    if (!triggers_.HasDataTriggers()) in_.SkipScan();
+    while (in_.Unscanned() > 0) {
+      int position;
+      const int32_t longest = triggers_.MatchByte(in_.NextUnscanned(position));
       if (longest == 0) continue;
       // Unread bytes up to and with this one, less the matched string.
       const int unread_here =
-          (position - buffer_tail_ + kDispatchBufferSize) % kDispatchBufferSize + 1;
+          (position - in_.Tail() + kDispatchBufferSize) % kDispatchBufferSize + 1;
       const int before = unread_here - longest;
-      if (trigger_length_ != 0 && position != notify_position_ && before >= trigger_length_) {
+      if (trigger_length != 0 && position != in_.NotifyPosition() && before >= trigger_length) {
         avail = true;
         count = static_cast<uint32_t>(before);
-        notify_position_ = position;
+        in_.Notified(position, false);
       }
-      for (auto t = data_triggers_.rbegin(); t != data_triggers_.rend(); ++t) {
-        if (!t->matched) continue;
-        t->matched = false;
-        matched.push_back({t->handle, t->length});
-      }
+      matched = triggers_.TakeMatched();
       break;
     }
     if (matched.empty()) {
-      const int used = InBuffUsedLocked();
-      if (trigger_length_ != 0 && arrived_since_notify_ && used >= trigger_length_) {
+      const int used = in_.Unread();
+      if (trigger_length != 0 && in_.ArrivedSinceNotify() && used >= trigger_length) {
         avail = true;
         count = static_cast<uint32_t>(used);
-        notify_position_ = buffer_head_;
-        arrived_since_notify_ = false;
+        in_.Notified(in_.Head(), true);
       }
     }
-    if (avail && logging_) AddLogEntry(kLogTrigger, kSubAvail, count, nullptr, 0);
+    if (avail && log_.On()) AddLogEntryLocked(kLogTrigger, kSubAvail, count, nullptr, 0);
   }
   bool result = false;
   if (avail) result = DispatchEvent(kMsgTriggerAvail, count, 0);
-  for (const Matched& m : matched) {
-    if (close_requested_) return false;
+  for (const auto& [handle, length] : matched) {
+    if (close_requested_ || dispatching_) return false;
     {
-      std::lock_guard<std::recursive_mutex> lock(main_lock_);
-      if (logging_) AddLogEntry(kLogTrigger, kSubData, static_cast<uint32_t>(m.handle), nullptr, 0);
+      serial::MutexLock lock(main_lock_);
+      if (log_.On())
+        AddLogEntryLocked(kLogTrigger, kSubData, static_cast<uint32_t>(handle), nullptr, 0);
     }
-    result = DispatchEvent(kMsgTriggerData, static_cast<uint32_t>(m.handle),
-                           static_cast<uint32_t>(m.length));
+    result = DispatchEvent(kMsgTriggerData, static_cast<uint32_t>(handle),
+                           static_cast<uint32_t>(length));
   }
   return result;
 }
@@ -863,109 +747,92 @@ bool TSerBaseDispatcher::CheckDataTriggers() {
 bool TSerBaseDispatcher::CheckStatusTriggers() {
   int32_t handle = 0;
   uint32_t count = 0;
+  if (dispatching_) return false;
   {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
-    TStatusTrigger* fire = nullptr;
-    for (TStatusTrigger& t : status_triggers_) {
-      if (!t.armed || t.fired) continue;
-      bool hit = false;
+    serial::MutexLock lock(main_lock_);
+    const uint32_t modem = modem_status_;
+    const auto holds = [this, modem](const TStatusTrigger& t, uint32_t& count) {
       switch (t.kind) {
         case kStatusModem:
-          hit = (((modem_status_ & 0xFF) ^ (t.value & 0xFF)) & (t.value >> 8)) != 0;
-          break;
+          return (((modem & 0xFF) ^ (t.value & 0xFF)) & (t.value >> 8)) != 0;
         case kStatusLine:
           count = t.value & pending_line_errors_;
-          hit = count != 0;
-          break;
+          return count != 0;
         case kStatusOutFree: {
           const int free = OutBuffFree();
-          hit = free >= t.value;
           count = static_cast<uint32_t>(free);
-          break;
+          return free >= t.value;
         }
         case kStatusOutUsed: {
           const int used = OutBuffUsed();
-          hit = used <= t.value;
           count = static_cast<uint32_t>(used);
-          break;
+          return used <= t.value;
         }
         case kStatusOutSent:
-          hit = output_sent_.exchange(false);
-          count = 0;
-          break;
+          return output_sent_.exchange(false);
         default:
-          break;
+          return false;
       }
-      if (hit) {
-        fire = &t;
-        break;
-      }
-      count = 0;
-    }
-    if (!fire) return false;
-    fire->armed = false;
-    fire->fired = true;
+    };
+    if (!triggers_.FireStatus(holds, handle, count)) return false;
     status_hit_ = true;
-    handle = fire->handle;
-    if (logging_) AddLogEntry(kLogTrigger, kSubStatus, static_cast<uint32_t>(handle), nullptr, 0);
+    if (log_.On())
+      AddLogEntryLocked(kLogTrigger, kSubStatus, static_cast<uint32_t>(handle), nullptr, 0);
   }
   return DispatchEvent(kMsgTriggerStatus, static_cast<uint32_t>(handle), count);
 }
 
 bool TSerBaseDispatcher::CheckTimerTriggers() {
   int32_t handle = 0;
+  if (dispatching_) return false;
   {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
-    auto t = std::find_if(timer_triggers_.begin(), timer_triggers_.end(),
-                          [](const TTimerTrigger& t) { return t.active && TimerExpired(t.timer); });
-    if (t == timer_triggers_.end()) return false;
-    t->active = false;
-    handle = t->handle;
-    if (logging_) AddLogEntry(kLogTrigger, kSubTimer, static_cast<uint32_t>(handle), nullptr, 0);
+    serial::MutexLock lock(main_lock_);
+    if (!triggers_.FireTimer(handle)) return false;
+    if (log_.On())
+      AddLogEntryLocked(kLogTrigger, kSubTimer, static_cast<uint32_t>(handle), nullptr, 0);
   }
   return DispatchEvent(kMsgTriggerTimer, static_cast<uint32_t>(handle), 0);
 }
 
 void TSerBaseDispatcher::ResetStatusTriggers() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  for (TStatusTrigger& t : status_triggers_)
-    t.fired = false;
+  serial::MutexLock lock(main_lock_);
+  triggers_.ResetStatus();
   status_hit_ = false;
 }
 
 void TSerBaseDispatcher::SetOptionFlags(uint32_t bits) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   option_flags_ |= bits;
 }
 
 void TSerBaseDispatcher::ClearOptionFlags(uint32_t bits) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   option_flags_ &= ~bits;
 }
 
 uint32_t TSerBaseDispatcher::OptionFlags() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   return option_flags_;
 }
 
 void TSerBaseDispatcher::SetRS485Mode(bool on) {
   // Linux, like Windows NT, switches RTS for each transmission in the driver (RTS
   // toggle in the line settings); the output thread has nothing to do by hand.
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   rs485_mode_ = on;
 }
 
 int TSerBaseDispatcher::BufferHead() {
-  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  return buffer_head_;
+  serial::MutexLock lock(in_.mutex());
+  return in_.Head();
 }
 
 int TSerBaseDispatcher::BufferTail() {
-  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  return buffer_tail_;
+  serial::MutexLock lock(in_.mutex());
+  return in_.Tail();
 }
 
 bool TSerBaseDispatcher::BufferFull() {
-  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  return dispatch_full_;
+  serial::MutexLock lock(in_.mutex());
+  return in_.Full();
 }

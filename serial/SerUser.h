@@ -13,11 +13,19 @@
 // messages reach the registered handlers; the port component registers its event
 // window, which hands them to the user-interface thread and waits at most 3000 ms.
 //
-// Locks: the main lock (settings, modem state, trigger and handler lists, tracing,
-// logging), the output lock (output ring) and the dispatch lock (dispatch buffer,
-// get counts). Nested, they are taken in the order dispatch, main, output; all three
-// are recursive, since the status refresh inside PutBlock and the handler-flag update
-// inside locked sections take a lock their caller holds.
+// Parts: the output ring (SerOutRing.h) with its mutex, the output lock; the
+// dispatch buffer with the handlers' get counts and the avail rule's positions
+// (SerDispBuffer.h) with its mutex, the dispatch lock; the trigger lists and their
+// matching (SerTriggers.h) and the trace and log rings (SerTraceRings.h), guarded by
+// the main lock, which also guards the line settings, modem state and handlers.
+//
+// Lock order: dispatch lock, then main lock, then output lock; none is recursive.
+// Reading input takes the main lock inside the dispatch lock for logging and
+// tracing; a status refresh takes the output lock inside either. PutBlock releases
+// the output lock before it takes the main lock; SetLine releases the main lock
+// while it drains. The order is declared on the fields (ACQUIRED_AFTER) and the
+// guarded fields carry GUARDED_BY, so that clang's thread-safety analysis checks
+// both (scripts/test.sh builds the library so).
 //
 // Shutting down: the threads are told to end and woken, then joined (never by a
 // thread that a handler is waiting on), then the buffers are released, and the device
@@ -30,18 +38,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/comm.h"
+#include "serial/SerDispBuffer.h"
+#include "serial/SerLock.h"
 #include "serial/SerMisc.h"
+#include "serial/SerOutRing.h"
+#include "serial/SerTraceRings.h"
+#include "serial/SerTriggers.h"
 
 class TSerCustomComPort;
-
-constexpr int kDispatchBufferSize = 8192;
-constexpr int kMaxTriggerString = 22;
 
 // The device status: line-error flags, bytes waiting in the device, bytes queued
 // for output (the output ring's count).
@@ -51,42 +60,11 @@ struct TDeviceStatus {
   uint32_t out_queue = 0;
 };
 
-struct TTimerTrigger {
-  int32_t handle = 0;
-  TTimerRecord timer;
-  bool active = false;
-};
-
-struct TDataTrigger {
-  int32_t handle = 0;
-  int32_t length = 0;                                  // of the match string
-  std::array<int32_t, kMaxTriggerString> positions{};  // partial matches
-  bool matched = false;
-  bool ignore_case = false;
-  std::array<char, kMaxTriggerString> text{};  // upper-cased when case is ignored
-};
-
-// Kinds of status triggers.
-constexpr int32_t kStatusModem = 1;
-constexpr int32_t kStatusLine = 2;
-constexpr int32_t kStatusOutFree = 3;
-constexpr int32_t kStatusOutUsed = 4;
-constexpr int32_t kStatusOutSent = 5;
-
-struct TStatusTrigger {
-  int32_t handle = 0;
-  int32_t kind = 0;
-  uint16_t value = 0;
-  bool armed = false;
-  bool fired = false;
-};
-
-// Triggers kept by the port component across a close and a reopen.
-struct TSavedTriggers {
-  int32_t trigger_length = 0;
-  std::vector<TTimerTrigger> timers;
-  std::vector<TDataTrigger> data;
-  std::vector<TStatusTrigger> status;
+// How a trigger message fared with a window handler.
+enum class TDeliveryOutcome {
+  kDone,          // the handler ran to its end
+  kWithdrawn,     // it never started (time-out, cancel, receiver gone)
+  kStillRunning,  // it started and had not returned within the time-out
 };
 
 // Receives trigger messages on the user-interface thread (the port component's event
@@ -96,10 +74,11 @@ class TSerTriggerWindow {
   virtual ~TSerTriggerWindow() = default;
   // Hands the message over and waits for its handler, at most 3000 ms. Generation
   // names the dispatcher and Delivery this delivery, so that the receiver can tell a
-  // message for a dispatcher or a delivery that is gone. True when the handler ran;
-  // false when it was withdrawn unstarted (time-out, cancel, receiver gone).
-  virtual bool SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second,
-                                  uint64_t generation, uint64_t delivery) = 0;
+  // message for a dispatcher or a delivery that is gone. A handler that runs longer
+  // is not waited for (kStillRunning): it brackets its work with BeginHandler and
+  // EndHandler of the dispatcher, and EndHandler finishes the delivery.
+  virtual TDeliveryOutcome SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second,
+                                              uint64_t generation, uint64_t delivery) = 0;
   // Withdraws a message that waits unstarted for the user-interface thread.
   virtual void CancelPendingDeliveries() = 0;
 };
@@ -125,17 +104,18 @@ class TSerBaseDispatcher {
   // 0: discard the output ring and device output; 1: discard device input. 0 or
   // minus the system error.
   virtual int PurgeQueues(int which) = 0;
-  // Reads and clears the device's error flags (returned); fills Status, whose output
-  // count is the output ring's.
+  // Reads and clears the device's error flags (returned); fills Status but for its
+  // output count, which the caller takes from the output ring. Called with the
+  // output lock held, which keeps the device's error counts to one reader.
   virtual uint32_t ReadErrorState(TDeviceStatus& status) = 0;
   virtual int ReadEventMask(int32_t mask) = 0;
   virtual int ReadDcb(platform::CommState& settings) = 0;
   // Reads up to Count waiting bytes without waiting; bytes read.
   virtual int ReadDevice(uint8_t* buffer, int count) = 0;
   virtual int WriteDcb(const platform::CommState& settings) = 0;
-  // Copies Count bytes into the output ring (the caller checked the room) and wakes
-  // the output thread; bytes taken.
-  virtual int QueueOutput(const uint8_t* buffer, int count) = 0;
+  // Copies Count bytes into the output ring (the caller, holding the output lock,
+  // checked the room) and wakes the output thread; bytes taken.
+  virtual int QueueOutput(const uint8_t* buffer, int count) REQUIRES(out_.mutex()) = 0;
   // Waits for the next device event into Mask: 1 when one came (or the wait was
   // ended), 0 when the wait failed.
   virtual int WaitDeviceEvent(uint32_t& mask) = 0;
@@ -187,7 +167,12 @@ class TSerBaseDispatcher {
 
   // --- Input -----------------------------------------------------------------------
   int PeekChar(uint8_t& c, int n);
+  // A read by a trigger handler: during an avail delivery it counts from the tail
+  // with the handler's get count.
   int TakeChar(uint8_t& c);
+  // A read from outside any handler: it takes the byte at the tail even while a
+  // delivery waits for its handler, which then counts from the new tail.
+  int TakeCharOutsideHandler(uint8_t& c);
   int InBuffUsed();
   void FlushInBuffer();
   // Moves waiting device input into the dispatch buffer (dispatch thread).
@@ -237,8 +222,12 @@ class TSerBaseDispatcher {
   // Delivers one trigger message to every handler; true to go on checking triggers
   // of the same kind.
   bool DispatchEvent(uint16_t msg, uint32_t first, uint32_t extra);
-  // Whether Delivery is the avail or data delivery under way now.
-  bool IsCurrentDelivery(uint64_t delivery) const;
+  // A window handler of Delivery starts on the calling thread: false when the
+  // delivery has ended or given the handler up (the message is then late and must
+  // not run). EndHandler, called when it returns, finishes a delivery that stopped
+  // waiting for it.
+  bool BeginHandler(uint64_t delivery);
+  void EndHandler(uint64_t delivery);
   // Each round of the dispatch thread.
   void ProcessComEvent();
   void ProcessStatusAndTimers();
@@ -286,6 +275,10 @@ class TSerBaseDispatcher {
   // device cannot take more, until done or the stop-output event; *error as
   // platform::CommDevice::Write.
   virtual int WriteBlock(const uint8_t* buffer, int count, int* error) = 0;
+  // Writes what the device takes now of Count bytes, without waiting: the bytes
+  // written, with *error kErrorOperationAborted when it took fewer; -1 when the
+  // device cannot (then everything goes through the output thread).
+  virtual int WriteWithoutWaiting(const uint8_t* buffer, int count, int* error);
   // The comm thread's device set-up: the event mask (0 ends a wait in progress).
   virtual void SetDeviceEventMask(uint32_t mask) = 0;
   // The modem lines in bits 4-7 (CTS 0x10, DSR 0x20, RI 0x40, DCD 0x80).
@@ -308,20 +301,37 @@ class TSerBaseDispatcher {
   // wait for this (the user-interface) thread from holding the join up.
   void StopWorkerThreads();
 
-  // The output ring's share of the device layer: copy a block in at the head
-  // (output lock; the caller checked the room), the bytes waiting, and a purge.
-  int QueueIntoRing(const uint8_t* buffer, int count);
-  uint32_t RingCount();
-  void EmptyRing();
+  // The output ring's share of the device layer: copy a block in at the head (the
+  // caller checked the room), and a purge.
+  int QueueIntoRing(const uint8_t* buffer, int count) REQUIRES(out_.mutex());
+  void EmptyRing() EXCLUDES(out_.mutex());
 
-  void RefreshComStatus();
-  int ApplyDeviceState(platform::CommState& settings);
+  // The device status, and its line errors added to the pending ones.
+  TDeviceStatus RefreshComStatus() EXCLUDES(out_.mutex());
+  int ApplyDeviceState(platform::CommState& settings) REQUIRES(main_lock_);
+  int SetDTRLocked(bool on) REQUIRES(main_lock_);
+  int SetRTSLocked(bool on) REQUIRES(main_lock_);
+  uint8_t ReadModemStatusLocked(uint8_t keep_mask) REQUIRES(main_lock_);
+  void UpdateHandlerFlagsLocked(int kind) REQUIRES(main_lock_);
+  void AddLogEntryLocked(uint8_t kind, uint8_t sub_kind, uint32_t value, const uint8_t* data,
+                         uint32_t length) REQUIRES(main_lock_);
+  // The settings as the device has them, else the last written.
+  platform::CommState CurrentSettings() REQUIRES(main_lock_);
   void DrainAndWait();
   void ReleaseDispatchBuffers();
-  bool MatchDataTrigger(TDataTrigger& trigger, uint8_t byte);
-  int InBuffUsedLocked() const;
-  void WriteLogRing(const uint8_t* bytes, uint32_t length);
-  bool ReadLogEntry(uint8_t* header, std::vector<uint8_t>* data);
+  // Whether a status trigger fired since the last reset.
+  bool StatusHit() EXCLUDES(main_lock_);
+  // The end of a delivery: the tail moves past the most any handler took,
+  // deregistered handlers go; the result of DispatchEvent.
+  bool FinishDelivery(bool stopped) REQUIRES(in_.mutex(), main_lock_);
+
+  // The parts and their locks, in the order they are taken.
+  TSerDispatchBuffer in_;
+  mutable serial::Mutex main_lock_ ACQUIRED_AFTER(in_.mutex()) ACQUIRED_BEFORE(out_.mutex());
+  TSerTriggerLists triggers_ GUARDED_BY(main_lock_);
+  TSerTraceRing trace_ GUARDED_BY(main_lock_);
+  TSerLogRing log_ GUARDED_BY(main_lock_);
+  TSerOutputRing out_;
 
   TSerCustomComPort* owner_;
   int32_t port_handle_ = -1;
@@ -329,18 +339,20 @@ class TSerBaseDispatcher {
   int last_error_ = 0;
   std::string last_error_detail_;
   std::atomic<uint32_t> pending_line_errors_{0};
+  // Set at open, before the threads start.
   int in_size_ = 0;
   int out_size_ = 0;
-  uint32_t modem_status_ = 0;          // main lock
-  TDeviceStatus device_status_;        // output lock
-  platform::CommState line_settings_;  // main lock (a working copy)
-  uint32_t last_baud_ = 115200;
-  uint32_t option_flags_ = 0;
-  bool dtr_state_ = false, dtr_auto_ = false, rts_state_ = false, rts_auto_ = false;
-  uint32_t last_modem_status_ = 0, last_line_error_ = 0;
-  bool rs485_mode_ = false;
-  uint16_t base_address_ = 0;
-  bool port_handler_installed_ = false;  // main lock
+  uint32_t modem_status_ GUARDED_BY(main_lock_) = 0;
+  platform::CommState line_settings_ GUARDED_BY(main_lock_);  // the last written
+  uint32_t last_baud_ GUARDED_BY(main_lock_) = 115200;
+  uint32_t option_flags_ GUARDED_BY(main_lock_) = 0;
+  bool dtr_state_ GUARDED_BY(main_lock_) = false;
+  bool dtr_auto_ GUARDED_BY(main_lock_) = false;
+  bool rts_state_ GUARDED_BY(main_lock_) = false;
+  bool rts_auto_ GUARDED_BY(main_lock_) = false;
+  bool rs485_mode_ GUARDED_BY(main_lock_) = false;
+  uint16_t base_address_ GUARDED_BY(main_lock_) = 0;
+  bool port_handler_installed_ GUARDED_BY(main_lock_) = false;
   std::atomic<bool> handler_service_needed_{false};
 
   struct WindowHandler {
@@ -357,30 +369,30 @@ class TSerBaseDispatcher {
     bool deleted;
     bool run_on_main_thread;
   };
-  std::vector<WindowHandler> window_handlers_;  // main lock
-  std::vector<ProcHandler> proc_handlers_;
-  std::vector<EventHandler> event_handlers_;
+  std::vector<WindowHandler> window_handlers_ GUARDED_BY(main_lock_);
+  std::vector<ProcHandler> proc_handlers_ GUARDED_BY(main_lock_);
+  std::vector<EventHandler> event_handlers_ GUARDED_BY(main_lock_);
+  bool handlers_removed_ GUARDED_BY(main_lock_) = false;
+  std::function<void()> dispatch_exit_handler_ GUARDED_BY(main_lock_);
+  bool status_hit_ GUARDED_BY(main_lock_) = false;
+  uint8_t priority_boost_ GUARDED_BY(main_lock_) = 0;
+  uint32_t time_of_opening_ GUARDED_BY(main_lock_) = 0;
 
-  std::vector<TTimerTrigger> timer_triggers_;  // main lock
-  std::vector<TDataTrigger> data_triggers_;
-  std::vector<TStatusTrigger> status_triggers_;
-  int32_t data_scan_position_ = 0;              // dispatch lock
-  int32_t trigger_length_ = 0;                  // main lock
-  bool status_hit_ = false;                     // dispatch thread
-  bool in_avail_dispatch_ = false;              // dispatch lock
-  uint32_t get_count_ = 0, max_get_count_ = 0;  // dispatch lock
-  bool dispatch_full_ = false;                  // dispatch lock
-  int32_t notify_position_ = 0;                 // dispatch lock; -1: announce again
-  int bytes_unscanned_ = 0;                     // dispatch lock: read, not yet scanned
-  bool arrived_since_notify_ = false;           // dispatch lock: new bytes since an avail
-  uint64_t current_delivery_ = 0;               // dispatch lock; 0: none
-  uint64_t delivery_counter_ = 0;
+  // The delivery under way (dispatch lock): its number (0: none), and the window
+  // handler being sent: whether BeginHandler may still accept it, whether it began,
+  // whether it runs now; and, once the dispatch thread stopped waiting for it, what
+  // EndHandler needs to finish the delivery.
+  uint64_t current_delivery_ GUARDED_BY(in_.mutex()) = 0;
+  uint64_t delivery_counter_ GUARDED_BY(in_.mutex()) = 0;
+  bool handler_accepting_ GUARDED_BY(in_.mutex()) = false;
+  bool handler_began_ GUARDED_BY(in_.mutex()) = false;
+  bool handler_running_ GUARDED_BY(in_.mutex()) = false;
+  bool delivery_detached_ GUARDED_BY(in_.mutex()) = false;
+  uint16_t delivery_msg_ GUARDED_BY(in_.mutex()) = 0;
+  uint32_t delivery_first_ GUARDED_BY(in_.mutex()) = 0;
+  bool delivery_withdrawn_ GUARDED_BY(in_.mutex()) = false;
 
   std::atomic<bool> kill_threads_{false};
-  uint8_t priority_boost_ = 0;
-  mutable std::recursive_mutex main_lock_;
-  mutable std::recursive_mutex output_lock_;
-  mutable std::recursive_mutex dispatch_lock_;
 
   // The events that connect the threads (created at open).
   std::unique_ptr<platform::CommEvent> event_arrived_;
@@ -391,37 +403,15 @@ class TSerBaseDispatcher {
   std::atomic<uint32_t> event_mask_{0};
   std::atomic<bool> ring_seen_{false};
 
-  // Output ring (output lock). Epoch counts purges, so that a write in progress
-  // during a purge does not move the emptied ring's tail.
-  std::vector<uint8_t> out_ring_;
-  int ring_head_ = 0, ring_tail_ = 0;
-  bool ring_full_ = false;
-  uint64_t ring_epoch_ = 0;
-
-  std::vector<uint8_t> dispatch_buffer_;  // dispatch lock
-  int buffer_head_ = 0, buffer_tail_ = 0;
-
   std::atomic<bool> dispatching_{false};
-  bool handlers_removed_ = false;  // main lock
   std::atomic<bool> close_requested_{false};
   std::atomic<bool> output_sent_{false};
-  std::function<void()> dispatch_exit_handler_;  // main lock
-
-  // Tracing (main lock).
-  std::vector<uint8_t> trace_ring_;  // kind and byte per entry
-  uint32_t trace_size_ = 0, trace_position_ = 0;
-  bool trace_wrapped_ = false, tracing_ = false;
-  // Logging (main lock).
-  std::vector<uint8_t> log_ring_;
-  uint32_t log_size_ = 0, log_write_ = 0, log_read_ = 0, log_free_ = 0;
-  bool logging_ = false;
-  uint32_t time_of_opening_ = 0;
 
   std::thread comm_thread_, disp_thread_, out_thread_;
   std::atomic<bool> threads_started_{false};
   std::atomic<int32_t> live_threads_{0};
   std::string device_name_;
-  bool buffers_allocated_ = false;
+  std::atomic<bool> buffers_allocated_{false};
 };
 
 // The global list of open dispatchers, indexed by port handle, with its own lock.

@@ -30,17 +30,17 @@ void EraseDeleted(List& list) {
 // Handlers
 
 void TSerBaseDispatcher::RegisterWindowHandler(TSerTriggerWindow* window) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   window_handlers_.push_back({window, false});
   handler_service_needed_ = true;
-  if (logging_) {
-    AddLogEntry(kLogHandlerAdded, kSubWindow,
-                static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), nullptr, 0);
+  if (log_.On()) {
+    AddLogEntryLocked(kLogHandlerAdded, kSubWindow,
+                      static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), nullptr, 0);
   }
 }
 
 void TSerBaseDispatcher::DeregisterWindowHandler(TSerTriggerWindow* window) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   auto found = std::find_if(window_handlers_.begin(), window_handlers_.end(),
                             [window](const WindowHandler& h) { return h.window == window; });
   if (found != window_handlers_.end()) {
@@ -50,30 +50,51 @@ void TSerBaseDispatcher::DeregisterWindowHandler(TSerTriggerWindow* window) {
     } else {
       window_handlers_.erase(found);
     }
-    if (logging_) {
-      AddLogEntry(kLogHandlerRemoved, kSubWindow,
-                  static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), nullptr, 0);
+    if (log_.On()) {
+      AddLogEntryLocked(kLogHandlerRemoved, kSubWindow,
+                        static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window)), nullptr, 0);
     }
   }
-  UpdateHandlerFlags(0);
+  UpdateHandlerFlagsLocked(0);
 }
 
 void TSerBaseDispatcher::RegisterProcHandler(TProcTriggerHandler handler) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   proc_handlers_.push_back({std::move(handler), false});
   handler_service_needed_ = true;
 }
 
 void TSerBaseDispatcher::RegisterEventHandler(TEventTriggerHandler handler, void* user,
                                               bool run_on_main_thread) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
+  serial::MutexLock lock(main_lock_);
   event_handlers_.push_back({std::move(handler), user, false, run_on_main_thread});
   handler_service_needed_ = true;
 }
 
-bool TSerBaseDispatcher::IsCurrentDelivery(uint64_t delivery) const {
-  std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-  return delivery != 0 && current_delivery_ == delivery;
+bool TSerBaseDispatcher::BeginHandler(uint64_t delivery) {
+  serial::MutexLock lock(in_.mutex());
+  if (delivery == 0 || current_delivery_ != delivery || !handler_accepting_) return false;
+  handler_began_ = true;
+  handler_running_ = true;
+  return true;
+}
+
+void TSerBaseDispatcher::EndHandler(uint64_t delivery) {
+  bool finished = false;
+  {
+    serial::MutexLock in(in_.mutex());
+    serial::MutexLock main(main_lock_);
+    if (delivery == 0 || current_delivery_ != delivery || !handler_running_) return;
+    handler_running_ = false;
+    if (delivery_detached_) {
+      // The dispatch thread went on without this handler: its reads end the
+      // delivery here, and the next round announces what came meanwhile.
+      in_.EndHandler();
+      FinishDelivery(close_requested_);
+      finished = true;
+    }
+  }
+  if (finished && event_arrived_) event_arrived_->Set();
 }
 
 // ---------------------------------------------------------------------------------
@@ -84,48 +105,73 @@ bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t ex
   const bool avail_kind = msg == kMsgTriggerAvail || msg == kMsgTriggerData;
   uint64_t delivery;
   {
-    std::scoped_lock locks(dispatch_lock_, main_lock_);
+    serial::MutexLock in(in_.mutex());
+    serial::MutexLock main(main_lock_);
+    // A handler that outran the time-out still holds the last delivery: no other
+    // starts before it returns.
+    if (dispatching_) return false;
     dispatching_ = true;
-    max_get_count_ = 0;
-    in_avail_dispatch_ = avail_kind;
+    in_.BeginDelivery(avail_kind);
     delivery = ++delivery_counter_;
     current_delivery_ = delivery;
+    delivery_detached_ = false;
+    delivery_msg_ = msg;
+    delivery_first_ = first;
+    delivery_withdrawn_ = false;
   }
   const uint32_t second = (static_cast<uint32_t>(port_handle_) << 16) + extra;
   bool stopped = false;
-  bool withdrawn = false;
+  bool detached = false;
 
-  // Runs one handler with a fresh get count; false when a close stops the delivery.
-  auto run = [&](const std::function<void()>& call) {
+  // Runs one handler with a fresh get count; false when a close stops the delivery
+  // or a window handler is left running past the time-out.
+  auto run = [&](const std::function<TDeliveryOutcome()>& call) {
     {
-      std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-      get_count_ = 0;
+      serial::MutexLock lock(in_.mutex());
+      in_.BeginHandler();
+      handler_accepting_ = true;
+      handler_began_ = handler_running_ = false;
     }
-    call();
+    const TDeliveryOutcome outcome = call();
+    serial::MutexLock lock(in_.mutex());
+    handler_accepting_ = false;
+    if (outcome == TDeliveryOutcome::kStillRunning) {
+      if (handler_running_) {
+        // The handler goes on, reading at the tail with its get count while this
+        // thread goes back to the device; EndHandler finishes the delivery.
+        delivery_detached_ = true;
+        detached = true;
+        return false;
+      }
+      // It ended just now, or never got past its start: as withdrawn then.
+      if (!handler_began_) delivery_withdrawn_ = true;
+    } else if (outcome == TDeliveryOutcome::kWithdrawn) {
+      delivery_withdrawn_ = true;
+    }
     if (close_requested_) {
       stopped = true;
       return false;
     }
-    std::lock_guard<std::recursive_mutex> lock(dispatch_lock_);
-    max_get_count_ = std::max(max_get_count_, get_count_);
+    in_.EndHandler();
     return true;
   };
 
   for (size_t i = 0;; ++i) {
     EventHandler h;
     {
-      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      serial::MutexLock lock(main_lock_);
       if (i >= event_handlers_.size()) break;
       h = event_handlers_[i];
     }
     if (!run([&] {
-          if (h.deleted) return;
+          if (h.deleted) return TDeliveryOutcome::kDone;
           auto call = [&] { h.routine(h.user, msg, first, second); };
           if (h.run_on_main_thread) {
             SyncCall(call);
           } else {
             call();
           }
+          return TDeliveryOutcome::kDone;
         })) {
       break;
     }
@@ -133,66 +179,75 @@ bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t ex
   for (size_t i = 0; !stopped; ++i) {
     ProcHandler h;
     {
-      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      serial::MutexLock lock(main_lock_);
       if (i >= proc_handlers_.size()) break;
       h = proc_handlers_[i];
     }
     if (!run([&] {
           if (!h.deleted && h.routine) h.routine(msg, first, second);
+          return TDeliveryOutcome::kDone;
         })) {
       break;
     }
   }
   bool use_windows;
   {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    serial::MutexLock lock(main_lock_);
     use_windows = window_handlers_.size() > 1 || port_handler_installed_;
   }
-  for (size_t i = 0; use_windows && !stopped; ++i) {
+  for (size_t i = 0; use_windows && !stopped && !detached; ++i) {
     WindowHandler h;
     {
-      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      serial::MutexLock lock(main_lock_);
       if (i >= window_handlers_.size()) break;
       h = window_handlers_[i];
     }
     if (!run([&] {
-          if (h.deleted) return;
-          if (!h.window->SendTriggerMessage(msg, first, second, generation_, delivery)) {
-            withdrawn = true;
-          }
+          if (h.deleted) return TDeliveryOutcome::kDone;
+          return h.window->SendTriggerMessage(msg, first, second, generation_, delivery);
         })) {
       break;
     }
   }
+  // Left to the running handler: the handlers after it do not get this message
+  // (an avail is announced again with every unread byte once it returns).
+  if (detached) return false;
+  serial::MutexLock in(in_.mutex());
+  serial::MutexLock main(main_lock_);
+  return FinishDelivery(stopped);
+}
 
-  bool result = !stopped;
-  {
-    std::scoped_lock locks(dispatch_lock_, main_lock_);
-    if (avail_kind && !stopped) {
-      buffer_tail_ = (buffer_tail_ + static_cast<int>(max_get_count_)) % kDispatchBufferSize;
-      if (max_get_count_ > 0) dispatch_full_ = false;
-      if (msg == kMsgTriggerAvail && max_get_count_ != first) result = false;
-      // A message withdrawn unread (the user-interface thread was held up past the
-      // time-out) is announced again in the next round rather than lost.
-      if (msg == kMsgTriggerAvail && withdrawn) arrived_since_notify_ = true;
-    }
-    in_avail_dispatch_ = false;
-    current_delivery_ = 0;
-    dispatching_ = false;
-    if (handlers_removed_) {
-      EraseDeleted(event_handlers_);
-      EraseDeleted(proc_handlers_);
-      EraseDeleted(window_handlers_);
-      handlers_removed_ = false;
-      UpdateHandlerFlags(0);
-    }
-    get_count_ = 0;
+bool TSerBaseDispatcher::FinishDelivery(bool stopped) {
+  const uint16_t msg = delivery_msg_;
+  bool result = !stopped && !delivery_detached_;
+  const uint32_t taken = in_.EndDelivery(!stopped);
+  if (!stopped && msg == kMsgTriggerAvail) {
+    if (taken != delivery_first_) result = false;
+    // A message withdrawn unread (the user-interface thread was held up past the
+    // time-out) is announced again in the next round rather than lost.
+    if (delivery_withdrawn_) in_.ArrivedAgain();
+  }
+  current_delivery_ = 0;
+  delivery_detached_ = false;
+  handler_accepting_ = handler_began_ = handler_running_ = false;
+  dispatching_ = false;
+  if (handlers_removed_) {
+    EraseDeleted(event_handlers_);
+    EraseDeleted(proc_handlers_);
+    EraseDeleted(window_handlers_);
+    handlers_removed_ = false;
+    UpdateHandlerFlagsLocked(0);
   }
   return result;
 }
 
 // ---------------------------------------------------------------------------------
 // Rounds of the dispatch thread
+
+bool TSerBaseDispatcher::StatusHit() {
+  serial::MutexLock lock(main_lock_);
+  return status_hit_;
+}
 
 void TSerBaseDispatcher::ProcessComEvent() {
   const uint32_t mask = event_mask_;
@@ -205,7 +260,7 @@ void TSerBaseDispatcher::ProcessComEvent() {
   if (mask & kModemEvents) {
     RefreshModemDeltas();
     if (!dispatching_ && !status_loop()) return;
-    if (status_hit_) ResetStatusTriggers();
+    if (StatusHit()) ResetStatusTriggers();
   }
   if ((mask & 0xFF) >= 64) {
     RefreshComStatus();
@@ -218,19 +273,19 @@ void TSerBaseDispatcher::ProcessComEvent() {
       if (close_requested_) return;
     }
   }
-  if (status_hit_) ResetStatusTriggers();
+  if (StatusHit()) ResetStatusTriggers();
   if (event_handled_) event_handled_->Set();
 }
 
 void TSerBaseDispatcher::ProcessStatusAndTimers() {
   if (close_requested_ || dispatching_) return;
   {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    serial::MutexLock lock(main_lock_);
     status_hit_ = false;
   }
   while (!close_requested_ && (CheckStatusTriggers() || CheckTimerTriggers())) {
   }
-  if (status_hit_) ResetStatusTriggers();
+  if (StatusHit()) ResetStatusTriggers();
 }
 
 // ---------------------------------------------------------------------------------
@@ -241,36 +296,23 @@ void TSerBaseDispatcher::WriteOutRingToDevice() {
   for (;;) {
     uint64_t epoch;
     {
-      std::lock_guard<std::recursive_mutex> lock(output_lock_);
-      if (!buffers_allocated_ || (!ring_full_ && ring_head_ == ring_tail_)) return;
+      serial::MutexLock lock(out_.mutex());
       // One write covers everything waiting: a wrapped ring is taken in two pieces.
-      const auto* ring = out_ring_.data();
-      if (ring_tail_ < ring_head_) {
-        block.assign(ring + ring_tail_, ring + ring_head_);
-      } else {
-        block.assign(ring + ring_tail_, ring + out_size_);
-        block.insert(block.end(), ring, ring + ring_head_);
-      }
-      epoch = ring_epoch_;
+      if (!out_.TakeBlock(block, epoch)) return;
     }
     int error = 0;
     const int written = WriteBlock(block.data(), static_cast<int>(block.size()), &error);
     {
-      std::lock_guard<std::recursive_mutex> lock(output_lock_);
-      // A purge emptied the ring meanwhile: what was written is no longer in it.
-      if (epoch != ring_epoch_ || !buffers_allocated_) {
-        if (kill_threads_) return;
-        continue;
-      }
-      int advance = written;
+      serial::MutexLock lock(out_.mutex());
       // A failed write drops the block; a stopped one keeps what was not written.
+      int advance = written;
       if (error != 0 && error != platform::kErrorOperationAborted) {
         advance = static_cast<int>(block.size());
       }
-      if (advance > 0) {
-        ring_tail_ = (ring_tail_ + advance) % out_size_;
-        if (ring_tail_ == ring_head_) ring_tail_ = ring_head_ = 0;
-        ring_full_ = false;
+      // A purge emptied the ring meanwhile: what was written is no longer in it.
+      if (!out_.Advance(epoch, advance)) {
+        if (kill_threads_) return;
+        continue;
       }
     }
     if (kill_threads_ || close_requested_) return;
@@ -287,7 +329,7 @@ void TSerBaseDispatcher::ThreadStarted() {
 void TSerBaseDispatcher::ThreadDone(int which) {
   std::function<void()> exit_handler;
   if (which == kDispatchThread && close_requested_) {
-    std::lock_guard<std::recursive_mutex> lock(main_lock_);
+    serial::MutexLock lock(main_lock_);
     exit_handler = dispatch_exit_handler_;
   }
   --live_threads_;
@@ -386,7 +428,7 @@ void TSerBaseDispatcher::StopWorkerThreads() {
   while (live_threads_ > 0) {
     std::vector<TSerTriggerWindow*> windows;
     {
-      std::lock_guard<std::recursive_mutex> lock(main_lock_);
+      serial::MutexLock lock(main_lock_);
       for (const WindowHandler& h : window_handlers_)
         windows.push_back(h.window);
     }

@@ -10,6 +10,7 @@
 #include "serial/SerExcept.h"
 #include "serial/SerStrMgr.h"
 #include "serial/SerTrace.h"
+#include "serial/SerTraceRings.h"
 #include "serial/SerUser.h"
 
 namespace {
@@ -123,86 +124,64 @@ std::string CompilerName() {
 // ---------------------------------------------------------------------------------
 // Tracing
 
-int TSerBaseDispatcher::StartTrace(uint32_t size) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  if (!trace_ring_.empty()) {
-    ClearTrace();
+int TSerTraceRing::Start(uint32_t size) {
+  if (!ring_.empty()) {
+    Clear();
   } else {
     if (size > kMaxTraceSize) return ecBadArgument;
-    trace_ring_.assign(2 * static_cast<size_t>(size), 0);
-    trace_size_ = size;
-    trace_position_ = 0;
-    trace_wrapped_ = false;
+    ring_.assign(2 * static_cast<size_t>(size), 0);
+    size_ = size;
+    position_ = 0;
+    wrapped_ = false;
   }
-  tracing_ = true;
+  on_ = true;
   return 0;
 }
 
-void TSerBaseDispatcher::AddTraceEntry(char kind, uint8_t byte) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  if (trace_ring_.empty() || trace_size_ == 0) return;
-  trace_ring_[2 * static_cast<size_t>(trace_position_)] = static_cast<uint8_t>(kind);
-  trace_ring_[2 * static_cast<size_t>(trace_position_) + 1] = byte;
-  if (++trace_position_ == trace_size_) {
-    trace_position_ = 0;
-    trace_wrapped_ = true;
+void TSerTraceRing::Add(char kind, uint8_t byte) {
+  if (ring_.empty() || size_ == 0) return;
+  ring_[2 * static_cast<size_t>(position_)] = static_cast<uint8_t>(kind);
+  ring_[2 * static_cast<size_t>(position_) + 1] = byte;
+  if (++position_ == size_) {
+    position_ = 0;
+    wrapped_ = true;
   }
 }
 
-int TSerBaseDispatcher::ClearTrace() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  trace_position_ = 0;
-  trace_wrapped_ = false;
-  return 0;
+void TSerTraceRing::Clear() {
+  position_ = 0;
+  wrapped_ = false;
 }
 
-void TSerBaseDispatcher::PauseTrace() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  tracing_ = false;
+void TSerTraceRing::Stop() {
+  on_ = false;
+  ring_.clear();
+  ring_.shrink_to_fit();
+  size_ = position_ = 0;
+  wrapped_ = false;
 }
 
-void TSerBaseDispatcher::ResumeTrace() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  tracing_ = !trace_ring_.empty();
-}
-
-void TSerBaseDispatcher::StopTrace() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  tracing_ = false;
-  trace_ring_.clear();
-  trace_ring_.shrink_to_fit();
-  trace_size_ = trace_position_ = 0;
-  trace_wrapped_ = false;
-}
-
-bool TSerBaseDispatcher::Tracing() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  return tracing_;
-}
-
-int TSerBaseDispatcher::DumpTrace(const std::string& file_name, bool append, bool in_hex,
-                                  bool all_hex) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  if (trace_ring_.empty()) return 0;
-  tracing_ = false;
-  if (!trace_wrapped_ && trace_position_ == 0) {
-    StopTrace();
+int TSerTraceRing::Dump(const std::string& file_name, bool append, bool in_hex, bool all_hex) {
+  if (ring_.empty()) return 0;
+  on_ = false;
+  if (!wrapped_ && position_ == 0) {
+    Stop();
     return 0;
   }
   TextFile file(file_name, append);
   if (!file.is_open()) {
     const int error = file.Close();
-    StopTrace();
+    Stop();
     return -error;
   }
   ColumnWriter out(file, false);
-  const uint32_t start = trace_wrapped_ ? trace_position_ : 0;
-  const uint32_t count = trace_wrapped_ ? trace_size_ : trace_position_;
+  const uint32_t start = wrapped_ ? position_ : 0;
+  const uint32_t count = wrapped_ ? size_ : position_;
   int previous = -1;
   for (uint32_t k = 0; k < count; ++k) {
-    const uint32_t i = (start + k) % trace_size_;
-    const uint8_t kind = trace_ring_[2 * static_cast<size_t>(i)];
-    const uint8_t byte = trace_ring_[2 * static_cast<size_t>(i) + 1];
+    const uint32_t i = (start + k) % size_;
+    const uint8_t kind = ring_[2 * static_cast<size_t>(i)];
+    const uint8_t byte = ring_[2 * static_cast<size_t>(i) + 1];
     if (kind != previous) {
       if (previous != -1) {
         file.Write(kLineEnd);
@@ -223,132 +202,110 @@ int TSerBaseDispatcher::DumpTrace(const std::string& file_name, bool append, boo
   }
   file.Write(kLineEnd);
   const int error = file.Close();
-  StopTrace();
+  Stop();
   return -error;
 }
 
 // ---------------------------------------------------------------------------------
 // Logging
 
-int TSerBaseDispatcher::StartLog(uint32_t size) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  if (!log_ring_.empty()) {
-    ClearLog();
+int TSerLogRing::Start(uint32_t size) {
+  if (!ring_.empty()) {
+    Clear();
   } else {
-    log_ring_.assign(size, 0);
-    log_size_ = size;
-    log_write_ = log_read_ = 0;
-    log_free_ = size;
+    ring_.assign(size, 0);
+    size_ = size;
+    write_ = read_ = 0;
+    free_ = size;
   }
-  logging_ = !log_ring_.empty();
+  on_ = !ring_.empty();
   return 0;
 }
 
-void TSerBaseDispatcher::WriteLogRing(const uint8_t* bytes, uint32_t length) {
-  if (length >= log_size_) return;
-  while (log_free_ < length) {
-    if (!ReadLogEntry(nullptr, nullptr)) break;
+void TSerLogRing::Write(const uint8_t* bytes, uint32_t length) {
+  if (length >= size_) return;
+  while (free_ < length) {
+    if (!ReadEntry(nullptr, nullptr)) break;
   }
   for (uint32_t k = 0; k < length; ++k) {
-    log_ring_[log_write_] = bytes[k];
-    if (++log_write_ == log_size_) log_write_ = 0;
+    ring_[write_] = bytes[k];
+    if (++write_ == size_) write_ = 0;
   }
-  log_free_ -= length;
+  free_ -= length;
 }
 
-bool TSerBaseDispatcher::ReadLogEntry(uint8_t* header, std::vector<uint8_t>* data) {
-  if (log_free_ >= log_size_) return false;
+bool TSerLogRing::ReadEntry(uint8_t* header, std::vector<uint8_t>* data) {
+  if (free_ >= size_) return false;
   uint8_t h[kLogHeaderSize];
   for (uint32_t k = 0; k < kLogHeaderSize; ++k) {
-    h[k] = log_ring_[log_read_];
-    if (++log_read_ == log_size_) log_read_ = 0;
+    h[k] = ring_[read_];
+    if (++read_ == size_) read_ = 0;
   }
-  log_free_ += kLogHeaderSize;
+  free_ += kLogHeaderSize;
   const uint32_t length =
       h[12] | (h[13] << 8) | (h[14] << 16) | (static_cast<uint32_t>(h[15]) << 24);
   if (data) data->resize(length);
   for (uint32_t k = 0; k < length; ++k) {
-    if (data) (*data)[k] = log_ring_[log_read_];
-    if (++log_read_ == log_size_) log_read_ = 0;
+    if (data) (*data)[k] = ring_[read_];
+    if (++read_ == size_) read_ = 0;
   }
-  log_free_ += length;
+  free_ += length;
   if (header) std::memcpy(header, h, kLogHeaderSize);
   return true;
 }
 
-void TSerBaseDispatcher::AddLogEntry(uint8_t kind, uint8_t sub_kind, uint32_t value,
-                                     const uint8_t* data, uint32_t length) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  if (log_ring_.empty()) return;
+void TSerLogRing::Add(uint8_t kind, uint8_t sub_kind, uint32_t value, const uint8_t* data,
+                      uint32_t length, uint32_t time) {
+  if (ring_.empty()) return;
   if (!data) length = 0;
   // An entry is stored whole or not at all: header and data together must fit, and
   // room is made for both before either is written.
   const uint64_t total = uint64_t{kLogHeaderSize} + length;
-  if (total >= log_size_) return;
-  while (log_free_ < total) {
-    if (!ReadLogEntry(nullptr, nullptr)) break;
+  if (total >= size_) return;
+  while (free_ < total) {
+    if (!ReadEntry(nullptr, nullptr)) break;
   }
-  const uint32_t time = ElapsedMs() - time_of_opening_;
   uint8_t h[kLogHeaderSize] = {kind, sub_kind, 0, 0};
   for (int k = 0; k < 4; ++k) {
     h[4 + k] = static_cast<uint8_t>(time >> (8 * k));
     h[8 + k] = static_cast<uint8_t>(value >> (8 * k));
     h[12 + k] = static_cast<uint8_t>(length >> (8 * k));
   }
-  WriteLogRing(h, kLogHeaderSize);
-  if (length) WriteLogRing(data, length);
+  Write(h, kLogHeaderSize);
+  if (length) Write(data, length);
 }
 
-int TSerBaseDispatcher::ClearLog() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  log_write_ = log_read_ = 0;
-  log_free_ = log_size_;
-  return 0;
+void TSerLogRing::Clear() {
+  write_ = read_ = 0;
+  free_ = size_;
 }
 
-void TSerBaseDispatcher::PauseLog() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  logging_ = false;
+void TSerLogRing::Stop() {
+  on_ = false;
+  ring_.clear();
+  ring_.shrink_to_fit();
+  size_ = write_ = read_ = free_ = 0;
 }
 
-void TSerBaseDispatcher::ResumeLog() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  logging_ = !log_ring_.empty();
-}
-
-void TSerBaseDispatcher::StopLog() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  logging_ = false;
-  log_ring_.clear();
-  log_ring_.shrink_to_fit();
-  log_size_ = log_write_ = log_read_ = log_free_ = 0;
-}
-
-bool TSerBaseDispatcher::Logging() {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  return logging_;
-}
-
-int TSerBaseDispatcher::DumpLog(const std::string& file_name, bool append, bool in_hex,
-                                bool all_hex) {
-  std::lock_guard<std::recursive_mutex> lock(main_lock_);
-  if (log_ring_.empty() || log_free_ >= log_size_) {
-    StopLog();
+int TSerLogRing::Dump(const std::string& file_name, bool append, bool in_hex, bool all_hex,
+                      const std::string& device) {
+  if (ring_.empty() || free_ >= size_) {
+    Stop();
     return 0;
   }
-  logging_ = false;
+  on_ = false;
   TextFile file(file_name, append);
   if (!file.is_open()) return -file.Close();
   file.Write(std::string("SERLIB ") + "v4.00" + kLineEnd);
   file.Write("Compiler : " + CompilerName() + kLineEnd);
   file.Write("Operating System : " + OperatingSystemText().substr(0, 80) + kLineEnd);
-  file.Write("Device: " + device_name_ + kLineEnd);
+  file.Write("Device: " + device + kLineEnd);
   file.Write(LookUp(15501) + kLineEnd);
   file.Write(LookUp(15502) + kLineEnd);
   uint8_t h[kLogHeaderSize];
   std::vector<uint8_t> data;
   ColumnWriter out(file, true);
-  while (ReadLogEntry(h, &data)) {
+  while (ReadEntry(h, &data)) {
     const uint8_t kind = h[0];
     const uint8_t sub = h[1];
     const uint32_t time = h[4] | (h[5] << 8) | (h[6] << 16) | (static_cast<uint32_t>(h[7]) << 24);
@@ -386,6 +343,99 @@ int TSerBaseDispatcher::DumpLog(const std::string& file_name, bool append, bool 
     file.Write(kLineEnd);
   }
   const int error = file.Close();
-  StopLog();
+  Stop();
   return -error;
+}
+
+// ---------------------------------------------------------------------------------
+// The dispatcher's tracing and logging: the rings under the main lock.
+
+int TSerBaseDispatcher::StartTrace(uint32_t size) {
+  serial::MutexLock lock(main_lock_);
+  return trace_.Start(size);
+}
+
+void TSerBaseDispatcher::AddTraceEntry(char kind, uint8_t byte) {
+  serial::MutexLock lock(main_lock_);
+  trace_.Add(kind, byte);
+}
+
+int TSerBaseDispatcher::ClearTrace() {
+  serial::MutexLock lock(main_lock_);
+  trace_.Clear();
+  return 0;
+}
+
+void TSerBaseDispatcher::PauseTrace() {
+  serial::MutexLock lock(main_lock_);
+  trace_.Pause();
+}
+
+void TSerBaseDispatcher::ResumeTrace() {
+  serial::MutexLock lock(main_lock_);
+  trace_.Resume();
+}
+
+void TSerBaseDispatcher::StopTrace() {
+  serial::MutexLock lock(main_lock_);
+  trace_.Stop();
+}
+
+bool TSerBaseDispatcher::Tracing() {
+  serial::MutexLock lock(main_lock_);
+  return trace_.On();
+}
+
+int TSerBaseDispatcher::DumpTrace(const std::string& file_name, bool append, bool in_hex,
+                                  bool all_hex) {
+  serial::MutexLock lock(main_lock_);
+  return trace_.Dump(file_name, append, in_hex, all_hex);
+}
+
+int TSerBaseDispatcher::StartLog(uint32_t size) {
+  serial::MutexLock lock(main_lock_);
+  return log_.Start(size);
+}
+
+void TSerBaseDispatcher::AddLogEntry(uint8_t kind, uint8_t sub_kind, uint32_t value,
+                                     const uint8_t* data, uint32_t length) {
+  serial::MutexLock lock(main_lock_);
+  AddLogEntryLocked(kind, sub_kind, value, data, length);
+}
+
+void TSerBaseDispatcher::AddLogEntryLocked(uint8_t kind, uint8_t sub_kind, uint32_t value,
+                                           const uint8_t* data, uint32_t length) {
+  log_.Add(kind, sub_kind, value, data, length, ElapsedMs() - time_of_opening_);
+}
+
+int TSerBaseDispatcher::ClearLog() {
+  serial::MutexLock lock(main_lock_);
+  log_.Clear();
+  return 0;
+}
+
+void TSerBaseDispatcher::PauseLog() {
+  serial::MutexLock lock(main_lock_);
+  log_.Pause();
+}
+
+void TSerBaseDispatcher::ResumeLog() {
+  serial::MutexLock lock(main_lock_);
+  log_.Resume();
+}
+
+void TSerBaseDispatcher::StopLog() {
+  serial::MutexLock lock(main_lock_);
+  log_.Stop();
+}
+
+bool TSerBaseDispatcher::Logging() {
+  serial::MutexLock lock(main_lock_);
+  return log_.On();
+}
+
+int TSerBaseDispatcher::DumpLog(const std::string& file_name, bool append, bool in_hex,
+                                bool all_hex) {
+  serial::MutexLock lock(main_lock_);
+  return log_.Dump(file_name, append, in_hex, all_hex, device_name_);
 }

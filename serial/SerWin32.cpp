@@ -6,7 +6,9 @@
 #include "platform/qt/event_loop.h"
 #include "serial/SerExcept.h"
 
-TSerWin32Dispatcher::TSerWin32Dispatcher(TSerCustomComPort* owner) : TSerBaseDispatcher(owner) {}
+TSerWin32Dispatcher::TSerWin32Dispatcher(TSerCustomComPort* owner) : TSerBaseDispatcher(owner) {
+  no_wait_.Set();
+}
 
 TSerWin32Dispatcher::~TSerWin32Dispatcher() {
   StopThreads();
@@ -39,7 +41,6 @@ uint32_t TSerWin32Dispatcher::ReadErrorState(TDeviceStatus& status) {
   const bool ok = device_ && device_->ClearError(&errors, &s);
   status.errors = ok ? errors : 0;
   status.in_queue = ok ? s.in_queue : 0;
-  status.out_queue = RingCount();
   return ok ? errors : 0;
 }
 
@@ -120,6 +121,11 @@ int TSerWin32Dispatcher::WriteBlock(const uint8_t* buffer, int count, int* error
     return 0;
   }
   return device_->Write(buffer, count, stop_output_.get(), error);
+}
+
+int TSerWin32Dispatcher::WriteWithoutWaiting(const uint8_t* buffer, int count, int* error) {
+  if (!device_ || !no_wait_.valid()) return -1;
+  return device_->Write(buffer, count, &no_wait_, error);
 }
 
 void TSerWin32Dispatcher::SetDeviceEventMask(uint32_t mask) {

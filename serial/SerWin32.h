@@ -23,7 +23,7 @@ class TSerWin32Dispatcher : public TSerBaseDispatcher {
   int ReadDcb(platform::CommState& settings) override;
   int ReadDevice(uint8_t* buffer, int count) override;
   int WriteDcb(const platform::CommState& settings) override;
-  int QueueOutput(const uint8_t* buffer, int count) override;
+  int QueueOutput(const uint8_t* buffer, int count) override REQUIRES(out_.mutex());
   int WaitDeviceEvent(uint32_t& mask) override;
   bool SetQueueSizes(int in_size, int out_size) override;
   void StartThreads() override;
@@ -35,12 +35,16 @@ class TSerWin32Dispatcher : public TSerBaseDispatcher {
 
  protected:
   int WriteBlock(const uint8_t* buffer, int count, int* error) override;
+  int WriteWithoutWaiting(const uint8_t* buffer, int count, int* error) override;
   void SetDeviceEventMask(uint32_t mask) override;
   uint32_t ReadModemLines() override;
   void SyncCall(const std::function<void()>& fn) override;
 
  private:
   std::unique_ptr<platform::CommDevice> device_;
+  // Always set: a write given it as its stop event takes what the device takes
+  // now and returns.
+  platform::CommEvent no_wait_{true};
 };
 
 // Port numbers 1 to 50 that count as present: the device opens, or exists but is

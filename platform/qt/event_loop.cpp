@@ -36,7 +36,9 @@ struct CallState {
     std::lock_guard lock(mutex);
     if (stage != kPending) return false;
     stage = next;
-    changed.notify_all();
+    // A start wakes no one: the sender waits for the end (or its time-out) anyway,
+    // and waking it here would cost the receiving thread, before it runs the call.
+    if (next != kRunning) changed.notify_all();
     return true;
   }
 };
@@ -176,23 +178,31 @@ void PostCall(QObject* receiver, std::function<void()> fn) {
   Queue(receiver, std::move(fn));
 }
 
-SendResult SendCall(QObject* receiver, std::function<void()> fn,
-                    std::chrono::milliseconds timeout) {
+SendResult SendCall(QObject* receiver, std::function<void()> fn, std::chrono::milliseconds timeout,
+                    StartedCall started) {
   if (!receiver) return SendResult::kReceiverGone;
   if (receiver->thread() == QThread::currentThread()) {
     RunGuarded(fn);
     return SendResult::kDone;
   }
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   auto call = Queue(receiver, std::move(fn));
   std::unique_lock lock(call->mutex);
   auto not_pending = [&] { return call->stage != CallState::kPending; };
-  if (!call->changed.wait_for(lock, timeout, not_pending)) {
+  if (!call->changed.wait_until(lock, deadline, not_pending)) {
     // Still queued: withdraw it, so that it cannot run after the sender gave up.
     call->stage = CallState::kTimedOut;
     call->fn = nullptr;
     return SendResult::kTimedOut;
   }
-  call->changed.wait(lock, [&] { return call->stage != CallState::kRunning; });
+  auto not_running = [&] { return call->stage != CallState::kRunning; };
+  if (started == StartedCall::kReturn) {
+    // The call owns its function (the ticket keeps the state alive), so it may run
+    // on after the sender has gone.
+    if (!call->changed.wait_until(lock, deadline, not_running)) return SendResult::kStillRunning;
+  } else {
+    call->changed.wait(lock, not_running);
+  }
   switch (call->stage) {
     case CallState::kWithdrawn:
       return SendResult::kCancelled;

@@ -3,7 +3,8 @@
 //
 // A posted message becomes a call queued on the receiving object's thread; a
 // message sent from a worker thread with a time-out becomes a queued call that the
-// sender waits for, at most that long. Every call, and every event handler of the
+// sender waits for, at most that long when it asks not to wait for a call that has
+// started (see SendCall). Every call, and every event handler of the
 // programs, runs through RunGuarded, so that an exception never leaves a Qt slot:
 // it reaches the application-wide exception hook instead (the programs show it in
 // their error line).
@@ -39,14 +40,24 @@ enum class SendResult {
   kTimedOut,      // Fn had not started when the time-out passed; it never runs
   kCancelled,     // CancelPendingCalls withdrew it before it started
   kReceiverGone,  // the receiver was destroyed before Fn started
+  kStillRunning,  // Fn started and had not ended when the time-out passed (only
+                  // with StartedCall::kReturn); it runs on to its end
+};
+
+// What SendCall does with a call that has started when the time-out passes.
+enum class StartedCall {
+  kWaitForEnd,  // waits until it ends, however long that is
+  kReturn,      // returns kStillRunning; Fn must then own everything it uses
 };
 
 // A message sent with a time-out, from any thread: Fn is queued on Receiver's
 // thread and the caller waits. A call that has not started when the time-out
-// passes is withdrawn, so a late delivery can never run after its sender gave up;
-// a call that has started is waited for until it ends. On the receiver's own
-// thread Fn runs at once.
-SendResult SendCall(QObject* receiver, std::function<void()> fn, std::chrono::milliseconds timeout);
+// passes is withdrawn, so a late delivery can never run after its sender gave up.
+// A call that has started is waited for until it ends, or, with kReturn, until the
+// time-out (counted from the send) passes. On the receiver's own thread Fn runs at
+// once.
+SendResult SendCall(QObject* receiver, std::function<void()> fn, std::chrono::milliseconds timeout,
+                    StartedCall started = StartedCall::kWaitForEnd);
 
 // Withdraws every queued call to Receiver that has not started, and wakes the
 // senders waiting for them. For a thread that must join workers which may be

@@ -1,72 +1,108 @@
 #include "serial/form/SerSelCom.h"
 
-#include <QComboBox>
-#include <QFont>
+#include <QEventLoop>
 #include <QFrame>
-#include <QLabel>
-#include <QPushButton>
 
 #include "serial/SerPort.h"
 #include "serial/SerWin32.h"
 
-TComSelectForm::TComSelectForm(QWidget* parent) : QDialog(parent) {
-  setObjectName("ComSelectForm");
-  setWindowTitle("Select Port");
-  // A dialog border with only the system menu.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-  setFixedSize(220, 131);
-  QFont font("MS Sans Serif");
-  font.setPixelSize(11);
-  setFont(font);
+namespace {
 
-  Bevel1 = new QFrame(this);
-  Bevel1->setObjectName("Bevel1");
-  Bevel1->setFrameShape(QFrame::Box);
-  Bevel1->setFrameShadow(QFrame::Sunken);
-  Bevel1->setGeometry(8, 8, 201, 42);
-  Label1 = new QLabel("The configured serial port is not valid.", this);
-  Label1->setObjectName("Label1");
-  Label1->setGeometry(18, 14, 176, 13);
-  Label2 = new QLabel("Please choose another port.", this);
-  Label2->setObjectName("Label2");
-  Label2->setGeometry(18, 30, 133, 13);
-  PortsComboBox = new QComboBox(this);
-  PortsComboBox->setObjectName("PortsComboBox");
-  PortsComboBox->setEditable(false);
-  PortsComboBox->setGeometry(8, 64, 201, 21);
-  OkBtn = new QPushButton("OK", this);
-  OkBtn->setObjectName("OkBtn");
-  OkBtn->setGeometry(8, 95, 85, 27);
-  OkBtn->setDefault(true);
-  AbortBtn = new QPushButton("Cancel", this);
-  AbortBtn->setObjectName("AbortBtn");
-  AbortBtn->setGeometry(124, 95, 85, 27);
-  connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
-  connect(AbortBtn, &QPushButton::clicked, this, &QDialog::reject);
-  FormCreate();
+constexpr int kModalOk = 1;
+constexpr int kModalClosed = 2;
+constexpr int kModalCancel = 3;
+
+void RegisterBevel() {
+  if (platform::qt::IsComponentClassRegistered("TBevel")) return;
+  platform::qt::RegisterComponentClass(
+      "TBevel", [](platform::qt::TForm* owner, QWidget* parent, const std::string& name) {
+        return std::make_unique<TBevel>(owner, parent, name);
+      });
 }
 
+}  // namespace
+
+TBevel::TBevel(platform::qt::TForm* owner, QWidget* parent, std::string name)
+    : TControl(owner, std::move(name), new QFrame(parent)) {
+  auto* frame = static_cast<QFrame*>(Widget());
+  frame->setFrameShape(QFrame::Box);
+  frame->setFrameShadow(QFrame::Sunken);
+}
+
+void TBevel::DefineProperties(platform::PropertyList& list) {
+  TControl::DefineProperties(list);
+  platform::qt::AddIgnoredProperties(list, {"Shape", "Style"});
+}
+
+TComSelectForm::TComSelectForm(QWidget* parent) : TForm("TComSelectForm", parent) {
+  RegisterBevel();
+  RegisterMethod("FormCreate", platform::qt::TNotifyEvent([this](auto*) { FormCreate(); }));
+  RegisterMethod("OkBtnClick", platform::qt::TNotifyEvent([this](auto*) { CloseWith(kModalOk); }));
+  RegisterMethod("AbortBtnClick",
+                 platform::qt::TNotifyEvent([this](auto*) { CloseWith(kModalCancel); }));
+  OnHide = [this](auto*) {
+    if (modal_result_ == 0) modal_result_ = kModalClosed;
+    if (modal_loop_) modal_loop_->quit();
+  };
+  InitializeFromResources();
+  FindControls();
+}
+
+void TComSelectForm::FindControls() {
+  if (PortsComboBox) return;
+  Label1 = Required<platform::qt::TLabel>("Label1");
+  Label2 = Required<platform::qt::TLabel>("Label2");
+  Bevel1 = Required<TBevel>("Bevel1");
+  OkBtn = Required<platform::qt::TButton>("OkBtn");
+  AbortBtn = Required<platform::qt::TButton>("AbortBtn");
+  PortsComboBox = Required<platform::qt::TComboBox>("PortsComboBox");
+}
+
+TComSelectForm::~TComSelectForm() = default;
+
 void TComSelectForm::FormCreate() {
-  PortsComboBox->clear();
+  // OnCreate runs once the resource is read, before the constructor goes on.
+  FindControls();
+  std::vector<std::string> items;
   for (int n : ProbeComPorts())
-    PortsComboBox->addItem(QString("COM%1").arg(n));
-  if (PortsComboBox->count() > 0) PortsComboBox->setCurrentIndex(0);
+    items.push_back("COM" + std::to_string(n));
+  PortsComboBox->SetItems(items);
+  if (!items.empty()) PortsComboBox->SetItemIndex(0);
 }
 
 std::optional<int> TComSelectForm::SelectedPort() const {
-  if (PortsComboBox->currentIndex() < 0) return std::nullopt;
-  bool ok = false;
-  const int n = PortsComboBox->currentText().mid(3).toInt(&ok);
-  if (!ok || n <= 0) return std::nullopt;
+  if (PortsComboBox->ItemIndex() < 0) return std::nullopt;
+  const std::string text = PortsComboBox->Text();
+  if (text.size() <= 3) return std::nullopt;
+  int n = 0;
+  for (char c : text.substr(3)) {
+    if (c < '0' || c > '9' || n > 100000) return std::nullopt;
+    n = n * 10 + (c - '0');
+  }
+  if (n <= 0) return std::nullopt;
   return n;
+}
+
+void TComSelectForm::CloseWith(int result) {
+  modal_result_ = result;
+  Close();
+}
+
+int TComSelectForm::ShowModal() {
+  modal_result_ = 0;
+  setWindowModality(Qt::ApplicationModal);
+  QEventLoop loop;
+  modal_loop_ = &loop;
+  show();
+  if (isVisible()) loop.exec();
+  modal_loop_ = nullptr;
+  return modal_result_ == 0 ? kModalClosed : modal_result_;
 }
 
 void RegisterComSelectForm() {
   SetPortSelector([]() -> std::optional<int> {
     TComSelectForm form;
-    form.setWindowModality(Qt::ApplicationModal);
-    if (form.exec() != QDialog::Accepted) return std::nullopt;
+    if (form.ShowModal() != kModalOk) return std::nullopt;
     return form.SelectedPort();
   });
 }

@@ -484,6 +484,30 @@ TEST(DispatcherStatusTest, StatusTriggersFireOnceUntilReset) {
   EXPECT_EQ(messages[0].second & 0xFFFF, 100u);  // free bytes
   EXPECT_EQ(messages[1].first, 0x12u);
   EXPECT_EQ(messages[1].second & 0xFFFF, 0x08u);
+  // The reset clears the fired marks only: a fired trigger stays disarmed.
+  TSavedTriggers fired;
+  d.SaveTriggers(fired);
+  ASSERT_EQ(fired.status.size(), 2u);
+  for (const TStatusTrigger& t : fired.status) {
+    EXPECT_TRUE(t.fired);
+    EXPECT_FALSE(t.armed);
+  }
+  d.ResetStatusTriggers();
+  TSavedTriggers reset;
+  d.SaveTriggers(reset);
+  for (const TStatusTrigger& t : reset.status) {
+    EXPECT_FALSE(t.fired);
+    EXPECT_FALSE(t.armed);
+  }
+  d.errors = 0x08;
+  d.ReadFromDevice();
+  EXPECT_FALSE(d.CheckStatusTriggers());
+  // Armed again (as a reopen restores them), each fires once more.
+  d.RestoreTriggers(saved);
+  EXPECT_TRUE(d.CheckStatusTriggers());
+  EXPECT_TRUE(d.CheckStatusTriggers());
+  EXPECT_FALSE(d.CheckStatusTriggers());
+  EXPECT_EQ(messages.size(), 4u);
   d.DeregisterWindowHandler(&window);
 }
 

@@ -45,7 +45,6 @@ class FakeDispatcher : public TSerBaseDispatcher {
   uint32_t ReadErrorState(TDeviceStatus& status) override {
     status.errors = errors;
     status.in_queue = static_cast<uint32_t>(input.size());
-    status.out_queue = RingCount();
     const uint32_t e = errors;
     errors = 0;
     return e;
@@ -66,7 +65,7 @@ class FakeDispatcher : public TSerBaseDispatcher {
     ++dcb_writes;
     return 0;
   }
-  int QueueOutput(const uint8_t* buffer, int count) override {
+  int QueueOutput(const uint8_t* buffer, int count) override REQUIRES(out_.mutex()) {
     return QueueIntoRing(buffer, count);
   }
   int WaitDeviceEvent(uint32_t&) override { return 0; }
@@ -112,11 +111,11 @@ class DirectWindow : public TSerTriggerWindow {
   std::function<void(uint16_t, uint32_t, uint32_t)> handler;
   bool deliver = true;  // false: as if the time-out passed before the handler ran
   int cancels = 0;
-  bool SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second, uint64_t,
-                          uint64_t) override {
-    if (!deliver) return false;
+  TDeliveryOutcome SendTriggerMessage(uint16_t msg, uint32_t first, uint32_t second, uint64_t,
+                                      uint64_t) override {
+    if (!deliver) return TDeliveryOutcome::kWithdrawn;
     if (handler) handler(msg, first, second);
-    return true;
+    return TDeliveryOutcome::kDone;
   }
   void CancelPendingDeliveries() override { ++cancels; }
 };

@@ -9,13 +9,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/comm_lock.h"
+#include "platform/exception.h"
 #include "platform/io_error.h"
 #include "platform/qt/event_loop.h"
 #include "platform/tests/pty_pair.h"
@@ -178,13 +182,17 @@ TEST_F(PortTest, BytesBeforeTheHandlerIsAssignedAreAnnouncedWhenItIs) {
 }
 
 TEST_F(PortTest, OutputLongerThanTheFreeRoomQueuesNothing) {
-  ports.Add(2);
+  Pty& pty = ports.Add(2);
   TSerComPort port(nullptr);
   Configure(port, 2);
   port.SetOutSize(16);
   port.SetOpen(true);
   EXPECT_EQ(CodeOf<EOutputBufferTooSmall>([&] { port.PutString(std::string(17, 'x')); }), -3006);
+  EXPECT_EQ(port.GetDispatcher()->OutBuffUsed(), 0);
+  EXPECT_EQ(pty.Read(1, 200), "");
   port.PutString("");
+  port.PutString(std::string(16, 'y'));  // exactly the room
+  EXPECT_EQ(pty.Read(17, 500), std::string(16, 'y'));
 }
 
 TEST_F(PortTest, TwoPortsExchangeEnqAckFrameAndEot) {
@@ -426,6 +434,214 @@ TEST_F(PortTest, DestroyingAnOpenPortWithTrafficEndsCleanly) {
   pty.Write("def");
   port.reset();  // a delivery may be waiting for this thread
   SpinUntil([] { return false; }, std::chrono::seconds(0));
+  EXPECT_EQ(reported, "");
+  // Nothing of the old port is left holding the device: a new one opens it and hears.
+  TSerComPort again(nullptr);
+  Configure(again, 14);
+  std::string received;
+  again.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  again.SetOpen(true);
+  pty.Write("ghi");
+  ASSERT_TRUE(SpinUntil([&] { return received.find("ghi") != std::string::npos; }));
+}
+
+TEST_F(PortTest, AFailedDumpAtCloseStillClosesThePortAndIsRaised) {
+  Pty& pty = ports.Add(15);
+  TSerComPort port(nullptr);
+  Configure(port, 15);
+  port.SetTraceName(ports.path() + "/missing-folder/SER.TRC");
+  port.SetLogName(ports.path() + "/SER.LOG");
+  port.SetOpen(true);
+  port.SetTracing(tlOn);
+  port.SetLogging(tlOn);
+  port.PutString("x");
+  EXPECT_THROW(port.SetOpen(false), EInOutError);
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+  EXPECT_FALSE(port.Open());
+  EXPECT_TRUE(std::filesystem::exists(ports.path() + "/SER.LOG"));  // the other dump still ran
+  // The device was let go: the port opens again.
+  port.SetOpen(true);
+  EXPECT_TRUE(port.Open());
+  (void)pty;
+}
+
+TEST_F(PortTest, OpenFalseTrueFalseInsideAHandlerLeavesThePortClosed) {
+  Pty& pty = ports.Add(16);
+  TSerComPort port(nullptr);
+  Configure(port, 16);
+  int calls = 0;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t) {
+    ++calls;
+    cp.SetOpen(false);
+    cp.SetOpen(true);
+    cp.SetOpen(false);  // the last value wins
+  };
+  port.SetOpen(true);
+  pty.Write("a");
+  ASSERT_TRUE(SpinUntil(
+      [&] { return calls == 1 && port.PortState() == TSerCustomComPort::State::kClosed; }));
+  SpinUntil([] { return false; }, std::chrono::seconds(1));
+  EXPECT_EQ(port.PortState(), TSerCustomComPort::State::kClosed);
+  EXPECT_FALSE(port.Open());
+  pty.Write("b");
+  SpinUntil([] { return false; }, std::chrono::seconds(1));
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(PortTest, ReadsOutsideAHandlerWhileADeliveryWaitsTakeEachByteOnce) {
+  Pty& pty = ports.Add(17);
+  TSerComPort port(nullptr);
+  Configure(port, 17);
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  port.SetOpen(true);
+  TSerBaseDispatcher* d = port.GetDispatcher();
+  for (const std::string chunk : {"abc", "defgh", "ij"}) {
+    pty.Write(chunk);
+    // The delivery now waits for this thread, which reads before it runs the handler
+    // (a timer of the program's, say).
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!d->Dispatching() && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::yield();
+    ASSERT_TRUE(d->Dispatching());
+    received.push_back(port.GetChar());
+    const size_t want = received.size() + chunk.size() - 1;
+    ASSERT_TRUE(SpinUntil([&] { return received.size() >= want && !d->Dispatching(); }));
+  }
+  SpinUntil([] { return false; }, std::chrono::seconds(0));
+  EXPECT_EQ(received, "abcdefghij");
+  EXPECT_EQ(reported, "");
+  EXPECT_EQ(d->InBuffUsed(), 0);
+}
+
+TEST_F(PortTest, AHandlerLongerThanTheTimeOutDoesNotStopTheReading) {
+  Pty& pty = ports.Add(18);
+  TSerComPort port(nullptr);
+  Configure(port, 18);
+  // A byte pattern without repeats over short runs, to see a lost or doubled byte.
+  std::string sent;
+  for (int i = 0; i < 6000; ++i)
+    sent.push_back(static_cast<char>('!' + i % 89));
+  const std::string early = sent.substr(0, 1000), late = sent.substr(1000);
+  std::string received;
+  std::atomic<bool> slow_handler_started{false};
+  int used_after_the_wait = -1;
+  int calls = 0;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    ++calls;
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+    if (calls == 1) {
+      // A handler that keeps the user-interface thread for 4 s (a message box, a
+      // slow disk); the far end sends the rest meanwhile, after the 3000 ms.
+      slow_handler_started = true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+      used_after_the_wait = cp.GetDispatcher()->InBuffUsed();
+    }
+  };
+  port.SetOpen(true);
+  std::thread far_end([&] {
+    pty.Write(early);
+    while (!slow_handler_started)
+      std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3300));
+    pty.Write(late);
+  });
+  const bool all = SpinUntil([&] { return received.size() >= sent.size(); });
+  far_end.join();
+  ASSERT_TRUE(all) << received.size();
+  SpinUntil([] { return false; }, std::chrono::seconds(0));
+  // The dispatch thread read while the handler still ran.
+  EXPECT_GT(used_after_the_wait, 0);
+  EXPECT_EQ(received.size(), sent.size());
+  EXPECT_TRUE(received == sent);
+  EXPECT_EQ(reported, "");
+}
+
+// The trace and log state machine of an open port, step by step: what each written
+// state does with the dispatcher's recording and the file.
+TEST_F(PortTest, TraceAndLogStatesFollowTheirTable) {
+  Pty& pty = ports.Add(19);
+  struct Step {
+    TTraceLogState write;
+    const char* send;  // sent before the write, recorded when recording is on
+    TTraceLogState state;
+    bool recording;
+    int file;  // 0 absent, 1 written, 2 grown since the last step
+  };
+  const Step steps[] = {
+      {tlDump, "", tlOff, false, 0},   // nothing recorded: no file
+      {tlPause, "", tlOff, false, 0},  // pausing what is off: nothing
+      {tlOn, "", tlOn, true, 0},        {tlPause, "a", tlPause, false, 0},
+      {tlClear, "", tlPause, false, 0},  // cleared, still paused
+      {tlOn, "", tlOn, true, 0},         // resumed
+      {tlDump, "b", tlOff, false, 1},   {tlOn, "", tlOn, true, 1},
+      {tlAppend, "c", tlOff, false, 2}, {tlOff, "", tlOff, false, 1},
+  };
+  for (const bool log : {false, true}) {
+    SCOPED_TRACE(log ? "log" : "trace");
+    TSerComPort port(nullptr);
+    Configure(port, 19);
+    const std::string file = ports.path() + (log ? "/states.log" : "/states.trc");
+    log ? port.SetLogName(file) : port.SetTraceName(file);
+    port.SetOpen(true);
+    TSerBaseDispatcher* d = port.GetDispatcher();
+    uintmax_t size = 0;
+    for (const Step& step : steps) {
+      SCOPED_TRACE(static_cast<int>(step.write));
+      if (*step.send) port.PutString(step.send);
+      log ? port.SetLogging(step.write) : port.SetTracing(step.write);
+      EXPECT_EQ(log ? port.Logging() : port.Tracing(), step.state);
+      EXPECT_EQ(log ? d->Logging() : d->Tracing(), step.recording);
+      const bool exists = std::filesystem::exists(file);
+      EXPECT_EQ(exists, step.file != 0);
+      if (exists) {
+        const uintmax_t now = std::filesystem::file_size(file);
+        if (step.file == 2) {
+          EXPECT_GT(now, size);
+        }
+        size = now;
+      }
+    }
+    port.SetOpen(false);
+    // On a closed port only on and off are kept.
+    for (const auto& [write, kept] : {std::pair{tlPause, tlOff}, {tlOn, tlOn}, {tlDump, tlOff}}) {
+      log ? port.SetLogging(write) : port.SetTracing(write);
+      EXPECT_EQ(log ? port.Logging() : port.Tracing(), kept);
+    }
+    std::filesystem::remove(file);
+  }
+  (void)pty;
+}
+
+TEST_F(PortTest, ASecondStartOfTheThreadsIsRefused) {
+  Pty& pty = ports.Add(20);
+  TSerComPort port(nullptr);
+  Configure(port, 20);
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
+    for (int i = 0; i < count; ++i)
+      received.push_back(cp.GetChar());
+  };
+  port.SetOpen(true);
+  TSerBaseDispatcher* d = port.GetDispatcher();
+  ASSERT_EQ(d->LiveThreads(), 3);
+  try {
+    d->StartThreads();
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.what(), "Dispatcher already started");
+  }
+  // The running threads are untouched.
+  EXPECT_EQ(d->LiveThreads(), 3);
+  pty.Write("ok");
+  ASSERT_TRUE(SpinUntil([&] { return received == "ok"; }));
 }
 
 }  // namespace

@@ -144,6 +144,38 @@ TEST_F(EventLoopTest, AStartedCallIsWaitedForBeyondTheTimeOut) {
   EXPECT_EQ(result.get(), SendResult::kDone);
 }
 
+TEST_F(EventLoopTest, AStartedCallIsLeftRunningWhenTheSenderSaysSo) {
+  QObject receiver;
+  std::atomic<bool> started{false};
+  std::atomic<bool> release{false};
+  std::atomic<bool> finished{false};
+  std::atomic<bool> returned{false};
+  // The sender gives up on a call that runs past its time-out; the call goes on to
+  // its end with what it owns.
+  auto result = std::async(std::launch::async, [&] {
+    const SendResult r = SendCall(
+        &receiver,
+        [&, text = std::string("owned")] {
+          started = true;
+          while (!release)
+            std::this_thread::yield();
+          finished = text == "owned";
+        },
+        200ms, StartedCall::kReturn);
+    returned = true;
+    return r;
+  });
+  std::thread releaser([&] {
+    while (!returned)
+      std::this_thread::yield();
+    release = true;
+  });
+  SpinUntil([&] { return finished.load(); });
+  releaser.join();
+  EXPECT_EQ(result.get(), SendResult::kStillRunning);
+  EXPECT_TRUE(finished);
+}
+
 TEST_F(EventLoopTest, CancelPendingCallsWakesTheSenderAndWithdrawsTheCall) {
   QObject receiver;
   bool ran = false;
