@@ -15,18 +15,36 @@
 // Register it in the settings store (default value of the key
 // Software\Classes\CLSID\{6EB172E1-23B9-11D1-AF5F-444553540000}\InprocServer32) with
 // the library's path.
-#include <sys/stat.h>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "collector/Unit1Automation.h"
 
 namespace {
 
 using platform::HRESULT;
+
+// Makes Folder with every folder above it that is missing (a new user's home has
+// no ~/.local), each private to the user, as per-user data folders are. A folder
+// that cannot be made shows when the log cannot be opened.
+void CreateFolders(const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  std::vector<fs::path> missing;
+  for (fs::path at = folder; !at.empty() && !fs::exists(at, error); at = at.parent_path()) {
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  fs::create_directories(folder, error);
+  for (const fs::path& made : missing)
+    fs::permissions(made, fs::perms::owner_all, fs::perm_options::replace, error);
+}
 
 std::string LogPath() {
   if (const char* path = std::getenv("QOR_AUTOMATION_LOG"); path && *path) return path;
@@ -38,8 +56,7 @@ std::string LogPath() {
   } else {
     base = ".";
   }
-  ::mkdir(base.c_str(), 0700);
-  ::mkdir((base + "/qor").c_str(), 0700);
+  CreateFolders(base + "/qor");
   return base + "/qor/wardvorta-automation.log";
 }
 
