@@ -26,6 +26,7 @@
 //   attempt under way is not cut short by the next: the 11 ticks to the next one
 //   count from its failure.
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "collector/Unit1.h"
@@ -36,6 +37,18 @@ using platform::qt::TCustomWinSocket;
 namespace {
 
 constexpr int64_t kWatchdogMs = 126000;
+
+// What one read (or one disconnection) makes the decoders report costs one save of
+// the transfer log (TLogBatch), however many notices it holds.
+class TReadBatch {
+ public:
+  explicit TReadBatch(TCollectorCore* core) {
+    if (core) batch_.emplace(*core);
+  }
+
+ private:
+  std::optional<TCollectorCore::TLogBatch> batch_;
+};
 
 // A connection as the data clients' list shows it.
 std::string PeerText(const TCustomWinSocket* socket) {
@@ -71,6 +84,7 @@ void TForm1::ServerSocketABLClientDisconnect(TCustomWinSocket* socket) {
   if (it != feeds_.end()) {
     const std::unique_ptr<TReceiver<TFeedLink>> receiver = std::move(it->second);
     feeds_.erase(it);
+    const TReadBatch batch(core_.get());
     receiver->link.ConnectionClosed();
   }
   if (feeds_.empty()) UpdateCaption("");
@@ -79,6 +93,7 @@ void TForm1::ServerSocketABLClientDisconnect(TCustomWinSocket* socket) {
 void TForm1::ServerSocketABLClientRead(TCustomWinSocket* socket) {
   auto& receiver = feeds_[socket];
   if (!receiver) receiver = std::make_unique<TReceiver<TFeedLink>>(*this, socket->RemoteAddress());
+  const TReadBatch batch(core_.get());
   receiver->link.Receive(socket->ReceiveText());
 }
 
@@ -231,12 +246,14 @@ void TForm1::ClientSocket1Disconnect(TCustomWinSocket* /*socket*/) {
   UpdateCaption("");
   RelayConnected = false;
   if (const std::unique_ptr<TReceiver<TRelayLink>> receiver = std::move(relay_)) {
+    const TReadBatch batch(core_.get());
     receiver->link.ConnectionClosed();
   }
 }
 
 void TForm1::ClientSocket1Read(TCustomWinSocket* socket) {
   if (!relay_) relay_ = std::make_unique<TReceiver<TRelayLink>>(*this, PeerText(socket));
+  const TReadBatch batch(core_.get());
   relay_->link.Receive(socket->ReceiveText());
 }
 

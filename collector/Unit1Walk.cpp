@@ -16,9 +16,12 @@
 
 // What one walk keeps to itself.
 struct TCollectorCore::TWalk {
-  bool patient_known = false;  // PatientKnown
+  bool patient_known = false;  // PatientKnown, of the patient section being walked
   bool patient_seen = false;   // the message has a P record
   bool patient_named = false;  // its last P record named a usable patient
+  // The section's patient has had no O record of its own yet: its file opens at
+  // its first result.
+  bool open_at_result = false;
   bool reported_no_patient = false;
   // Reported together: results not numbers (parameter "text"), points not written.
   std::vector<std::string> not_numbers;
@@ -66,8 +69,10 @@ void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
     // Sending to data clients reports nothing; a client that went away is dropped
     // by its own disconnection.
   }
+  // One save of the transfer log for the whole message.
+  const TLogBatch batch(*this);
   TWalk walk;
-  filing_.BeginWalk();
+  filing_.EndPatient();
   state_.sample_time.BeginMessage();
   try {
     for (const std::string& line : lines) {
@@ -96,7 +101,7 @@ void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
     if (walk.patient_named) text += " (" + PatientText() + ")";
     ReportFailure(text + ": " + error.what());
   }
-  if (walk.patient_known) filing_.NotifyBatchDone();
+  EndPatientSection(walk);
   ReportSaveNotices();
   CheckAutomation();
 }
@@ -120,13 +125,22 @@ TRegisteredEntries TCollectorCore::ReadRegisteredEntries() const {
   return entries;
 }
 
-void TCollectorCore::Patient(const std::string& line, TWalk& walk) {
+void TCollectorCore::EndPatientSection(TWalk& walk) {
   FlushReports(walk);
+  filing_.EndPatient();
+  if (walk.patient_known) filing_.NotifyBatchDone();
+  walk.patient_known = false;
+  walk.patient_named = false;
+  walk.open_at_result = false;
+}
+
+void TCollectorCore::Patient(const std::string& line, TWalk& walk) {
+  // Every P record begins a patient of its own: what was open for the one before
+  // (its file, its series, its batch) is done with before anything of this one.
+  EndPatientSection(walk);
   const char fd = state_.field_delimiter;
   const char cd = state_.component_delimiter;
   walk.patient_seen = true;
-  walk.patient_named = false;
-  walk.patient_known = false;
 
   const std::string id_field = GetPiece(4, line, fd);
   const std::string id = RemoveIdPunctuation(id_field);
@@ -148,10 +162,15 @@ void TCollectorCore::Patient(const std::string& line, TWalk& walk) {
   }
   state_.patient_folder = PatientFolderPath(paths_.data_dir, identity.folder_name);
   state_.patient_id = identity.shown_id;
+  // Read again when its file opens; until then no report names the one before.
+  state_.patient_name.clear();
   walk.patient_named = true;
+  walk.open_at_result = true;
   walk.patient_known = PatientExists(state_.patient_folder);
-  if (!walk.patient_known && options_.auto_create) {
-    CreatePatient(state_.patient_id, state_.first_name, state_.last_name, state_.patient_folder);
+  if (!walk.patient_known && options_.auto_create &&
+      CreatePatient(state_.patient_id, state_.first_name, state_.last_name,
+                    state_.patient_folder)) {
+    walk.patient_known = PatientExists(state_.patient_folder);
   }
 }
 
@@ -162,7 +181,11 @@ void TCollectorCore::Order(const std::string& line, TWalk& walk) {
   state_.specimen =
       ReadSpecimen(GetPiece(16, line, fd), state_.component_delimiter, options_.translations);
   walk.patient_known = walk.patient_named && PatientExists(state_.patient_folder);
-  if (!walk.patient_known) return;
+  walk.open_at_result = false;
+  if (walk.patient_known) OpenPatientFile();
+}
+
+void TCollectorCore::OpenPatientFile() {
   state_.patient_name = ReadPatientName(state_.patient_folder);
   const TFilingPatient patient{state_.patient_id, state_.patient_folder, state_.patient_name};
   std::string failure;
@@ -192,6 +215,12 @@ void TCollectorCore::Result(const std::string& line, TWalk& walk) {
     return;
   }
   if (!walk.patient_known) return;
+  if (walk.open_at_result) {
+    // A patient without an O record of its own: its results take the sample time
+    // and specimen the message carries, into its own file.
+    walk.open_at_result = false;
+    OpenPatientFile();
+  }
   if (!value) {
     walk.not_numbers.push_back(state_.parameter + " \"" + value_text + "\"");
     return;

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -254,6 +255,125 @@ TEST_F(CollectorCoreTest, ARejectedIdIsReportedAndFilesNothing) {
   EXPECT_THAT(LogLines().back(), HasSubstr("Patient id rejected"));
   EXPECT_TRUE(save_.files.empty());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(paths_.data_dir), {}), 1);  // the log
+}
+
+TEST_F(CollectorCoreTest, EachPatientRecordsResultsGoToThatPatientAlone) {
+  // Ann and Bob exist (Bob registered as 2); Cid does not.
+  std::ofstream(paths_.ini_file) << "[Registered]\r\n2=22222222.$22\\PATIENT.\r\n";
+  MakePatient("11111111.$11", "Ann", "111111-1111");
+  MakePatient("22222222.$22", "Bob", "222222-2222");
+  const std::string order = OrderRec("200101191500", "Blood^Arterial");
+  const auto result = [](const char* value) {
+    return ResultRec("pO2", value, "kPa", "20010119150000");
+  };
+  // Every result at 2001-01-19 15:00, the orders' time too.
+  const platform::DateTime time =
+      platform::EncodeDate(2001, 1, 19) + platform::EncodeTime(15, 0, 0, 0);
+  const auto added = [](const char* id, const char* value) {
+    return std::string("AddValue(") + id + ",Arterial pO2,kPa,36910.625," + value + ")";
+  };
+  const std::string done = "TransferDone()";
+  struct Case {
+    const char* name;
+    bool auto_create;
+    std::vector<std::string> lines;
+    // Values filed, per folder; automation calls; patients whose transfer is logged.
+    std::map<std::string, std::vector<double>> files;
+    std::vector<std::string> calls;
+    std::vector<std::string> transfers;
+  };
+  const Case cases[] = {
+      {"two P, each with its O",
+       false,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("2222222222"), order,
+        result("2"), "5L|1|N"},
+       {{"11111111.$11", {1}}, {"22222222.$22", {2}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "2"), done},
+       {"Ann", "Bob"}},
+      {"the second P without an O",
+       false,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("2222222222"),
+        result("2"), result("3")},
+       {{"11111111.$11", {1}}, {"22222222.$22", {2, 3}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "2"), added("222222-2222", "3"),
+        done},
+       {"Ann", "Bob"}},
+      {"a registered patient without an O",
+       false,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("2"), result("2")},
+       {{"11111111.$11", {1}}, {"22222222.$22", {2}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "2"), done},
+       {"Ann", "Bob"}},
+      {"a new patient created without an O",
+       true,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("3333333333", "Cid^C"),
+        result("2")},
+       {{"11111111.$11", {1}}, {"33333333.$33", {2}}},
+       {added("111111-1111", "1"), done, added("333333-3333", "2"), done},
+       {"Ann", "Cid"}},
+      {"a new patient not created",
+       false,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("3333333333", "Cid^C"),
+        result("2")},
+       {{"11111111.$11", {1}}},
+       {added("111111-1111", "1"), done},
+       {"Ann"}},
+      {"three P, a rejected id in the middle",
+       true,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("../x"), order,
+        result("2"), PatientRec("2222222222"), result("3")},
+       {{"11111111.$11", {1}}, {"22222222.$22", {3}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "3"), done},
+       {"Ann", "Bob"}},
+      {"three P, each with its O",
+       true,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("2222222222"), order,
+        result("2"), PatientRec("3333333333", "Cid^C"), order, result("3")},
+       {{"11111111.$11", {1}}, {"22222222.$22", {2}}, {"33333333.$33", {3}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "2"), done, added("333333-3333", "3"),
+        done},
+       {"Ann", "Bob", "Cid"}},
+      {"an unknown patient first, then one without an O",
+       false,
+       {kHeader, PatientRec("3333333333"), order, result("1"), PatientRec("1111111111"),
+        result("2")},
+       {{"11111111.$11", {2}}},
+       {added("111111-1111", "2"), done},
+       {"Ann"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    save_.files.clear();
+    auto_object_.calls.clear();
+    std::filesystem::remove_all(paths_.data_dir + "33333333.$33");
+    core_.Options().auto_create = c.auto_create;
+    const size_t log_start = LogLines().size();
+    Walk(c.lines);
+
+    std::map<std::string, std::vector<double>> files;
+    for (const auto& [name, file] : save_.files) {
+      const std::string folder = std::filesystem::path(name).parent_path().filename().string();
+      // Each file belongs to the patient whose folder holds it.
+      EXPECT_EQ(file.patient_id,
+                folder.substr(0, 6) + "-" + folder.substr(6, 2) + folder.substr(10, 2));
+      for (const TFakePoint& point : file.points) {
+        files[folder].push_back(point.value);
+        EXPECT_EQ(point.time, time);
+      }
+    }
+    EXPECT_EQ(files, c.files);
+    EXPECT_EQ(auto_object_.calls, c.calls);
+    std::vector<std::string> transfers;
+    const std::vector<std::string> lines = LogLines();
+    for (size_t i = std::min(log_start, lines.size() - 1); i < lines.size(); ++i) {
+      const size_t at = lines[i].find(" Transferring ");
+      if (at != std::string::npos) transfers.push_back(lines[i].substr(at + 14, 3));
+    }
+    EXPECT_EQ(transfers, c.transfers);
+    for (const std::string& error : view_.errors)
+      EXPECT_THAT(error, HasSubstr("Patient id rejected"));
+    view_.errors.clear();
+  }
 }
 
 TEST_F(CollectorCoreTest, RegisteredPatientsComeFromTheIniFile) {
