@@ -31,6 +31,9 @@ struct TCollectorCore::TWalk {
 
 namespace {
 
+// What the transfer log shows of a value that is not a number, and of its parameter.
+constexpr size_t kMaxQuotedBytes = 64;
+
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {
   std::string text;
   for (const std::string& part : parts) {
@@ -222,7 +225,9 @@ void TCollectorCore::Result(const std::string& line, TWalk& walk) {
     OpenPatientFile();
   }
   if (!value) {
-    walk.not_numbers.push_back(state_.parameter + " \"" + value_text + "\"");
+    // Bounded each, so that one long text leaves room in the entry for the others.
+    walk.not_numbers.push_back(CutText(state_.parameter, kMaxQuotedBytes) + " \"" +
+                               CutText(value_text, kMaxQuotedBytes) + "\"");
     return;
   }
   const TResultToFile result{

@@ -596,6 +596,104 @@ TEST_F(CollectorCoreTest, TheTransferLogKeepsAtMost201Lines) {
   EXPECT_EQ(again.Lines(), LogLines());
 }
 
+TEST_F(CollectorCoreTest, TheLogFileHoldsAtMost201LinesOfBoundedEntries) {
+  const auto file_lines = [this] {
+    std::vector<std::string> lines;
+    const std::string text = ReadFile(paths_.log_file);
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = text.find("\r\n", at);
+      lines.push_back(text.substr(at, end - at));
+      at = end + 2;
+    }
+    return lines;
+  };
+  // "New logfile" and 200 entries: at the bound, nothing goes.
+  for (int i = 1; i <= 200; ++i)
+    core_.AddLogEntry("entry " + std::to_string(i));
+  ASSERT_EQ(file_lines().size(), 201u);
+  EXPECT_EQ(file_lines().front(), "2024-03-01 10:00:00: New logfile");
+  // One past it: the oldest goes.
+  core_.AddLogEntry("entry 201");
+  const std::vector<std::string> lines = file_lines();
+  ASSERT_EQ(lines.size(), 201u);
+  EXPECT_EQ(lines.front(), "entry 1");
+  EXPECT_EQ(lines.back(), "entry 201");
+
+  // An entry at its bound stays whole; one byte past it is cut, and shows it.
+  const std::string at_bound(TTransferLog::kMaxEntryBytes, 'a');
+  core_.AddLogEntry(at_bound);
+  EXPECT_EQ(file_lines().back(), at_bound);
+  core_.AddLogEntry(at_bound + "b");
+  EXPECT_EQ(file_lines().back(), std::string(TTransferLog::kMaxEntryBytes - 6, 'a') + " [cut]");
+  // So 201 lines bound the file, whatever the entries.
+  for (int i = 0; i < 300; ++i)
+    core_.AddLogEntry(std::string(100000, 'x'));
+  EXPECT_LE(ReadFile(paths_.log_file).size(), 201 * (TTransferLog::kMaxEntryBytes + 2));
+  EXPECT_EQ(file_lines().size(), 201u);
+}
+
+TEST_F(CollectorCoreTest, LongTextsThatAreNotNumbersAreCutInTheLog) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  std::vector<std::string> message = {kHeader, PatientRec("1234567890"),
+                                      OrderRec("200101191500", "Blood^Arterial")};
+  for (int i = 0; i < 100; ++i)
+    message.push_back(ResultRec("Code", std::string(60000, 'x'), ""));
+  Walk(message);
+  const std::string entry = LogLines().back();
+  EXPECT_EQ(entry.size(), TTransferLog::kMaxEntryBytes);
+  EXPECT_THAT(entry, StartsWith("2024-03-01 10:00:00: Not a number, not filed for Doe "
+                                "(123456-7890): Arterial Code \"" +
+                                std::string(58, 'x') + " [cut]\"; Arterial Code \"xxx"));
+  EXPECT_THAT(entry, testing::EndsWith(" [cut]"));
+  EXPECT_LE(ReadFile(paths_.log_file).size(), 4096u);
+}
+
+TEST_F(CollectorCoreTest, TheNoticesOfOneReadAreOneEntryWithACountAndOneSave) {
+  const int changes = view_.log_changes;
+  {
+    const TCollectorCore::TLogBatch batch(core_);
+    for (int i = 0; i < 20000; ++i)
+      core_.ReportFailure("Message dropped: restarted (127.0.0.1)");
+    core_.ReportFailure("Record line dropped (127.0.0.1)");
+    core_.ReportFailure("Message dropped: restarted (127.0.0.1)");
+    // Nothing is saved or shown before the read is over.
+    EXPECT_EQ(view_.log_changes, changes);
+    EXPECT_THAT(view_.errors, IsEmpty());
+  }
+  EXPECT_EQ(view_.log_changes, changes + 1);
+  EXPECT_THAT(view_.errors, ElementsAre("Message dropped: restarted (127.0.0.1)"));
+  const std::vector<std::string> expected = {
+      "2024-03-01 10:00:00: New logfile",
+      "2024-03-01 10:00:00: Message dropped: restarted (127.0.0.1) (20000 times)",
+      "2024-03-01 10:00:00: Record line dropped (127.0.0.1)",
+      "2024-03-01 10:00:00: Message dropped: restarted (127.0.0.1)"};
+  EXPECT_EQ(LogLines(), expected);
+  TTransferLog saved(paths_.log_file);
+  ASSERT_TRUE(saved.Load());
+  EXPECT_EQ(saved.Lines(), expected);
+  // Outside a read every failure is an entry of its own, at once.
+  core_.ReportFailure("Record line dropped (127.0.0.1)");
+  core_.ReportFailure("Record line dropped (127.0.0.1)");
+  EXPECT_EQ(LogLines().size(), expected.size() + 2);
+  EXPECT_EQ(view_.log_changes, changes + 3);
+}
+
+TEST_F(CollectorCoreTest, SerialNoiseCostsOneLogSavePerRead) {
+  // ENQ, a record frame, ENQ again: each restart drops a half message.
+  const std::string body = "1H|\\^&\r\x17";
+  const std::string restart = "\x05\x02" + body + Checksum(body) + "\r\n";
+  std::string noise;
+  for (int i = 0; i < 1000; ++i)
+    noise += restart;
+  const int changes = view_.log_changes;
+  core_.ReceiveFromAnalyzer(noise);
+  EXPECT_EQ(view_.log_changes, changes + 1);
+  ASSERT_EQ(LogLines().size(), 2u);
+  EXPECT_THAT(
+      LogLines().back(),
+      HasSubstr("Message dropped: the analyzer started it again before its end (999 times)"));
+}
+
 TEST_F(CollectorCoreTest, TheLogStartsNewWhenItsFileCannotBeRead) {
   std::filesystem::remove(paths_.log_file);
   core_.LoadTransferLog();
