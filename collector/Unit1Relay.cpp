@@ -50,9 +50,15 @@ class TReadBatch {
   std::optional<TCollectorCore::TLogBatch> batch_;
 };
 
+// A connection's address for the reports and the list, never empty.
+std::string AddressText(const TCustomWinSocket* socket) {
+  const std::string address = socket->RemoteAddress();
+  return address.empty() ? platform::LoadResString(SAddressUnknown) : address;
+}
+
 // A connection as the data clients' list shows it.
 std::string PeerText(const TCustomWinSocket* socket) {
-  return socket->RemoteHost() + " (" + socket->RemoteAddress() + ")";
+  return socket->RemoteHost() + " (" + AddressText(socket) + ")";
 }
 
 }  // namespace
@@ -75,7 +81,7 @@ void TForm1::StopABLServer() {
 }
 
 void TForm1::ServerSocketABLClientConnect(TCustomWinSocket* socket) {
-  feeds_[socket] = std::make_unique<TReceiver<TFeedLink>>(*this, socket->RemoteAddress());
+  feeds_[socket] = std::make_unique<TReceiver<TFeedLink>>(*this, AddressText(socket));
   UpdateCaption(" - " + platform::LoadResString(SConnectedTo) + "ABL");
 }
 
@@ -92,7 +98,7 @@ void TForm1::ServerSocketABLClientDisconnect(TCustomWinSocket* socket) {
 
 void TForm1::ServerSocketABLClientRead(TCustomWinSocket* socket) {
   auto& receiver = feeds_[socket];
-  if (!receiver) receiver = std::make_unique<TReceiver<TFeedLink>>(*this, socket->RemoteAddress());
+  if (!receiver) receiver = std::make_unique<TReceiver<TFeedLink>>(*this, AddressText(socket));
   const TReadBatch batch(core_.get());
   receiver->link.Receive(socket->ReceiveText());
 }
