@@ -183,6 +183,7 @@ TServerSocket::TServerSocket(TForm* owner, std::string name)
 TServerSocket::~TServerSocket() {
   // No events into a window that is being destroyed.
   connections_.clear();
+  accept_notifier_.reset();
   server_.reset();
 }
 
