@@ -72,37 +72,42 @@ void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
     // Sending to data clients reports nothing; a client that went away is dropped
     // by its own disconnection.
   }
-  // One save of the transfer log for the whole message.
-  const TLogBatch batch(*this);
   TWalk walk;
   filing_.EndPatient();
   state_.sample_time.BeginMessage();
-  try {
-    for (const std::string& line : lines) {
-      if (line.size() < 2) continue;
-      switch (line[1]) {
-        case 'H':
-          Header(line);
-          break;
-        case 'P':
-          Patient(line, walk);
-          break;
-        case 'O':
-          Order(line, walk);
-          break;
-        case 'R':
-          Result(line, walk);
-          break;
-        default:
-          break;
+  {
+    // One save of the transfer log for the whole message, made before the
+    // automation object hears that the message is done, so that what it was
+    // told is in the log file by then.
+    const TLogBatch batch(*this);
+    try {
+      for (const std::string& line : lines) {
+        if (line.size() < 2) continue;
+        switch (line[1]) {
+          case 'H':
+            Header(line);
+            break;
+          case 'P':
+            Patient(line, walk);
+            break;
+          case 'O':
+            Order(line, walk);
+            break;
+          case 'R':
+            Result(line, walk);
+            break;
+          default:
+            break;
+        }
       }
+      FlushReports(walk);
+    } catch (const std::exception& error) {
+      FlushReports(walk);
+      std::string text = platform::LoadResString(SWalkFailed);
+      if (walk.patient_named) text += " (" + PatientText() + ")";
+      ReportFailure(text + ": " + error.what());
     }
-    FlushReports(walk);
-  } catch (const std::exception& error) {
-    FlushReports(walk);
-    std::string text = platform::LoadResString(SWalkFailed);
-    if (walk.patient_named) text += " (" + PatientText() + ")";
-    ReportFailure(text + ": " + error.what());
+    ReportSaveNotices();
   }
   EndPatientSection(walk);
   ReportSaveNotices();
