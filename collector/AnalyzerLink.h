@@ -97,6 +97,8 @@ inline constexpr platform::ResourceString SLinkLineTooLong{
     "AnalyzerLink.SLineTooLong", "Record line dropped: more than %d bytes"};
 inline constexpr platform::ResourceString SLinkLineCut{
     "AnalyzerLink.SLineCut", "Record line dropped: the next unit began before its end"};
+inline constexpr platform::ResourceString SLinkLineUnended{
+    "AnalyzerLink.SLineUnended", "Record line dropped: the message ended before its CR: "};
 
 enum class TLinkNoticeKind : uint8_t {
   kRestarted,      // ENQ within a message
@@ -110,6 +112,7 @@ enum class TLinkNoticeKind : uint8_t {
   kClosed,         // the connection closed within a message (TCP links)
   kLineTooLong,    // a record line longer than the limit (TCP links)
   kLineCut,        // a relayed line cut short by the next unit (relay link)
+  kLineUnended,    // a last line without its CR before the EOT (analyzer feed)
 };
 
 // A notice's text: Resource with its first "%d" replaced by Number.

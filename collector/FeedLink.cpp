@@ -2,8 +2,10 @@
 
 #include <utility>
 
+#include "collector/Unit1TransferLog.h"
+
 TFeedLink::TFeedLink(TStreamLinkEvents& events, TStreamLinkLimits limits)
-    : limits_(limits), lines_(events, limits_) {}
+    : events_(events), limits_(limits), lines_(events_, limits_) {}
 
 void TFeedLink::Receive(std::string_view bytes) {
   for (const char c : bytes) {
@@ -15,7 +17,7 @@ void TFeedLink::Receive(std::string_view bytes) {
         EndLine();
         break;
       case astm::kEOT:
-        EndLine();
+        DropUnendedLine();
         lines_.Complete();
         break;
       case astm::kSOH: {
@@ -51,6 +53,17 @@ void TFeedLink::EndLine() {
   line += line_;
   line_.clear();
   lines_.Add(std::move(line));
+}
+
+void TFeedLink::DropUnendedLine() {
+  // A line too long has been reported already.
+  if (!line_.empty() && !skipping_) {
+    events_.LinkNotice(TLinkNotice{
+        TLinkNoticeKind::kLineUnended,
+        platform::LoadResString(SLinkLineUnended) + OneLine(CutText(line_, kShownBytes)), 1});
+  }
+  line_.clear();
+  skipping_ = false;
 }
 
 void TFeedLink::ConnectionClosed() {

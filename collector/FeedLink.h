@@ -14,8 +14,10 @@
 // next one:
 // - NUL and LF bytes are dropped wherever they stand.
 // - CR ends a line; an empty line (two CRs in a row) adds nothing.
-// - EOT ends the message: a last line whose CR was left out is still taken; the
-//   message goes to MessageComplete (an empty one is ignored).
+// - EOT ends the message, which goes to MessageComplete (an empty one is ignored).
+//   A last line whose CR was left out is dropped, with a notice that shows its
+//   first kShownBytes: such a line may have been cut short, and a value cut short
+//   is a wrong result.
 // - SOH begins a message. Lines without an SOH before them are taken as well; an
 //   SOH in the middle of a message (lines, or bytes of a line, received since the
 //   last EOT) drops that half message with a notice, as an analyzer that starts
@@ -34,6 +36,9 @@
 
 class TFeedLink {
  public:
+  // What a notice shows of a dropped line.
+  static constexpr size_t kShownBytes = 80;
+
   explicit TFeedLink(TStreamLinkEvents& events, TStreamLinkLimits limits = {});
 
   // The bytes as they came from the connection, in order.
@@ -48,7 +53,9 @@ class TFeedLink {
 
  private:
   void EndLine();
+  void DropUnendedLine();
 
+  TStreamLinkEvents& events_;
   const TStreamLinkLimits limits_;
   TMessageLines lines_;
   std::string line_;       // the line being received, without its frame digit

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSessionManager>
 #include <exception>
 #include <limits>
@@ -638,7 +639,12 @@ void TForm1::ShowError(const std::string& text) {
 void TForm1::TransferLogChanged() {
   Memo4->SetLines(core_->Log().Lines());
   if (auto* edit = qobject_cast<QPlainTextEdit*>(Memo4->Widget())) {
+    // The last line in view, from its start: the end of a long line would leave
+    // the other lines blank and the dates cut.
     edit->moveCursor(QTextCursor::End);
+    edit->moveCursor(QTextCursor::StartOfBlock);
+    edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
+    edit->horizontalScrollBar()->setValue(0);
   }
 }
 

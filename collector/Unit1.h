@@ -79,6 +79,8 @@ inline constexpr platform::ResourceString SHostPrompt{"Unit1.SHostPrompt",
                                                       "Enter IP address or computer name"};
 inline constexpr platform::ResourceString SClientSent{
     "Unit1.SClientSent", "Bytes from a data client dropped (the relay link takes none): "};
+inline constexpr platform::ResourceString SAddressUnknown{"Unit1.SAddressUnknown",
+                                                          "address unknown"};
 inline constexpr platform::ResourceString SClientStoppedReading{
     "Unit1.SClientStoppedReading", "Data client disconnected, it stopped reading: "};
 

@@ -19,6 +19,7 @@ TCollectorCore::~TCollectorCore() = default;
 // ---- The transfer log ----
 
 void TCollectorCore::LoadTransferLog() {
+  repeats_ = 0;
   if (!log_.Load()) {
     log_.Reset(platform::DateTimeToStr(now_()) + platform::LoadResString(SNewLogfile));
   }
@@ -31,6 +32,7 @@ void TCollectorCore::LoadTransferLog() {
 }
 
 bool TCollectorCore::NewTransferLog(std::string* error) {
+  repeats_ = 0;
   log_loaded_ = true;
   log_.Reset(platform::DateTimeToStr(now_()) + platform::LoadResString(SNewLogfile));
   view_.TransferLogChanged();
@@ -38,8 +40,14 @@ bool TCollectorCore::NewTransferLog(std::string* error) {
 }
 
 void TCollectorCore::AddLogEntry(const std::string& entry) {
+  repeats_ = 0;
   if (!log_loaded_) {
     early_entries_.push_back(entry);
+    return;
+  }
+  if (batches_ > 0) {
+    log_.Append(entry);
+    log_unsaved_ = true;
     return;
   }
   std::string error;
@@ -50,17 +58,62 @@ void TCollectorCore::AddLogEntry(const std::string& entry) {
 }
 
 void TCollectorCore::ReportFailure(const std::string& text) {
-  view_.ShowError(OneLine(text));
-  AddLogEntry(platform::DateTimeToStr(now_()) + ": " + text);
+  if (batches_ == 0) {
+    view_.ShowError(OneLine(text));
+    AddLogEntry(platform::DateTimeToStr(now_()) + ": " + text);
+    return;
+  }
+  if (repeats_ > 0 && text == repeated_failure_) {
+    ++repeats_;
+    const std::string count = " (" + std::to_string(repeats_) + " times)";
+    log_.ReplaceLast(repeated_entry_ + count);
+    log_unsaved_ = true;
+    batch_error_ = text + count;
+    return;
+  }
+  batch_error_ = text;
+  std::string entry = platform::DateTimeToStr(now_()) + ": " + text;
+  AddLogEntry(entry);
+  if (!log_loaded_) return;
+  // Cut before the count goes on, so that a long entry still shows its count.
+  repeated_entry_ = CutText(entry, TTransferLog::kMaxEntryBytes - 24);
+  repeated_failure_ = text;
+  repeats_ = 1;
+}
+
+TCollectorCore::TLogBatch::TLogBatch(TCollectorCore& core) : core_(core) {
+  ++core_.batches_;
+}
+
+TCollectorCore::TLogBatch::~TLogBatch() {
+  if (--core_.batches_ == 0) core_.EndLogBatch();
+}
+
+void TCollectorCore::EndLogBatch() {
+  repeats_ = 0;
+  const std::string failure = std::exchange(batch_error_, {});
+  const bool unsaved = std::exchange(log_unsaved_, false);
+  try {
+    if (!failure.empty()) view_.ShowError(OneLine(failure));
+    if (!unsaved) return;
+    std::string error;
+    const bool saved = log_.Save(&error);
+    view_.TransferLogChanged();
+    if (!saved) view_.ShowError(OneLine(platform::LoadResString(SLogNotSaved) + error));
+  } catch (const std::exception&) {
+    // Within a destructor: the window's own failures have been shown already.
+  }
 }
 
 // ---- Receiving ----
 
 void TCollectorCore::ReceiveFromAnalyzer(std::string_view bytes) {
+  const TLogBatch batch(*this);
   link_.Receive(bytes);
 }
 
 void TCollectorCore::DataSourceChanging() {
+  const TLogBatch batch(*this);
   link_.DropHalfMessage();
 }
 

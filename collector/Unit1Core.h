@@ -12,13 +12,16 @@
 // EOT after the last (the same bytes as relaying each line before its step, but a
 // relay client files the message while this collector does); then line by line
 //   H  sets the delimiters, clears the names and shows the sending instrument;
-//   P  gives the patient id, folder and name, and creates the patient when
+//   P  ends the previous patient's section (its save file and series closed, and
+//      the automation object hears that its batch is done when it was known),
+//      then gives the patient id, folder and name, and creates the patient when
 //      automatic creation is on;
 //   O  gives the sample time and the specimen; for a known patient it opens the
 //      save file and writes the transfer log entry;
-//   R  gives one parameter, value and unit, filed for a known patient;
-// and after the last line the automation object hears that the message is done
-// (known patient).
+//   R  gives one parameter, value and unit, filed for a known patient; the first
+//      result of a patient whose P has no O of its own opens its save file (and
+//      logs the transfer) with the time and specimen the message carries;
+// and after the last line the last section ends as a P would end it.
 //
 // Failures are never silent and never shown as success. Whatever goes wrong (a
 // rejected id, a patient that could not be created, a save file that would not
@@ -149,6 +152,23 @@ class TCollectorCore : private TAnalyzerLinkEvents {
   // A failure: the error line, and the transfer log with the current time.
   void ReportFailure(const std::string& text);
 
+  // Gathers the log's work for as long as it lives (one read of a receiver, one
+  // walk): entries go into the lines at once, in order, but the file is saved and
+  // the window told once, at the end; the same failure reported again and again
+  // with nothing between becomes one entry with its count ("... (3 times)"); and
+  // the error line shows the last failure at the end. A peer that sends thousands
+  // of cheap faults in one read so costs one save, not thousands. Batches may nest.
+  class TLogBatch {
+   public:
+    explicit TLogBatch(TCollectorCore& core);
+    ~TLogBatch();
+    TLogBatch(const TLogBatch&) = delete;
+    TLogBatch& operator=(const TLogBatch&) = delete;
+
+   private:
+    TCollectorCore& core_;
+  };
+
   // Bytes from the serial line, in order (ComPortTriggerAvail). An exception from
   // the view's SendToAnalyzer leaves here.
   void ReceiveFromAnalyzer(std::string_view bytes);
@@ -183,11 +203,14 @@ class TCollectorCore : private TAnalyzerLinkEvents {
   void Patient(const std::string& line, TWalk& walk);
   void Order(const std::string& line, TWalk& walk);
   void Result(const std::string& line, TWalk& walk);
+  void EndPatientSection(TWalk& walk);
+  void OpenPatientFile();
   void LogTransfer();
   void FlushReports(TWalk& walk);
   std::string PatientText() const;
   void CheckAutomation();
   void ReportSaveNotices();
+  void EndLogBatch();
   TRegisteredEntries ReadRegisteredEntries() const;
 
   TCollectorView& view_;
@@ -203,6 +226,15 @@ class TCollectorCore : private TAnalyzerLinkEvents {
   bool walking_ = false;
   bool log_loaded_ = false;
   std::vector<std::string> early_entries_;
+  // The open log batches, and what they have left to do at their end.
+  int batches_ = 0;
+  bool log_unsaved_ = false;
+  std::string batch_error_;
+  // The failure the newest log line reports and how often (0: the newest line is
+  // no failure, or no batch gathers).
+  std::string repeated_failure_;
+  std::string repeated_entry_;
+  size_t repeats_ = 0;
   bool automation_reported_ = false;
   std::function<platform::DateTime()> now_;
 };

@@ -51,8 +51,12 @@ class TResultFiling {
   TResultFiling(TSaveFileAccess& save, TAutomation& automation)
       : save_(save), automation_(automation) {}
 
-  // A message walk starts: no save file is open for it yet.
-  void BeginWalk() { save_file_open_ = false; }
+  // A message walk starts, or a patient record ends the previous patient's
+  // results: no save file is open for what follows, nor its series.
+  void EndPatient() {
+    save_file_open_ = false;
+    series_list_.clear();
+  }
 
   // Opens the patient's save file, "ABL" first, then "ABL1" to "ABL99". Never
   // raises: false when none of the names opened, Failure then telling why the first

@@ -26,6 +26,7 @@
 //   attempt under way is not cut short by the next: the 11 ticks to the next one
 //   count from its failure.
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "collector/Unit1.h"
@@ -37,9 +38,27 @@ namespace {
 
 constexpr int64_t kWatchdogMs = 126000;
 
+// What one read (or one disconnection) makes the decoders report costs one save of
+// the transfer log (TLogBatch), however many notices it holds.
+class TReadBatch {
+ public:
+  explicit TReadBatch(TCollectorCore* core) {
+    if (core) batch_.emplace(*core);
+  }
+
+ private:
+  std::optional<TCollectorCore::TLogBatch> batch_;
+};
+
+// A connection's address for the reports and the list, never empty.
+std::string AddressText(const TCustomWinSocket* socket) {
+  const std::string address = socket->RemoteAddress();
+  return address.empty() ? platform::LoadResString(SAddressUnknown) : address;
+}
+
 // A connection as the data clients' list shows it.
 std::string PeerText(const TCustomWinSocket* socket) {
-  return socket->RemoteHost() + " (" + socket->RemoteAddress() + ")";
+  return socket->RemoteHost() + " (" + AddressText(socket) + ")";
 }
 
 }  // namespace
@@ -62,7 +81,7 @@ void TForm1::StopABLServer() {
 }
 
 void TForm1::ServerSocketABLClientConnect(TCustomWinSocket* socket) {
-  feeds_[socket] = std::make_unique<TReceiver<TFeedLink>>(*this, socket->RemoteAddress());
+  feeds_[socket] = std::make_unique<TReceiver<TFeedLink>>(*this, AddressText(socket));
   UpdateCaption(" - " + platform::LoadResString(SConnectedTo) + "ABL");
 }
 
@@ -71,6 +90,7 @@ void TForm1::ServerSocketABLClientDisconnect(TCustomWinSocket* socket) {
   if (it != feeds_.end()) {
     const std::unique_ptr<TReceiver<TFeedLink>> receiver = std::move(it->second);
     feeds_.erase(it);
+    const TReadBatch batch(core_.get());
     receiver->link.ConnectionClosed();
   }
   if (feeds_.empty()) UpdateCaption("");
@@ -78,7 +98,8 @@ void TForm1::ServerSocketABLClientDisconnect(TCustomWinSocket* socket) {
 
 void TForm1::ServerSocketABLClientRead(TCustomWinSocket* socket) {
   auto& receiver = feeds_[socket];
-  if (!receiver) receiver = std::make_unique<TReceiver<TFeedLink>>(*this, socket->RemoteAddress());
+  if (!receiver) receiver = std::make_unique<TReceiver<TFeedLink>>(*this, AddressText(socket));
+  const TReadBatch batch(core_.get());
   receiver->link.Receive(socket->ReceiveText());
 }
 
@@ -231,12 +252,14 @@ void TForm1::ClientSocket1Disconnect(TCustomWinSocket* /*socket*/) {
   UpdateCaption("");
   RelayConnected = false;
   if (const std::unique_ptr<TReceiver<TRelayLink>> receiver = std::move(relay_)) {
+    const TReadBatch batch(core_.get());
     receiver->link.ConnectionClosed();
   }
 }
 
 void TForm1::ClientSocket1Read(TCustomWinSocket* socket) {
   if (!relay_) relay_ = std::make_unique<TReceiver<TRelayLink>>(*this, PeerText(socket));
+  const TReadBatch batch(core_.get());
   relay_->link.Receive(socket->ReceiveText());
 }
 

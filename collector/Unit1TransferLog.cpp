@@ -26,8 +26,16 @@ bool ReadTail(const std::string& path, std::string& text) {
 
 }  // namespace
 
+std::string CutText(std::string_view text, size_t bytes) {
+  if (text.size() <= bytes) return std::string(text);
+  if (bytes <= kCutMark.size()) return std::string(kCutMark.substr(0, bytes));
+  std::string cut(text.substr(0, bytes - kCutMark.size()));
+  cut += kCutMark;
+  return cut;
+}
+
 std::string OneLine(std::string_view text) {
-  std::string line(text);
+  std::string line = CutText(text, TTransferLog::kMaxEntryBytes);
   for (char& c : line) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte < 0x20 || byte == 0x7F) c = '?';
@@ -44,7 +52,7 @@ bool TTransferLog::Load() {
   while (pos < text.size()) {
     size_t eol = text.find_first_of("\r\n", pos);
     if (eol == std::string::npos) eol = text.size();
-    lines.push_back(text.substr(pos, eol - pos));
+    lines.push_back(CutText(std::string_view(text).substr(pos, eol - pos), kMaxEntryBytes));
     pos = eol;
     if (pos < text.size() && text[pos] == '\r') ++pos;
     if (pos < text.size() && text[pos] == '\n') ++pos;
@@ -60,9 +68,21 @@ void TTransferLog::Reset(std::string_view line) {
 }
 
 bool TTransferLog::Add(std::string_view entry, std::string* error) {
+  Append(entry);
+  return Save(error);
+}
+
+void TTransferLog::Append(std::string_view entry) {
   if (lines_.size() > kKeptLines) lines_.erase(lines_.begin(), lines_.end() - kKeptLines);
   lines_.push_back(OneLine(entry));
-  return Save(error);
+}
+
+void TTransferLog::ReplaceLast(std::string_view entry) {
+  if (lines_.empty()) {
+    lines_.push_back(OneLine(entry));
+  } else {
+    lines_.back() = OneLine(entry);
+  }
 }
 
 bool TTransferLog::Save(std::string* error) const {

@@ -10,7 +10,9 @@
 // foreign file cannot swamp the window.
 //
 // Entries are made from data off the wire: control characters in them (which would
-// break the file's lines) become "?".
+// break the file's lines) become "?", and an entry (a loaded line too) longer than
+// kMaxEntryBytes is cut to that many bytes, ending in kCutMark, so that the kept
+// lines bound the file and the window (about 200 KiB at most).
 #pragma once
 
 #include <cstddef>
@@ -22,6 +24,7 @@ class TTransferLog {
  public:
   static constexpr size_t kKeptLines = 200;
   static constexpr size_t kMaxReadBytes = 1 << 20;
+  static constexpr size_t kMaxEntryBytes = 1024;
 
   explicit TTransferLog(std::string file_name) : file_name_(std::move(file_name)) {}
 
@@ -37,6 +40,10 @@ class TTransferLog {
   // entry; then saves. False when the save failed (Error tells why); the entry is
   // in the lines either way.
   bool Add(std::string_view entry, std::string* error = nullptr);
+  // Add without the save, for a caller that saves once after several entries.
+  void Append(std::string_view entry);
+  // Replaces the newest line (appends one to an empty log), without saving.
+  void ReplaceLast(std::string_view entry);
   // Writes the whole log to the file; false (Error set) when it cannot.
   bool Save(std::string* error = nullptr) const;
 
@@ -45,5 +52,11 @@ class TTransferLog {
   std::vector<std::string> lines_;
 };
 
-// Text fit for one line of a log or a window: control characters become "?".
+// What ends a text that was cut short.
+inline constexpr std::string_view kCutMark = " [cut]";
+
+// Text fit for one line of a log or a window: control characters become "?", and
+// at most kMaxEntryBytes bytes.
 std::string OneLine(std::string_view text);
+// Text of at most Bytes bytes: a longer one is cut to end in kCutMark.
+std::string CutText(std::string_view text, size_t bytes);

@@ -13,9 +13,12 @@
 
 // What one walk keeps to itself.
 struct TCollectorCore::TWalk {
-  bool patient_known = false;  // PatientKnown
+  bool patient_known = false;  // PatientKnown, of the patient section being walked
   bool patient_seen = false;   // the message has a P record
   bool patient_named = false;  // its last P record named a usable patient
+  // The section's patient has had no O record of its own yet: its file opens at
+  // its first result.
+  bool open_at_result = false;
   bool reported_no_patient = false;
   // Reported together: results not numbers (parameter "text"), points not written.
   std::vector<std::string> not_numbers;
@@ -24,6 +27,9 @@ struct TCollectorCore::TWalk {
 };
 
 namespace {
+
+// What the transfer log shows of a value that is not a number, and of its parameter.
+constexpr size_t kMaxQuotedBytes = 64;
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {
   std::string text;
@@ -64,36 +70,43 @@ void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
     // by its own disconnection.
   }
   TWalk walk;
-  filing_.BeginWalk();
+  filing_.EndPatient();
   state_.sample_time.BeginMessage();
-  try {
-    for (const std::string& line : lines) {
-      if (line.size() < 2) continue;
-      switch (line[1]) {
-        case 'H':
-          Header(line);
-          break;
-        case 'P':
-          Patient(line, walk);
-          break;
-        case 'O':
-          Order(line, walk);
-          break;
-        case 'R':
-          Result(line, walk);
-          break;
-        default:
-          break;
+  {
+    // One save of the transfer log for the whole message, made before the
+    // automation object hears that the message is done, so that what it was
+    // told is in the log file by then.
+    const TLogBatch batch(*this);
+    try {
+      for (const std::string& line : lines) {
+        if (line.size() < 2) continue;
+        switch (line[1]) {
+          case 'H':
+            Header(line);
+            break;
+          case 'P':
+            Patient(line, walk);
+            break;
+          case 'O':
+            Order(line, walk);
+            break;
+          case 'R':
+            Result(line, walk);
+            break;
+          default:
+            break;
+        }
       }
+      FlushReports(walk);
+    } catch (const std::exception& error) {
+      FlushReports(walk);
+      std::string text = platform::LoadResString(SWalkFailed);
+      if (walk.patient_named) text += " (" + PatientText() + ")";
+      ReportFailure(text + ": " + error.what());
     }
-    FlushReports(walk);
-  } catch (const std::exception& error) {
-    FlushReports(walk);
-    std::string text = platform::LoadResString(SWalkFailed);
-    if (walk.patient_named) text += " (" + PatientText() + ")";
-    ReportFailure(text + ": " + error.what());
+    ReportSaveNotices();
   }
-  if (walk.patient_known) filing_.NotifyBatchDone();
+  EndPatientSection(walk);
   ReportSaveNotices();
   CheckAutomation();
 }
@@ -117,13 +130,22 @@ TRegisteredEntries TCollectorCore::ReadRegisteredEntries() const {
   return entries;
 }
 
-void TCollectorCore::Patient(const std::string& line, TWalk& walk) {
+void TCollectorCore::EndPatientSection(TWalk& walk) {
   FlushReports(walk);
+  filing_.EndPatient();
+  if (walk.patient_known) filing_.NotifyBatchDone();
+  walk.patient_known = false;
+  walk.patient_named = false;
+  walk.open_at_result = false;
+}
+
+void TCollectorCore::Patient(const std::string& line, TWalk& walk) {
+  // Every P record begins a patient of its own: what was open for the one before
+  // (its file, its series, its batch) is done with before anything of this one.
+  EndPatientSection(walk);
   const char fd = state_.field_delimiter;
   const char cd = state_.component_delimiter;
   walk.patient_seen = true;
-  walk.patient_named = false;
-  walk.patient_known = false;
 
   const std::string id_field = GetPiece(4, line, fd);
   const std::string id = RemoveIdPunctuation(id_field);
@@ -145,10 +167,15 @@ void TCollectorCore::Patient(const std::string& line, TWalk& walk) {
   }
   state_.patient_folder = PatientFolderPath(paths_.data_dir, identity.folder_name);
   state_.patient_id = identity.shown_id;
+  // Read again when its file opens; until then no report names the one before.
+  state_.patient_name.clear();
   walk.patient_named = true;
+  walk.open_at_result = true;
   walk.patient_known = PatientExists(state_.patient_folder);
-  if (!walk.patient_known && options_.auto_create) {
-    CreatePatient(state_.patient_id, state_.first_name, state_.last_name, state_.patient_folder);
+  if (!walk.patient_known && options_.auto_create &&
+      CreatePatient(state_.patient_id, state_.first_name, state_.last_name,
+                    state_.patient_folder)) {
+    walk.patient_known = PatientExists(state_.patient_folder);
   }
 }
 
@@ -159,7 +186,11 @@ void TCollectorCore::Order(const std::string& line, TWalk& walk) {
   state_.specimen =
       ReadSpecimen(GetPiece(16, line, fd), state_.component_delimiter, options_.translations);
   walk.patient_known = walk.patient_named && PatientExists(state_.patient_folder);
-  if (!walk.patient_known) return;
+  walk.open_at_result = false;
+  if (walk.patient_known) OpenPatientFile();
+}
+
+void TCollectorCore::OpenPatientFile() {
   state_.patient_name = ReadPatientName(state_.patient_folder);
   const TFilingPatient patient{state_.patient_id, state_.patient_folder, state_.patient_name};
   std::string failure;
@@ -189,8 +220,16 @@ void TCollectorCore::Result(const std::string& line, TWalk& walk) {
     return;
   }
   if (!walk.patient_known) return;
+  if (walk.open_at_result) {
+    // A patient without an O record of its own: its results take the sample time
+    // and specimen the message carries, into its own file.
+    walk.open_at_result = false;
+    OpenPatientFile();
+  }
   if (!value) {
-    walk.not_numbers.push_back(state_.parameter + " \"" + value_text + "\"");
+    // Bounded each, so that one long text leaves room in the entry for the others.
+    walk.not_numbers.push_back(CutText(state_.parameter, kMaxQuotedBytes) + " \"" +
+                               CutText(value_text, kMaxQuotedBytes) + "\"");
     return;
   }
   const TResultToFile result{

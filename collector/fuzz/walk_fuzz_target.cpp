@@ -2,8 +2,9 @@
 // analyzer link, the message queue and the walk over every message it completes,
 // with patients, their folders and files under a data root of its own, and an
 // in-memory save component. A crash, a hang, a sanitizer report, a reply other
-// than ACK or NAK, a queue that keeps messages, or a file or folder that is not a
-// patient's (or the log) in the data folder is a fault. Built as a libFuzzer target
+// than ACK or NAK, a queue that keeps messages, a file or folder that is not a
+// patient's (or the log) in the data folder, or a save file made for another
+// patient than its folder's (for a folder with one ".$") is a fault. Built as a libFuzzer target
 // and, for replaying the corpus, into a test.
 //
 // The input's form is the link fuzzer's, so their corpora serve each other: the
@@ -11,6 +12,7 @@
 // (bit 1), and here also automatic creation (bit 2), grouping (bit 3) and the
 // id's first ten characters (bit 4); the second byte how the rest is cut into
 // pieces.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -125,9 +127,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (core.QueuedMessages() != 0) std::abort();
     core.Automation().SetAutoObject(nullptr);
   }
-  // Every result filed went to a save file in a patient's folder.
+  // Every result filed went to a save file in a patient's folder, made for the
+  // patient of that folder (its id is the folder's name without ".$").
   for (const auto& [name, file] : save.files) {
     if (name.rfind(Root() + "DATA/", 0) != 0 || name.find(".$") == std::string::npos) std::abort();
+    std::string id = std::filesystem::path(name).parent_path().filename().string();
+    // A folder with one ".$" only: an id may hold one itself.
+    const size_t mark = id.find(".$");
+    if (mark != id.rfind(".$")) continue;
+    id.erase(mark, 2);
+    if (file.patient_id != id.substr(0, 6) + "-" + id.substr(std::min<size_t>(6, id.size()), 4)) {
+      std::abort();
+    }
   }
   CheckDataFolder();
   return 0;

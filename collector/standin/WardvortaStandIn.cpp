@@ -21,12 +21,30 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "collector/Unit1Automation.h"
 
 namespace {
 
 using platform::HRESULT;
+
+// Makes Folder with every folder above it that is missing (a new user's home has
+// no ~/.local), each private to the user, as per-user data folders are. A folder
+// that cannot be made shows when the log cannot be opened.
+void CreateFolders(const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  std::vector<fs::path> missing;
+  for (fs::path at = folder; !at.empty() && !fs::exists(at, error); at = at.parent_path()) {
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  fs::create_directories(folder, error);
+  for (const fs::path& made : missing)
+    fs::permissions(made, fs::perms::owner_all, fs::perm_options::replace, error);
+}
 
 std::string LogPath() {
   if (const char* path = std::getenv("QOR_AUTOMATION_LOG"); path && *path) return path;
@@ -38,16 +56,7 @@ std::string LogPath() {
   } else {
     base = ".";
   }
-  // The whole path, as std::filesystem::create_directories makes it, but every
-  // folder made here is the user's own (0700): the log holds patients' results.
-  std::filesystem::path folder;
-  for (const std::filesystem::path& part : std::filesystem::path(base + "/qor")) {
-    folder /= part;
-    std::error_code error;
-    if (std::filesystem::create_directory(folder, error)) {
-      std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
-    }
-  }
+  CreateFolders(base + "/qor");
   return base + "/qor/wardvorta-automation.log";
 }
 

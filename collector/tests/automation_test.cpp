@@ -74,6 +74,27 @@ TEST_F(StandInTest, ALogThatCannotBeWrittenFailsTheCallAndEndsAutomation) {
   EXPECT_TRUE(automation.TransferDone());
 }
 
+TEST_F(StandInTest, WithoutALogOfItsOwnItWritesIntoTheUsersDataFolderMakingItWhole) {
+  // A new user's home: no ~/.local yet.
+  Register(QOR_STANDIN_LIBRARY);
+  const std::string home = folder_.path() + "/home";
+  std::filesystem::create_directory(home);
+  ScopedEnv no_log("QOR_AUTOMATION_LOG", "");
+  ScopedEnv no_data_home("XDG_DATA_HOME", "");
+  ScopedEnv home_env("HOME", home);
+  TAutomation automation;
+  automation.SetAutoObject(CoVistameterAutoObject::Create());
+  EXPECT_TRUE(automation.TransferDone());
+  EXPECT_TRUE(automation.AutomationOK()) << automation.LastFailure();
+  std::ifstream in(home + "/.local/share/qor/wardvorta-automation.log", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "TransferDone()\n");
+  // The folders it made are the user's alone.
+  for (const char* made : {"/.local", "/.local/share", "/.local/share/qor"}) {
+    EXPECT_EQ(std::filesystem::status(home + made).permissions(), std::filesystem::perms::owner_all)
+        << made;
+  }
+}
+
 TEST_F(StandInTest, CreationFailsWithoutARegisteredServer) {
   for (const std::string library : {"", "/no/such/library.so"}) {
     if (!library.empty()) Register(library);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,125 @@ TEST_F(CollectorCoreTest, ARejectedIdIsReportedAndFilesNothing) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(paths_.data_dir), {}), 1);  // the log
 }
 
+TEST_F(CollectorCoreTest, EachPatientRecordsResultsGoToThatPatientAlone) {
+  // Ann and Bob exist (Bob registered as 2); Cid does not.
+  std::ofstream(paths_.ini_file) << "[Registered]\r\n2=22222222.$22\\PATIENT.\r\n";
+  MakePatient("11111111.$11", "Ann", "111111-1111");
+  MakePatient("22222222.$22", "Bob", "222222-2222");
+  const std::string order = OrderRec("200101191500", "Blood^Arterial");
+  const auto result = [](const char* value) {
+    return ResultRec("pO2", value, "kPa", "20010119150000");
+  };
+  // Every result at 2001-01-19 15:00, the orders' time too.
+  const platform::DateTime time =
+      platform::EncodeDate(2001, 1, 19) + platform::EncodeTime(15, 0, 0, 0);
+  const auto added = [](const char* id, const char* value) {
+    return std::string("AddValue(") + id + ",Arterial pO2,kPa,36910.625," + value + ")";
+  };
+  const std::string done = "TransferDone()";
+  struct Case {
+    const char* name;
+    bool auto_create;
+    std::vector<std::string> lines;
+    // Values filed, per folder; automation calls; patients whose transfer is logged.
+    std::map<std::string, std::vector<double>> files;
+    std::vector<std::string> calls;
+    std::vector<std::string> transfers;
+  };
+  const Case cases[] = {
+      {"two P, each with its O",
+       false,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("2222222222"), order,
+        result("2"), "5L|1|N"},
+       {{"11111111.$11", {1}}, {"22222222.$22", {2}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "2"), done},
+       {"Ann", "Bob"}},
+      {"the second P without an O",
+       false,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("2222222222"),
+        result("2"), result("3")},
+       {{"11111111.$11", {1}}, {"22222222.$22", {2, 3}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "2"), added("222222-2222", "3"),
+        done},
+       {"Ann", "Bob"}},
+      {"a registered patient without an O",
+       false,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("2"), result("2")},
+       {{"11111111.$11", {1}}, {"22222222.$22", {2}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "2"), done},
+       {"Ann", "Bob"}},
+      {"a new patient created without an O",
+       true,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("3333333333", "Cid^C"),
+        result("2")},
+       {{"11111111.$11", {1}}, {"33333333.$33", {2}}},
+       {added("111111-1111", "1"), done, added("333333-3333", "2"), done},
+       {"Ann", "Cid"}},
+      {"a new patient not created",
+       false,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("3333333333", "Cid^C"),
+        result("2")},
+       {{"11111111.$11", {1}}},
+       {added("111111-1111", "1"), done},
+       {"Ann"}},
+      {"three P, a rejected id in the middle",
+       true,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("../x"), order,
+        result("2"), PatientRec("2222222222"), result("3")},
+       {{"11111111.$11", {1}}, {"22222222.$22", {3}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "3"), done},
+       {"Ann", "Bob"}},
+      {"three P, each with its O",
+       true,
+       {kHeader, PatientRec("1111111111"), order, result("1"), PatientRec("2222222222"), order,
+        result("2"), PatientRec("3333333333", "Cid^C"), order, result("3")},
+       {{"11111111.$11", {1}}, {"22222222.$22", {2}}, {"33333333.$33", {3}}},
+       {added("111111-1111", "1"), done, added("222222-2222", "2"), done, added("333333-3333", "3"),
+        done},
+       {"Ann", "Bob", "Cid"}},
+      {"an unknown patient first, then one without an O",
+       false,
+       {kHeader, PatientRec("3333333333"), order, result("1"), PatientRec("1111111111"),
+        result("2")},
+       {{"11111111.$11", {2}}},
+       {added("111111-1111", "2"), done},
+       {"Ann"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    save_.files.clear();
+    auto_object_.calls.clear();
+    std::filesystem::remove_all(paths_.data_dir + "33333333.$33");
+    core_.Options().auto_create = c.auto_create;
+    const size_t log_start = LogLines().size();
+    Walk(c.lines);
+
+    std::map<std::string, std::vector<double>> files;
+    for (const auto& [name, file] : save_.files) {
+      const std::string folder = std::filesystem::path(name).parent_path().filename().string();
+      // Each file belongs to the patient whose folder holds it.
+      EXPECT_EQ(file.patient_id,
+                folder.substr(0, 6) + "-" + folder.substr(6, 2) + folder.substr(10, 2));
+      for (const TFakePoint& point : file.points) {
+        files[folder].push_back(point.value);
+        EXPECT_EQ(point.time, time);
+      }
+    }
+    EXPECT_EQ(files, c.files);
+    EXPECT_EQ(auto_object_.calls, c.calls);
+    std::vector<std::string> transfers;
+    const std::vector<std::string> lines = LogLines();
+    for (size_t i = std::min(log_start, lines.size() - 1); i < lines.size(); ++i) {
+      const size_t at = lines[i].find(" Transferring ");
+      if (at != std::string::npos) transfers.push_back(lines[i].substr(at + 14, 3));
+    }
+    EXPECT_EQ(transfers, c.transfers);
+    for (const std::string& error : view_.errors)
+      EXPECT_THAT(error, HasSubstr("Patient id rejected"));
+    view_.errors.clear();
+  }
+}
+
 TEST_F(CollectorCoreTest, RegisteredPatientsComeFromTheIniFile) {
   std::ofstream(paths_.ini_file) << "[Registered]\r\n2=12345678.$90\\PATIENT.\r\n3=NoMark\\x\r\n";
   MakePatient("12345678.$90", "Reg", "123456-7890");
@@ -474,6 +594,104 @@ TEST_F(CollectorCoreTest, TheTransferLogKeepsAtMost201Lines) {
   TTransferLog again(paths_.log_file);
   ASSERT_TRUE(again.Load());
   EXPECT_EQ(again.Lines(), LogLines());
+}
+
+TEST_F(CollectorCoreTest, TheLogFileHoldsAtMost201LinesOfBoundedEntries) {
+  const auto file_lines = [this] {
+    std::vector<std::string> lines;
+    const std::string text = ReadFile(paths_.log_file);
+    for (size_t at = 0; at < text.size();) {
+      const size_t end = text.find("\r\n", at);
+      lines.push_back(text.substr(at, end - at));
+      at = end + 2;
+    }
+    return lines;
+  };
+  // "New logfile" and 200 entries: at the bound, nothing goes.
+  for (int i = 1; i <= 200; ++i)
+    core_.AddLogEntry("entry " + std::to_string(i));
+  ASSERT_EQ(file_lines().size(), 201u);
+  EXPECT_EQ(file_lines().front(), "2024-03-01 10:00:00: New logfile");
+  // One past it: the oldest goes.
+  core_.AddLogEntry("entry 201");
+  const std::vector<std::string> lines = file_lines();
+  ASSERT_EQ(lines.size(), 201u);
+  EXPECT_EQ(lines.front(), "entry 1");
+  EXPECT_EQ(lines.back(), "entry 201");
+
+  // An entry at its bound stays whole; one byte past it is cut, and shows it.
+  const std::string at_bound(TTransferLog::kMaxEntryBytes, 'a');
+  core_.AddLogEntry(at_bound);
+  EXPECT_EQ(file_lines().back(), at_bound);
+  core_.AddLogEntry(at_bound + "b");
+  EXPECT_EQ(file_lines().back(), std::string(TTransferLog::kMaxEntryBytes - 6, 'a') + " [cut]");
+  // So 201 lines bound the file, whatever the entries.
+  for (int i = 0; i < 300; ++i)
+    core_.AddLogEntry(std::string(100000, 'x'));
+  EXPECT_LE(ReadFile(paths_.log_file).size(), 201 * (TTransferLog::kMaxEntryBytes + 2));
+  EXPECT_EQ(file_lines().size(), 201u);
+}
+
+TEST_F(CollectorCoreTest, LongTextsThatAreNotNumbersAreCutInTheLog) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  std::vector<std::string> message = {kHeader, PatientRec("1234567890"),
+                                      OrderRec("200101191500", "Blood^Arterial")};
+  for (int i = 0; i < 100; ++i)
+    message.push_back(ResultRec("Code", std::string(60000, 'x'), ""));
+  Walk(message);
+  const std::string entry = LogLines().back();
+  EXPECT_EQ(entry.size(), TTransferLog::kMaxEntryBytes);
+  EXPECT_THAT(entry, StartsWith("2024-03-01 10:00:00: Not a number, not filed for Doe "
+                                "(123456-7890): Arterial Code \"" +
+                                std::string(58, 'x') + " [cut]\"; Arterial Code \"xxx"));
+  EXPECT_THAT(entry, testing::EndsWith(" [cut]"));
+  EXPECT_LE(ReadFile(paths_.log_file).size(), 4096u);
+}
+
+TEST_F(CollectorCoreTest, TheNoticesOfOneReadAreOneEntryWithACountAndOneSave) {
+  const int changes = view_.log_changes;
+  {
+    const TCollectorCore::TLogBatch batch(core_);
+    for (int i = 0; i < 20000; ++i)
+      core_.ReportFailure("Message dropped: restarted (127.0.0.1)");
+    core_.ReportFailure("Record line dropped (127.0.0.1)");
+    core_.ReportFailure("Message dropped: restarted (127.0.0.1)");
+    // Nothing is saved or shown before the read is over.
+    EXPECT_EQ(view_.log_changes, changes);
+    EXPECT_THAT(view_.errors, IsEmpty());
+  }
+  EXPECT_EQ(view_.log_changes, changes + 1);
+  EXPECT_THAT(view_.errors, ElementsAre("Message dropped: restarted (127.0.0.1)"));
+  const std::vector<std::string> expected = {
+      "2024-03-01 10:00:00: New logfile",
+      "2024-03-01 10:00:00: Message dropped: restarted (127.0.0.1) (20000 times)",
+      "2024-03-01 10:00:00: Record line dropped (127.0.0.1)",
+      "2024-03-01 10:00:00: Message dropped: restarted (127.0.0.1)"};
+  EXPECT_EQ(LogLines(), expected);
+  TTransferLog saved(paths_.log_file);
+  ASSERT_TRUE(saved.Load());
+  EXPECT_EQ(saved.Lines(), expected);
+  // Outside a read every failure is an entry of its own, at once.
+  core_.ReportFailure("Record line dropped (127.0.0.1)");
+  core_.ReportFailure("Record line dropped (127.0.0.1)");
+  EXPECT_EQ(LogLines().size(), expected.size() + 2);
+  EXPECT_EQ(view_.log_changes, changes + 3);
+}
+
+TEST_F(CollectorCoreTest, SerialNoiseCostsOneLogSavePerRead) {
+  // ENQ, a record frame, ENQ again: each restart drops a half message.
+  const std::string body = "1H|\\^&\r\x17";
+  const std::string restart = "\x05\x02" + body + Checksum(body) + "\r\n";
+  std::string noise;
+  for (int i = 0; i < 1000; ++i)
+    noise += restart;
+  const int changes = view_.log_changes;
+  core_.ReceiveFromAnalyzer(noise);
+  EXPECT_EQ(view_.log_changes, changes + 1);
+  ASSERT_EQ(LogLines().size(), 2u);
+  EXPECT_THAT(
+      LogLines().back(),
+      HasSubstr("Message dropped: the analyzer started it again before its end (999 times)"));
 }
 
 TEST_F(CollectorCoreTest, TheLogStartsNewWhenItsFileCannotBeRead) {

@@ -66,11 +66,22 @@ TEST(FeedLinkTest, EmptyRecordsNulAndLfAddNothing) {
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a", "1R|1"));
 }
 
-TEST(FeedLinkTest, LinesWithoutSohAndALastLineWithoutCrAreTaken) {
+TEST(FeedLinkTest, LinesWithoutSohAreTakenButALastLineWithoutCrIsDropped) {
   StreamRecorder recorder;
-  Feed({"H|a\rL|1|N\x04"}, &recorder);
-  ASSERT_THAT(recorder.events, ElementsAre("message 2"));
-  EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a", "1L|1|N"));
+  Feed({"H|a\rR|1|^^^pO2|12.", "3\x04"}, &recorder);
+  // The value may have been cut short: the line is dropped, and shown in the notice.
+  ASSERT_THAT(recorder.events,
+              ElementsAre(StreamRecorder::NoticeEvent(TLinkNoticeKind::kLineUnended), "message 1"));
+  EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a"));
+  EXPECT_EQ(recorder.notices[0].text,
+            "Record line dropped: the message ended before its CR: R|1|^^^pO2|12.3");
+  // What the notice shows of a long line is bounded; a line only of the unended one
+  // is no message.
+  StreamRecorder cut;
+  Feed({"\x01" + std::string(5000, 'R') + "\x04"}, &cut);
+  ASSERT_THAT(cut.events, ElementsAre(StreamRecorder::NoticeEvent(TLinkNoticeKind::kLineUnended)));
+  EXPECT_EQ(cut.notices[0].text, "Record line dropped: the message ended before its CR: " +
+                                     std::string(TFeedLink::kShownBytes - 6, 'R') + " [cut]");
   // An EOT alone, or an SOH and an EOT, is no message.
   EXPECT_THAT(Feed({"\x04\x01\x04\r\x04"}), IsEmpty());
 }

@@ -116,8 +116,11 @@ TEST_F(NetworkEndToEndTest, TheAbl9MessageIsFiledByTheCollectorAndItsRelayClient
     const std::string folder = collector->DataDir() + collector_test::kAbl9Folder + "/";
     EXPECT_TRUE(std::filesystem::exists(folder + "Patient"));
     collector_test::ExpectAbl9Filed(collector_test::ReadBack(folder + "ABL.vor"));
-    EXPECT_THAT(TGasbridgeProcess::Read(collector->TransferLog()),
-                HasSubstr(" Transferring Anon (100000-001) to Wardvorta"));
+    // The log file is saved once the walk is over, just after its last call.
+    EXPECT_TRUE(WaitFor([&] {
+      return TGasbridgeProcess::Read(collector->TransferLog())
+                 .find(" Transferring Anon (100000-001) to Wardvorta") != std::string::npos;
+    })) << TGasbridgeProcess::Read(collector->TransferLog());
   }
   EXPECT_TRUE(first_.Running());
   EXPECT_TRUE(second_.Running());

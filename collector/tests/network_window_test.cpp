@@ -2,10 +2,15 @@
 // system chooses: the TCP analyzer feed, the relay server and its data clients, the
 // relay client with its watchdog and reconnection (on fake timers and a fake
 // monotonic clock), the caption suffixes and lblNoNetwork.
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QNetworkProxy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -190,6 +195,38 @@ TEST_F(NetworkWindowTest, AConnectionThatClosesInTheMiddleOfAMessageDropsItAndSa
   EXPECT_THAT(LastLogLine(), HasSubstr(": " + text));
   EXPECT_EQ(form.lblError->GetColor(), kErrorRed);
   EXPECT_THAT(RelayedMessages(client->Received()), ElementsAre(ElementsAre("1H|a", "1P|1")));
+}
+
+TEST_F(NetworkWindowTest, APeerThatResetsRightAfterSendingIsNamedByItsAddress) {
+  StoreNetwork();
+  TForm1& form = Start("ABL");
+  // Sent and reset before the window's loop runs again: the window meets the
+  // connection only when it is gone.
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  ::inet_pton(AF_INET, "127.0.0.4", &local.sin_addr);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(static_cast<uint16_t>(AnalyzerPort()));
+  ::inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0);
+  ASSERT_EQ(::send(fd, "\x01H|a\rP|1\r", 10, MSG_NOSIGNAL), 10);
+  const linger reset{1, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  ::close(fd);
+  const std::string text = "Message dropped: the connection closed before its end (127.0.0.4)";
+  ASSERT_TRUE(RunUntil([&] { return form.lblError->Caption() == text; }))
+      << form.lblError->Caption();
+  EXPECT_THAT(LastLogLine(), HasSubstr(": " + text));
+  // The reverse lookup given up with the connection still runs in Qt's lookup
+  // thread, which crashes a program that ends under it; a lookup of the same name
+  // waits for it.
+  bool looked_up = false;
+  QHostInfo::lookupHost("127.0.0.4", &relay_server_, [&](const QHostInfo&) { looked_up = true; });
+  EXPECT_TRUE(RunUntil([&] { return looked_up; }));
 }
 
 // The ABL9 message, filed into the monitor-data file of a patient created for it.

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTcpServer>
 #include <cstdlib>
 #include <filesystem>
@@ -328,6 +331,23 @@ TEST_F(WindowTest, ClearingTheLogAsksFirst) {
   EXPECT_THAT(form.Memo4->Lines()[0], HasSubstr(": New logfile"));
   EXPECT_EQ(dialogs_->questions()[0].text, "Really want to clear logfile");
   EXPECT_EQ(dialogs_->questions()[0].buttons, platform::mb::kYesNoCancel);
+}
+
+TEST_F(WindowTest, TheLogViewShowsTheLastLineFromItsStartWithAVerticalBarOnly) {
+  Store();
+  TForm1& form = Start();
+  auto* edit = qobject_cast<QPlainTextEdit*>(form.Memo4->Widget());
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(edit->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  for (int i = 0; i < 50; ++i)
+    form.Core().AddLogEntry("entry " + std::to_string(i));
+  // A long last line ("Not a number" with a long text, say).
+  form.Core().AddLogEntry("2024-03-01 10:00:00: " + std::string(900, 'x'));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(edit->horizontalScrollBar()->value(), 0);
+  EXPECT_GT(edit->verticalScrollBar()->maximum(), 0);
+  EXPECT_EQ(edit->verticalScrollBar()->value(), edit->verticalScrollBar()->maximum());
 }
 
 TEST_F(WindowTest, WithoutTheAutomationObjectTheProgramEnds) {

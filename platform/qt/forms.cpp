@@ -614,7 +614,10 @@ void TMemo::DefineProperties(PropertyList& list) {
   list.Add("ScrollBars", [this](const FormValue& v) {
     const std::string& bars = v.AsIdent();
     const bool vertical = SameText1252(bars, "ssVertical") || SameText1252(bars, "ssBoth");
-    edit_->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+    const bool horizontal = SameText1252(bars, "ssHorizontal") || SameText1252(bars, "ssBoth");
+    edit_->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    edit_->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn
+                                                   : Qt::ScrollBarAlwaysOff);
   });
   list.Add("WordWrap", [this](const FormValue& v) {
     edit_->setLineWrapMode(v.AsBoolean() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);

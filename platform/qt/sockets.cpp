@@ -1,10 +1,14 @@
 #include "platform/qt/sockets.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QNetworkProxy>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+
 #include <algorithm>
 #include <cerrno>
 
@@ -66,8 +70,12 @@ void Notify(const TSocketNotifyEvent& handler, TComponentBase* sender, TCustomWi
 
 // ---- TCustomWinSocket ----
 
-TCustomWinSocket::TCustomWinSocket(QTcpSocket* socket, Events events, std::string fallback_host)
-    : socket_(socket), events_(std::move(events)), fallback_host_(std::move(fallback_host)) {
+TCustomWinSocket::TCustomWinSocket(QTcpSocket* socket, Events events, std::string fallback_host,
+                                   std::string address)
+    : socket_(socket),
+      events_(std::move(events)),
+      remote_address_(std::move(address)),
+      fallback_host_(std::move(fallback_host)) {
   socket_->setReadBufferSize(kMaxReadBuffer);
   lookup_limit_.setSingleShot(true);
   QObject::connect(&lookup_limit_, &QTimer::timeout, this, [this] { Announce(); });
@@ -83,7 +91,7 @@ TCustomWinSocket::~TCustomWinSocket() {
 
 void TCustomWinSocket::Start() {
   socket_->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-  remote_address_ = DottedAddress(socket_->peerAddress());
+  if (remote_address_.empty()) remote_address_ = DottedAddress(socket_->peerAddress());
   lookup_id_ =
       QHostInfo::lookupHost(ToQString(remote_address_), this, [this](const QHostInfo& info) {
         lookup_id_ = -1;
@@ -175,6 +183,7 @@ TServerSocket::TServerSocket(TForm* owner, std::string name)
 TServerSocket::~TServerSocket() {
   // No events into a window that is being destroyed.
   connections_.clear();
+  accept_notifier_.reset();
   server_.reset();
 }
 
@@ -221,6 +230,7 @@ void TServerSocket::SetActive(bool active) {
   }
   if (active == Active()) return;
   if (!active) {
+    accept_notifier_.reset();
     server_.reset();
     // Each connection reports its end; the list empties as they go.
     std::vector<TCustomWinSocket*> open = Connections();
@@ -241,7 +251,10 @@ void TServerSocket::SetActive(bool active) {
     throw ESocketError("Socket error: " + text + " (" + std::to_string(info.code) +
                        "), on API 'bind'");
   }
-  QObject::connect(server_.get(), &QTcpServer::newConnection, this, [this] { Accept(); });
+  server_->pauseAccepting();
+  accept_notifier_ =
+      std::make_unique<QSocketNotifier>(server_->socketDescriptor(), QSocketNotifier::Read);
+  QObject::connect(accept_notifier_.get(), &QSocketNotifier::activated, this, [this] { Accept(); });
 }
 
 int TServerSocket::LocalPort() const {
@@ -257,30 +270,47 @@ std::vector<TCustomWinSocket*> TServerSocket::Connections() const {
 }
 
 void TServerSocket::Accept() {
-  while (server_ && server_->hasPendingConnections()) {
-    QTcpSocket* socket = server_->nextPendingConnection();
-    socket->setParent(nullptr);
-    TCustomWinSocket::Events events;
-    events.connect = [this](TCustomWinSocket* s) { Notify(OnClientConnect, this, s); };
-    events.read = [this](TCustomWinSocket* s) { Notify(OnClientRead, this, s); };
-    events.disconnect = [this](TCustomWinSocket* s) {
-      Notify(OnClientDisconnect, this, s);
-      Drop(s);
-    };
-    connections_.push_back(
-        std::unique_ptr<TCustomWinSocket>(new TCustomWinSocket(socket, std::move(events), "")));
-    TCustomWinSocket* connection = connections_.back().get();
-    QObject::connect(socket, &QAbstractSocket::errorOccurred, connection,
-                     [this, connection](QAbstractSocket::SocketError error) {
-                       // A peer closing its end is an ordinary disconnection.
-                       if (error == QAbstractSocket::RemoteHostClosedError) return;
-                       const ErrorInfo info = InfoOf(error);
-                       ReportError(this, OnClientError, connection, TErrorEvent::eeGeneral,
-                                   info.code, info.api,
-                                   FromQString(connection->socket_->errorString()));
-                     });
-    connection->Start();
+  while (server_) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    const int fd =
+        ::accept4(static_cast<int>(server_->socketDescriptor()), reinterpret_cast<sockaddr*>(&peer),
+                  &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) {
+      // A connection that ended while it waited is gone; try the next.
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      return;  // none left (or no descriptor free: the notifier comes back)
+    }
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->setProxy(QNetworkProxy::NoProxy);
+    if (!socket->setSocketDescriptor(fd)) {
+      ::close(fd);
+      continue;
+    }
+    Adopt(socket.release(), DottedAddress(QHostAddress(reinterpret_cast<const sockaddr*>(&peer))));
   }
+}
+
+void TServerSocket::Adopt(QTcpSocket* socket, std::string address) {
+  TCustomWinSocket::Events events;
+  events.connect = [this](TCustomWinSocket* s) { Notify(OnClientConnect, this, s); };
+  events.read = [this](TCustomWinSocket* s) { Notify(OnClientRead, this, s); };
+  events.disconnect = [this](TCustomWinSocket* s) {
+    Notify(OnClientDisconnect, this, s);
+    Drop(s);
+  };
+  connections_.push_back(std::unique_ptr<TCustomWinSocket>(
+      new TCustomWinSocket(socket, std::move(events), "", std::move(address))));
+  TCustomWinSocket* connection = connections_.back().get();
+  QObject::connect(socket, &QAbstractSocket::errorOccurred, connection,
+                   [this, connection](QAbstractSocket::SocketError error) {
+                     // A peer closing its end is an ordinary disconnection.
+                     if (error == QAbstractSocket::RemoteHostClosedError) return;
+                     const ErrorInfo info = InfoOf(error);
+                     ReportError(this, OnClientError, connection, TErrorEvent::eeGeneral, info.code,
+                                 info.api, FromQString(connection->socket_->errorString()));
+                   });
+  connection->Start();
 }
 
 void TServerSocket::Drop(TCustomWinSocket* connection) {

@@ -5,6 +5,8 @@
 //   decimal (a mapped IPv6 address is turned back).
 // - Connections go straight to the peer, never through a proxy (the system's, from
 //   http_proxy and the like, or the application's), as the system's sockets do.
+// - RemoteAddress is taken when the connection is accepted (made, for a client),
+//   so a peer that resets at once still has one.
 // - RemoteHost is found by a reverse lookup that never blocks: it runs when the
 //   connection is made, and the connect event waits for it at most
 //   kReverseLookupLimit; "" when no name is found in time. Bytes that arrive
@@ -38,6 +40,7 @@
 #include "platform/exception.h"
 #include "platform/qt/component.h"
 
+class QSocketNotifier;
 class QTcpServer;
 class QTcpSocket;
 
@@ -99,7 +102,9 @@ class TCustomWinSocket : public QObject {
     std::function<void(TCustomWinSocket*, TErrorEvent, int, const char* api, const std::string&)>
         error;
   };
-  TCustomWinSocket(QTcpSocket* socket, Events events, std::string fallback_host);
+  // Address: the peer's, as the accept told it ("" to ask the connection).
+  TCustomWinSocket(QTcpSocket* socket, Events events, std::string fallback_host,
+                   std::string address = "");
   void Start();  // the connection is made: look the host up, then announce it
   void Announce();
   void OnReadyRead();
@@ -147,11 +152,16 @@ class TServerSocket : public QObject, public TComponentBase {
 
  private:
   void Accept();
+  void Adopt(QTcpSocket* socket, std::string address);
   void Drop(TCustomWinSocket* connection);
 
   int port_ = 0;
   bool active_wanted_ = false;
   std::unique_ptr<QTcpServer> server_;
+  // The server's own accepting is paused: connections are accepted here, where the
+  // accept tells the peer's address. A connection that the peer has reset already
+  // no longer tells it afterwards.
+  std::unique_ptr<QSocketNotifier> accept_notifier_;
   std::vector<std::unique_ptr<TCustomWinSocket>> connections_;
 };
 

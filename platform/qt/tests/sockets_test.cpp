@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QHostInfo>
 #include <QNetworkInterface>
 #include <QNetworkProxy>
 #include <QTcpSocket>
@@ -134,6 +135,36 @@ TEST_F(SocketsTest, AddressesAreDottedIPv4) {
   ipv6.connectToHost(QHostAddress::LocalHostIPv6, static_cast<quint16>(server_.LocalPort()));
   ASSERT_TRUE(RunUntil([&] { return ipv6.state() == QAbstractSocket::UnconnectedState; }));
   EXPECT_EQ(server_.Connections().size(), 2u);
+}
+
+// A peer that sends and resets its connection before the server accepts it: the
+// system no longer tells that connection's peer (getpeername fails), but the accept
+// does, and the server keeps it from there.
+TEST_F(SocketsTest, APeerThatResetsAtOnceStillHasItsAddress) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  ::inet_pton(AF_INET, "127.0.0.3", &local.sin_addr);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(static_cast<uint16_t>(server_.LocalPort()));
+  ::inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0);
+  ASSERT_EQ(::send(fd, "bytes", 5, MSG_NOSIGNAL), 5);
+  const linger reset{1, 0};  // closing sends RST
+  ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  ::close(fd);
+  ASSERT_TRUE(RunUntil([&] { return journal_.size() == 2; }));
+  EXPECT_EQ(journal_[0], "connect 127.0.0.3 ");
+  EXPECT_EQ(journal_[1], "disconnect 127.0.0.3");
+  // The server's reverse lookup, given up with the connection, still runs in Qt's
+  // lookup thread, which crashes a program that ends under it. A lookup of the same
+  // name waits for the one under way.
+  bool looked_up = false;
+  QHostInfo::lookupHost("127.0.0.3", &server_, [&](const QHostInfo&) { looked_up = true; });
+  EXPECT_TRUE(RunUntil([&] { return looked_up; }));
 }
 
 // No proxy stands between the sockets and their peers, whatever the proxy settings
