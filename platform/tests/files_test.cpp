@@ -8,6 +8,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -336,6 +337,31 @@ TEST_F(FilesTest, OnlyLeftoversOfTheSameFileAreRemoved) {
   EXPECT_TRUE(platform::DirectoryExists(dir_ + "/.~f.txt.Zz99Zz"));
   EXPECT_TRUE(platform::EntryExists(dir_ + "/" + held));
   ::close(held_fd);
+}
+
+TEST_F(FilesTest, AnUnprivilegedSaveTakesAnotherUsersLiveSaveForNoLeftover) {
+  // The system answers an unprivileged process that another user's process is
+  // there (EPERM), not that it is gone; root would be told it exists.
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the save as another user";
+  ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+  const std::string live = ".~f.txt." + std::to_string(::getpid()) + ".Ab12Cd";
+  Touch(live);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    try {
+      platform::WriteFileAtomically(dir_ + "/f.txt", "x", 1);
+    } catch (...) {
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(platform::EntryExists(dir_ + "/" + live));
+  EXPECT_EQ(platform::ReadFileToString(dir_ + "/f.txt"), "x");
 }
 
 }  // namespace
