@@ -881,10 +881,14 @@ TEST_F(SaveItNewTest, AFileAnotherProcessCreatedFirstIsChecked) {
     BeforeNextLock() = [&] {
       const pid_t child = ::fork();
       if (child == 0) {
-        TSaveItNew creator(nullptr);
-        creator.FileName = save_.FileName;
-        creator.OpenMonitorFile(c.creator.monitor, c.creator.detail, c.creator.patient_id,
-                                c.creator.patient_name);
+        try {
+          TSaveItNew creator(nullptr);
+          creator.FileName = save_.FileName;
+          creator.OpenMonitorFile(c.creator.monitor, c.creator.detail, c.creator.patient_id,
+                                  c.creator.patient_name);
+        } catch (...) {
+          ::_exit(1);
+        }
         ::_exit(0);
       }
       int status = 0;
