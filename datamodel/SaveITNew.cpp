@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "datafile/QORClassFormat.h"
 #include "datafile/QORClassIdentity.h"
 #include "datafile/QORClassWriter.h"
 #include "datamodel/Axis.h"
@@ -31,14 +32,32 @@ class FlagGuard {
   throw Exception("Exception:The file has been corrupted.");
 }
 
-// The end of the last whole record of File, a whole plain data file in memory;
-// its size when it is no such file.
+// A walk of File, a whole plain data file in memory; for any other file, none.
+std::optional<save_file::TWalkResult> WalkDataFile(
+    const uint8_t* data, int64_t size, std::vector<int32_t>* points_of_index = nullptr) {
+  const int64_t first = save_file::FirstRecordOffset(data, size);
+  if (first < 0) return std::nullopt;
+  return save_file::WalkRecords(data, size, first, points_of_index);
+}
+
+// The same for any file: one that is no plain data file has no records to tell
+// apart, and ends where it ends.
 save_file::TWalkResult WalkWholeFile(const platform::MemoryStream& file,
                                      std::vector<int32_t>* points_of_index = nullptr) {
-  const int64_t first = save_file::FirstRecordOffset(file.Memory(), file.Size());
-  if (first < 0) return {file.Size(), false};
-  return save_file::WalkRecords(file.Memory(), file.Size(), first, points_of_index);
+  if (auto walk = WalkDataFile(file.Memory(), file.Size(), points_of_index)) return *walk;
+  save_file::TWalkResult whole;
+  whole.whole_end = file.Size();
+  return whole;
 }
+
+// The bytes of the last whole record a walk of Data stepped over, or none.
+const uint8_t* LastRecordOf(const uint8_t* data, const save_file::TWalkResult& walk) {
+  return walk.last_start >= 0 ? data + walk.last_start : nullptr;
+}
+
+// The last whole record a learnt end keeps for the check is at most this long; a
+// longer one (a large reserved block) is not learnt, and the next append walks.
+constexpr int64_t kLongestKeptRecord = 64 * 1024;
 
 }  // namespace
 
@@ -175,7 +194,8 @@ void TSaveItNew::LoadItems() {
   // Every whole record is loaded; an incomplete last record is left out (and cut off
   // the file by the next append).
   const save_file::TWalkResult walk = WalkWholeFile(buffer, &points_of_index_);
-  LearnEnd(stamp, walk.whole_end);
+  LearnEnd(stamp, walk.whole_end, walk.last_start, LastRecordOf(buffer.Memory(), walk),
+           walk.damage_at);
   if (walk.torn) {
     load_report_.torn_tail_bytes = buffer.Size() - walk.whole_end;
     buffer.SetSize(walk.whole_end);
@@ -225,7 +245,8 @@ void TSaveItNew::LoadHead() {
   file.SetSize(stamp.size);
   opened.ReadAt(0, file.Memory(), stamp.size);
   const save_file::TWalkResult walk = WalkWholeFile(file);
-  LearnEnd(stamp, walk.whole_end);
+  LearnEnd(stamp, walk.whole_end, walk.last_start, LastRecordOf(file.Memory(), walk),
+           walk.damage_at);
   file.SetSize(walk.whole_end);
   Parse(file, &TSaveItNew::ReadAnyRecord);
 }
@@ -262,7 +283,10 @@ void TSaveItNew::OpenMonitorFile(const std::string& monitor_name, const std::str
     if (platform::CreateFileExclusively(FileName, file.Memory(),
                                         static_cast<size_t>(file.Size()))) {
       const std::optional<platform::FileStamp> stamp = platform::GetFileStamp(FileName);
-      if (stamp && stamp->size == file.Size()) LearnEnd(*stamp, file.Size());
+      if (stamp && stamp->size == file.Size()) {
+        const save_file::TWalkResult walk = WalkWholeFile(file);
+        LearnEnd(*stamp, walk.whole_end, walk.last_start, LastRecordOf(file.Memory(), walk));
+      }
       if (OnFileStructureChanged) OnFileStructureChanged(FileName);
       return;
     }
@@ -340,16 +364,23 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   // An incomplete last record (a torn append) is not carried into the new file. The
   // end of its last whole record is known without a walk while the file is as this
   // component last read or wrote it.
-  int64_t walked_end = file.Size();
+  save_file::TWalkResult walk;
+  walk.whole_end = file.Size();
   if (!reader_->FoldingMode()) {
     const KnownEnd& known = known_end_;
-    walked_end = known.file_name == FileName && known.stamp == stamp && stamp.size == file.Size() &&
-                         known.whole_end <= file.Size()
-                     ? known.whole_end
-                     : WalkWholeFile(file).whole_end;
+    if (known.file_name == FileName && known.stamp == stamp && stamp.size == file.Size() &&
+        known.whole_end <= file.Size()) {
+      walk.whole_end = known.whole_end;
+      walk.torn = known.whole_end < file.Size();
+      walk.last_start = known.last_start;
+      walk.damage_at = known.damage_at;
+    } else {
+      walk = WalkWholeFile(file);
+    }
   }
-  const int64_t whole_end = std::max(walked_end, block_end);
+  const int64_t whole_end = std::max(walk.whole_end, block_end);
   const int64_t torn = file.Size() - whole_end;
+  if (walk.damage_at >= 0) NotifyDamage(walk.damage_at);
 
   const auto write_at = [&file](int64_t position, const void* data, int64_t count) {
     file.SetPosition(position);
@@ -359,6 +390,10 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
     const int32_t header[2] = {mdf::kReservedBlock, size};
     write_at(position, header, sizeof header);
   };
+  // The last whole record of the new file: the last one after the block, moved
+  // with the data points, or the new block itself.
+  const bool records_follow = whole_end > block_end && walk.last_start >= block_end;
+  int64_t last_start = records_follow ? walk.last_start : p + s;
   if (l > s) {
     // In place: R, then the rest of the old block as the new block.
     file.SetSize(whole_end);
@@ -377,11 +412,17 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
     write_at(p, record.Memory(), s);
     write_block_header(p + s, static_cast<int32_t>(n));
     std::memset(file.Memory() + p + s + 8, 0, static_cast<size_t>(n));
+    if (records_follow) last_start += new_block_end - block_end;
   }
   file.SaveToFile(FileName);
   const std::optional<platform::FileStamp> saved = platform::GetFileStamp(FileName);
-  if (saved && saved->size == file.Size()) {
-    LearnEnd(*saved, file.Size());
+  // What is learnt must be the file's last record, ending where the file ends.
+  const bool last_is_whole =
+      walk.damage_at < 0 && last_start >= 0 && file.Size() - last_start >= 8 &&
+      last_start + 8 + int64_t{qor::LoadLittleEndian<int32_t>(file.Memory() + last_start + 4)} ==
+          file.Size();
+  if (saved && saved->size == file.Size() && last_is_whole) {
+    LearnEnd(*saved, file.Size(), last_start, file.Memory() + last_start);
   } else {
     known_end_ = KnownEnd();
   }
@@ -395,29 +436,67 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
 // ---------------------------------------------------------------------------
 // Data points
 
-void TSaveItNew::LearnEnd(const platform::FileStamp& stamp, int64_t whole_end) {
-  known_end_ = KnownEnd{FileName, stamp, whole_end};
+void TSaveItNew::LearnEnd(const platform::FileStamp& stamp, int64_t whole_end, int64_t last_start,
+                          const uint8_t* record, int64_t damage_at) {
+  known_end_ = KnownEnd();
+  const int64_t length = whole_end - last_start;
+  if (last_start >= 0 && (!record || length < 8 || length > kLongestKeptRecord)) return;
+  known_end_.file_name = FileName;
+  known_end_.stamp = stamp;
+  known_end_.whole_end = whole_end;
+  known_end_.last_start = last_start;
+  known_end_.damage_at = damage_at;
+  if (last_start >= 0) known_end_.last_record.assign(record, record + length);
 }
 
-int64_t TSaveItNew::WholeEndOf(const platform::OpenedFile& file,
-                               const platform::FileStamp& stamp) const {
+void TSaveItNew::NotifyDamage(int64_t offset) {
+  Notify(TSaveNotice::Kind::kDamaged, offset,
+         platform::Format(platform::LoadResString(SDamaged), {FileName, offset}));
+}
+
+bool TSaveItNew::LastRecordStillThere(const platform::OpenedFile& file) const {
+  const KnownEnd& known = known_end_;
+  // A file learnt without records (none after the header) has nothing to check
+  // but its start, which the whole walk checks anyway.
+  if (known.last_start < 0) return false;
+  std::vector<uint8_t> now(known.last_record.size());
+  file.ReadAt(known.last_start, now.data(), static_cast<int64_t>(now.size()));
+  return now == known.last_record;
+}
+
+std::optional<save_file::TWalkResult> TSaveItNew::WalkOf(const platform::OpenedFile& file,
+                                                         const platform::FileStamp& stamp) const {
   const KnownEnd& known = known_end_;
   if (known.file_name == FileName && known.stamp.SameFile(stamp) && known.whole_end <= stamp.size) {
-    if (known.stamp == stamp) return known.whole_end;
-    // Another writer added to the file since: only what follows the known end
-    // needs walking.
-    if (known.whole_end <= known.stamp.size && known.stamp.size <= stamp.size) {
+    if (known.stamp == stamp) {
+      save_file::TWalkResult walk;
+      walk.whole_end = known.whole_end;
+      walk.torn = known.whole_end < stamp.size;
+      walk.last_start = known.last_start;
+      walk.damage_at = known.damage_at;
+      return walk;
+    }
+    // Another writer changed the file since. When it only added to it, the last
+    // whole record learnt is still there and only what follows needs walking; a
+    // program that rewrote the file in place (a copy over it) moved the records,
+    // and a walk from the old end could start inside one.
+    if (known.whole_end <= known.stamp.size && known.stamp.size <= stamp.size &&
+        LastRecordStillThere(file)) {
       platform::MemoryStream added;
       added.SetSize(stamp.size - known.whole_end);
       file.ReadAt(known.whole_end, added.Memory(), added.Size());
-      return known.whole_end + save_file::WalkRecords(added.Memory(), added.Size(), 0).whole_end;
+      save_file::TWalkResult walk = save_file::WalkRecords(added.Memory(), added.Size(), 0);
+      walk.whole_end += known.whole_end;
+      walk.last_start = walk.last_start < 0 ? known.last_start : walk.last_start + known.whole_end;
+      if (walk.damage_at >= 0) walk.damage_at += known.whole_end;
+      return walk;
     }
   }
   // A file this component knows nothing of (or one changed beyond that): all of it.
   platform::MemoryStream whole;
   whole.SetSize(stamp.size);
   file.ReadAt(0, whole.Memory(), stamp.size);
-  return WalkWholeFile(whole).whole_end;
+  return WalkDataFile(whole.Memory(), whole.Size());
 }
 
 bool TSaveItNew::AppendDataPoint(int16_t index, double time, double value) {
@@ -431,9 +510,20 @@ bool TSaveItNew::AppendDataPoint(int16_t index, double time, double value) {
       file = std::make_unique<OpenedFile>(FileName, OpenedFile::Mode::kWriteLocked);
     }
     const platform::FileStamp stamp = file->Stamp();
-    const int64_t end = WholeEndOf(*file, stamp);
+    // A file without the header (empty, or another kind of file) gets no point: a
+    // record there would only make it a file that nothing reads.
+    const std::optional<save_file::TWalkResult> walk = WalkOf(*file, stamp);
+    if (!walk) throw Exception(platform::LoadResString(SNotAMonitorFile));
+    // Damage is reported and left as it is; the point goes at the end, after it (see
+    // the README).
+    if (walk->damage_at >= 0) NotifyDamage(walk->damage_at);
+    const int64_t end = walk->whole_end;
     const int64_t torn = stamp.size - end;
-    if (torn > 0) file->Truncate(end);
+    if (torn > 0) {
+      file->Truncate(end);
+      Notify(TSaveNotice::Kind::kTornTail, torn,
+             platform::Format(platform::LoadResString(STornTailRemoved), {FileName, torn}));
+    }
 
     uint8_t bytes[mdf::kDataPointSize];
     const int32_t head[2] = {mdf::kDataPoint, mdf::kDataPointBody};
@@ -453,15 +543,11 @@ bool TSaveItNew::AppendDataPoint(int16_t index, double time, double value) {
     }
     const platform::FileStamp written = file->Stamp();
     if (written.size == end + mdf::kDataPointSize) {
-      LearnEnd(written, written.size);
+      LearnEnd(written, written.size, end, bytes);
     } else {
       known_end_ = KnownEnd();
     }
     file->Close();
-    if (torn > 0) {
-      Notify(TSaveNotice::Kind::kTornTail, torn,
-             platform::Format(platform::LoadResString(STornTailRemoved), {FileName, torn}));
-    }
     return true;
   } catch (const std::exception& e) {
     Notify(TSaveNotice::Kind::kPointNotWritten, 1,

@@ -26,8 +26,11 @@
 // - A file whose last record was cut short (a crash or a full disk during an
 //   append) still loads every whole record; the torn bytes are reported and cut off
 //   before the next append, so that later points are never misaligned behind them.
+//   Only an interrupted append's last record is torn; a record that runs past the
+//   end otherwise (a damaged size) is reported and nothing is cut off.
 //   The component remembers where the last whole record of the file it last read or
-//   wrote ends, and an append trusts that only while the file is unchanged.
+//   wrote ends, and that record; an append trusts the end only while the file is
+//   unchanged, or has grown with that record still in place.
 // - A failed append does not raise, but returns false and is reported through
 //   OnNotice, as is anything a load left out.
 #pragma once
@@ -35,12 +38,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "datafile/QORClassPersist.h"
 #include "datafile/QORClassReader.h"
+#include "datamodel/SaveITNewFile.h"
 #include "datamodel/SaveITNewItems.h"
 #include "datamodel/Series_CDataSet.h"
 #include "platform/date_time.h"
@@ -66,6 +71,10 @@ struct TSaveNotice {
     kTornTail,
     // A load left out Count data points whose index names no definition.
     kUndefinedPoints,
+    // The file holds a record at offset Count that runs past its end and is no torn
+    // append (a damaged size, say): nothing was cut off, and an append went after
+    // it, at the file's end.
+    kDamaged,
   };
   Kind kind;
   std::string file_name;
@@ -100,6 +109,12 @@ inline constexpr platform::ResourceString STornTailLeftOut{
 inline constexpr platform::ResourceString STornTailRemoved{
     "SaveITNew.STornTailRemoved",
     "%s ended in an incomplete record of %d bytes; it was removed from the file."};
+inline constexpr platform::ResourceString SDamaged{
+    "SaveITNew.SDamaged",
+    "%s is damaged: the record at byte %d claims more bytes than the file holds. Nothing was "
+    "removed."};
+inline constexpr platform::ResourceString SNotAMonitorFile{
+    "SaveITNew.SNotAMonitorFile", "The file is empty or no monitor-data file."};
 inline constexpr platform::ResourceString SUndefinedPoints{
     "SaveITNew.SUndefinedPoints",
     "%s holds %d data points of undefined series; they were left out."};
@@ -169,7 +184,8 @@ class TSaveItNew : public TComponent {
   void AddParameterSerie(const TParameterSerie& definition);
   // Appends one data point (Index, Time, Value) at the end of FileName. Never
   // raises: returns whether the point was written, and when it was not, tells why
-  // through OnNotice. FileName must exist; no file is ever created here.
+  // through OnNotice. FileName must exist and be a data file (its header there); no
+  // file is ever created here.
   bool AppendDataPoint(int16_t index, double time, double value);
   // Loads FileName into Items when it changed since the last load (another file,
   // size, identity or modification time) or Items is empty; empties Items when the
@@ -200,11 +216,16 @@ class TSaveItNew : public TComponent {
 
  private:
   // Where the last whole record of a file ends, as learnt when the file was in the
-  // state Stamp describes.
+  // state Stamp describes, and that record itself (where it begins, its bytes):
+  // a stamp cannot tell an append from a rewrite in place, the record can.
   struct KnownEnd {
     std::string file_name;
     platform::FileStamp stamp;
     int64_t whole_end = 0;
+    int64_t last_start = -1;
+    std::vector<uint8_t> last_record;
+    // Where the walk that learnt this met damage, or -1.
+    int64_t damage_at = -1;
   };
 
   class LoadScope;
@@ -214,11 +235,18 @@ class TSaveItNew : public TComponent {
   // The check's load: the monitor record and the definitions, up to the block.
   void LoadHead();
   // Remembers that the file as Stamp describes it ends its last whole record at
-  // WholeEnd.
-  void LearnEnd(const platform::FileStamp& stamp, int64_t whole_end);
-  // Where the open file's last whole record ends, from what was learnt when that
-  // holds for the file as it is, else by walking what changed (or all of it).
-  int64_t WholeEndOf(const platform::OpenedFile& file, const platform::FileStamp& stamp) const;
+  // WholeEnd, that record beginning at LastStart (-1: none) with the bytes at
+  // Record (WholeEnd - LastStart of them).
+  void LearnEnd(const platform::FileStamp& stamp, int64_t whole_end, int64_t last_start,
+                const uint8_t* record, int64_t damage_at = -1);
+  // What a walk of the open file finds, from what was learnt when that holds for
+  // the file as it is, else by walking what changed (or all of it). None for a file
+  // that is no plain data file, which nothing may be appended to.
+  std::optional<save_file::TWalkResult> WalkOf(const platform::OpenedFile& file,
+                                               const platform::FileStamp& stamp) const;
+  // Whether the last whole record learnt is still in the open file where it was.
+  bool LastRecordStillThere(const platform::OpenedFile& file) const;
+  void NotifyDamage(int64_t offset);
   void Notify(TSaveNotice::Kind kind, int64_t count, std::string text);
   void NotifyLoadReport();
 

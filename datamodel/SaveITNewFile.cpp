@@ -1,5 +1,6 @@
 #include "datamodel/SaveITNewFile.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "datafile/QORClassFormat.h"
@@ -48,28 +49,105 @@ int64_t FirstRecordOffset(const uint8_t* data, int64_t size) {
   return 16 + int64_t{length};
 }
 
+namespace {
+
+bool IsAppendedKind(int32_t tag) {
+  return tag == mdf::kDataPoint || tag == mdf::kRecordDelimiter || tag == mdf::kAnalyzerPoint ||
+         tag == mdf::kVideoFrame;
+}
+
+// The size a record of an appended kind always has, or 0 for the analyzer point,
+// whose size depends on its vial id.
+int32_t FixedSizeOf(int32_t tag) {
+  if (tag == mdf::kDataPoint || tag == mdf::kRecordDelimiter) return mdf::kDataPointBody;
+  if (tag == mdf::kVideoFrame) return 12;
+  return 0;
+}
+
+// An analyzer point's body: int16 index, two Doubles, one byte, the vial id (int32
+// length counting the character-size field, int32 character size, the text), int32
+// attempt number.
+constexpr int32_t kAnalyzerIdLengthAt = 19;
+constexpr int32_t kAnalyzerBodyBeyondId = 27;
+constexpr int32_t kShortestAnalyzerBody = kAnalyzerBodyBeyondId + 4;
+
+// The value of the first Count (< 4) bytes of a little-endian int32.
+int64_t LowBytes(const uint8_t* data, int64_t count) {
+  int64_t value = 0;
+  for (int64_t i = count - 1; i >= 0; --i)
+    value = value << 8 | data[i];
+  return value;
+}
+
+// Whether the Available bytes at Record, the last of the file and fewer than the
+// record needs, are what an interrupted append leaves: a beginning of a record of
+// an appended kind with the size its kind has.
+bool IsTornAppend(const uint8_t* record, int64_t available) {
+  if (available < 4) {
+    // The tag itself is cut short: its bytes must begin one of the appended tags.
+    for (const int32_t tag :
+         {mdf::kDataPoint, mdf::kRecordDelimiter, mdf::kAnalyzerPoint, mdf::kVideoFrame}) {
+      if (LowBytes(record, available) == (tag & ((int64_t{1} << (8 * available)) - 1))) return true;
+    }
+    return false;
+  }
+  const int32_t tag = Int32At(record, 0);
+  if (!IsAppendedKind(tag)) return false;
+  const int64_t size_bytes = std::min<int64_t>(available - 4, 4);
+  const int64_t size_low = LowBytes(record + 4, size_bytes);
+  const int32_t fixed = FixedSizeOf(tag);
+  if (fixed > 0) return size_low == (fixed & ((int64_t{1} << (8 * size_bytes)) - 1));
+  // An analyzer point. With two or more of its size's bytes there, the size is
+  // known to be below 65,536, so it must lie in the kind's range; with fewer any
+  // value still could.
+  if (size_bytes < 2) return true;
+  if (size_low < kShortestAnalyzerBody || size_low > kLongestAppendedRecord) return false;
+  if (size_bytes < 4) return true;
+  // The vial id's length, once there, tells the whole record's size.
+  const int64_t body = available - 8;
+  if (body < kAnalyzerIdLengthAt + 4) return true;
+  const int64_t id_length = Int32At(record, 8 + kAnalyzerIdLengthAt);
+  return id_length >= 4 && size_low == kAnalyzerBodyBeyondId + id_length;
+}
+
+}  // namespace
+
 TWalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
                         std::vector<int32_t>* points_of_index) {
+  TWalkResult result;
   int64_t position = from;
+  const auto torn_or_damaged = [&] {
+    if (IsTornAppend(data + position, size - position)) {
+      result.whole_end = position;
+      result.torn = true;
+    } else {
+      result.whole_end = size;
+      result.damage_at = position;
+    }
+    return result;
+  };
   while (position < size) {
-    if (size - position < 8) return {position, true};  // not even a whole tag and size
+    if (size - position < 8) return torn_or_damaged();  // not even a whole tag and size
     const int32_t tag = Int32At(data, position);
     const int32_t record_size = Int32At(data, position + 4);
-    if (record_size < 0) return {size, false};
     const int64_t end = position + 8 + int64_t{record_size};
-    if (end > size) {
-      if (record_size <= kLongestAppendedRecord) return {position, true};
-      return {size, false};
+    if (record_size < 0) {
+      result.whole_end = size;
+      result.damage_at = position;
+      return result;
     }
+    if (end > size) return torn_or_damaged();
     if (points_of_index && (tag == mdf::kDataPoint || tag == mdf::kAnalyzerPoint) &&
         record_size >= 2) {
       const uint16_t index = qor::LoadLittleEndian<uint16_t>(data + position + 8);
       if (index >= points_of_index->size()) points_of_index->resize(size_t{index} + 1, 0);
       ++(*points_of_index)[index];
     }
+    result.last_start = position;
     position = end;
   }
-  return {size, false};
+  result.whole_end = size;
+  return result;
 }
 
 }  // namespace save_file

@@ -13,10 +13,12 @@
 
 namespace save_file {
 
-// Records appended after the data (data points, delimiters, analyzer points,
-// video frames) are small. An incomplete record at the end is taken for a torn
-// append only when it claims at most this size; a larger claim means damage,
-// which is left for the reader to report rather than cut off.
+// Only the last record of an interrupted append is taken for torn: a record of a
+// kind appended after the data (data points, delimiters, analyzer points, video
+// frames), running past the end of the file with the size its kind has (an
+// analyzer point's, which holds its vial id, at most this), so that nothing whole
+// can follow it. Any other record that runs past the end is damage: a damaged size
+// field, whose record may well be followed by whole ones, is never cut off.
 inline constexpr int32_t kLongestAppendedRecord = 4096;
 
 // Where the records of a plain file begin: right after its header text, for a
@@ -27,11 +29,16 @@ inline constexpr int32_t kLongestAppendedRecord = 4096;
 int64_t FirstRecordOffset(const uint8_t* data, int64_t size);
 
 struct TWalkResult {
-  // The end of the last whole record: the walk's end when it met a torn record,
-  // else Size (also when the walk met damage it cannot step over).
+  // The end of the last whole record: where a torn record begins, else Size
+  // (damage included: nothing is cut off behind it).
   int64_t whole_end = 0;
-  // The bytes from whole_end on are an incomplete last record.
+  // The bytes from whole_end on are the torn tail of an interrupted append.
   bool torn = false;
+  // Where a record that cannot be stepped over begins (a negative size, or one
+  // running past the end that is no torn append), or -1.
+  int64_t damage_at = -1;
+  // Where the last whole record the walk stepped over begins, or -1.
+  int64_t last_start = -1;
 };
 
 // Walks the records in Data[From, Size). When PointsOfIndex is given, it counts

@@ -14,6 +14,7 @@
 #include "datamodel/PointsU.h"
 #include "datamodel/SaveITNew.h"
 #include "datamodel/Series_C.h"
+#include "platform/exception.h"
 #include "platform/format_text.h"
 
 namespace {
@@ -100,6 +101,16 @@ void ReadPlotSettingsField(TPlotSettings& settings, int32_t tag, TVistaReader& r
       reader.SkipField();
       return;
   }
+}
+
+[[noreturn]] void Corrupted() {
+  throw Exception("Exception:The file has been corrupted.");
+}
+
+// A body read past the end of its record was read from the records after it: the
+// record is shorter than its kind's body, and nothing read from it may be kept.
+void RequireWithinRecord(const TVistaReader& reader) {
+  if (reader.Position() > reader.GroupEnd()) Corrupted();
 }
 
 // The folder part of a path, its last separator included.
@@ -322,6 +333,9 @@ void TSaveItNew::ReadMonitorRecord(void* self, int32_t tag, TVistaReader& reader
 void TSaveItNew::ReadDataPoint(int32_t tag, TVistaReader& reader) {
   const int32_t size = reader.ReadSize();
   reader.BeginGroup(size);
+  // A record shorter than its body holds no point: what follows it is another
+  // record, not the rest of this one.
+  if (size < mdf::kDataPointBody) Corrupted();
   // This runs for every point of the file. A plain file in memory is read in place:
   // the group just opened lies within the buffer, so a body of its size is there,
   // and no sum is kept that the bytes would have to pass through.
@@ -342,6 +356,7 @@ void TSaveItNew::ReadDataPoint(int32_t tag, TVistaReader& reader) {
     analyzer_point->AnalyseResult = static_cast<TAnalyseResult>(ReadRaw<uint8_t>(reader));
     analyzer_point->VialID = reader.ReadStringField();
     analyzer_point->AttemptNo = ReadRaw<int32_t>(reader);
+    RequireWithinRecord(reader);
     AddDataPoint(tag, index, std::move(analyzer_point));
   } else {
     AddDataPoint(tag, index, nullptr, x, y);
@@ -439,6 +454,7 @@ void TSaveItNew::ReadVideoFrame(TVistaReader& reader) {
   reader.BeginGroup(reader.ReadSize());
   const double time = ReadRaw<double>(reader);
   const int32_t frame = ReadRaw<int32_t>(reader);
+  RequireWithinRecord(reader);
   auto point = std::make_unique<TVideoFrame>(time, frame);
   point->AVIFileNumber = static_cast<TVideoDataSet&>(*video_data_set_).CurrentFileIndex;
   video_serie_->AddPoint(std::move(point));
@@ -612,6 +628,7 @@ bool TSaveItNew::ReadLegacyPoint(int32_t tag, TVistaReader& reader) {
     default:
       break;
   }
+  RequireWithinRecord(reader);
   if (point) serie->AddPoint(std::move(point));
   reader.EndGroup();
   return true;

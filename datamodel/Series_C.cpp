@@ -271,6 +271,8 @@ bool TSerie::HitTest(const platform::Point& point, void* info) const {
   auto* hit = static_cast<TGlyphHit*>(info);
   const platform::Rect square{MovePixel(point.x, -kHitHalfSize), MovePixel(point.y, -kHitHalfSize),
                               MovePixel(point.x, kHitHalfSize), MovePixel(point.y, kHitHalfSize)};
+  // The line joins the points in key order, whatever order they came in.
+  DataSet().EnsureSorted();
   const auto& points = DataSet().Points();
   const bool steps = (Style() & sst::kSteps) != 0;
   for (size_t i = 1; i < points.size(); ++i) {
@@ -621,8 +623,10 @@ void THelpLine::DrawOn(platform::Canvas& canvas) {
   double from = FromX;
   double to = ToX;
   if (from == 0 && to == 0) {
-    const TQORDataSet& data = Serie->DataSet();
+    TQORDataSet& data = Serie->DataSet();
     if (data.PointCount() < 2) return;
+    // The line spans the points' range: the first and last in key order.
+    data.EnsureSorted();
     from = data.PointKey(*data.Points().front());
     to = data.PointKey(*data.Points().back());
   }

@@ -296,18 +296,33 @@ TQORDataSet::PointList TQORDataSet::Trim(bool use_now, bool free_points, const T
 // Extents
 
 void TQORDataSet::StartExtents(const TXYPoint& point) {
-  max_x_ = min_x_ = point.XValue;
-  max_y_ = min_y_ = point.YValue;
+  // A value that is not a number has no place on an axis: until a point brings a
+  // number, that axis keeps the extents of an empty data set.
+  has_x_extent_ = false;
+  has_y_extent_ = false;
+  min_x_ = platform::Now();
+  max_x_ = min_x_ + 1.0;
+  min_y_ = 0;
+  max_y_ = 1.0;
   max_ordinal_ = min_ordinal_ = point.OrdinalNo;
+  Widen(point);
 }
 
 void TQORDataSet::Widen(const TXYPoint& point) {
-  if (point.XValue > max_x_) max_x_ = point.XValue;
-  if (point.XValue < min_x_) min_x_ = point.XValue;
   if (point.OrdinalNo > max_ordinal_) max_ordinal_ = point.OrdinalNo;
   if (point.OrdinalNo < min_ordinal_) min_ordinal_ = point.OrdinalNo;
-  if (point.YValue > max_y_) max_y_ = point.YValue;
-  if (point.YValue < min_y_) min_y_ = point.YValue;
+  const auto widen = [](double value, bool& has, double& low, double& high) {
+    if (std::isnan(value)) return;
+    if (!has) {
+      low = high = value;
+      has = true;
+      return;
+    }
+    if (value > high) high = value;
+    if (value < low) low = value;
+  };
+  widen(point.XValue, has_x_extent_, min_x_, max_x_);
+  widen(point.YValue, has_y_extent_, min_y_, max_y_);
 }
 
 void TQORDataSet::UpdateExtents(const TXYPoint* added, const TXYPoint* removed) {
@@ -337,6 +352,8 @@ void TQORDataSet::RecomputeExtents() {
     max_y_ = 1.0;
     min_x_ = platform::Now();
     max_x_ = min_x_ + 1.0;
+    has_x_extent_ = false;
+    has_y_extent_ = false;
     sync_time_set_ = false;
     return;
   }
@@ -662,6 +679,8 @@ void TQORDataSet::AssignTo(TPersistent& dest) const {
   target->max_y_ = max_y_;
   target->min_x_ = min_x_;
   target->min_y_ = min_y_;
+  target->has_x_extent_ = has_x_extent_;
+  target->has_y_extent_ = has_y_extent_;
   target->max_ordinal_ = max_ordinal_;
   target->min_ordinal_ = min_ordinal_;
   target->x_offset_ = x_offset_;

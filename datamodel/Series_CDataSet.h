@@ -277,6 +277,9 @@ class TQORDataSet : public TPersistent {
   double max_y_ = 0;
   double min_x_ = 0;
   double min_y_ = 0;
+  // Whether a point has given the X (Y) extents a number yet.
+  bool has_x_extent_ = false;
+  bool has_y_extent_ = false;
   int32_t ref_count_ = 0;
   double x_offset_ = 0;
   double y_offset_ = 0;

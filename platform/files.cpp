@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,8 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "platform/exception.h"
 #include "platform/paths.h"
@@ -192,6 +195,77 @@ constexpr const char* kLockedText =
 
 namespace {
 
+// A save's temporary file is ".~NAME.PID.XXXXXX": the target's name, the saving
+// process, and mkstemp's six letters and digits. While the save lives it holds the
+// file's lock, so no other process takes it for a leftover.
+std::string TempPrefix(const std::string& name) {
+  return ".~" + name + ".";
+}
+
+// A temporary file is a leftover of a save that ended without cleaning up (a crash)
+// when nobody holds its lock and its process is gone, or, for one that names no
+// process (written before they did) or one that may name a reused process, when it
+// has not changed for this long: a save in progress writes to it right after it
+// is made, and holds its lock until it is flushed.
+constexpr time_t kLeftoverAge = 60;
+
+bool IsTempLetters(std::string_view text) {
+  if (text.size() != 6) return false;
+  for (const char c : text) {
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  }
+  return true;
+}
+
+// The process a temporary file's rest (what follows its prefix) names: its pid,
+// 0 for a file of the form without one, -1 when the rest is no temporary file's.
+long TempOwner(std::string_view rest) {
+  if (IsTempLetters(rest)) return 0;
+  const size_t dot = rest.find('.');
+  if (dot == std::string_view::npos || dot == 0 || dot > 9 || !IsTempLetters(rest.substr(dot + 1)))
+    return -1;
+  long pid = 0;
+  for (const char c : rest.substr(0, dot)) {
+    if (c < '0' || c > '9') return -1;
+    pid = pid * 10 + (c - '0');
+  }
+  return pid > 0 ? pid : -1;
+}
+
+bool ProcessIsGone(long pid) {
+  // A process of another user answers EPERM: it is there.
+  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+// Removes the leftover temporary files of saves of Name in Folder (both of the
+// file system). Nothing here may fail the save: a file that cannot be examined or
+// removed stays.
+void RemoveLeftovers(const std::string& folder, const std::string& name) {
+  const std::string prefix = TempPrefix(name);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return;
+  std::vector<std::string> candidates;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string_view entry_name(entry->d_name);
+    if (entry_name.substr(0, prefix.size()) == prefix) candidates.emplace_back(entry_name);
+  }
+  const pid_t own = ::getpid();
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  for (const std::string& candidate : candidates) {
+    const long owner = TempOwner(std::string_view(candidate).substr(prefix.size()));
+    if (owner < 0) continue;
+    const std::string path = folder + "/" + candidate;
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;  // a save in progress
+    const bool gone = owner > 0 && owner != own && ProcessIsGone(owner);
+    const bool old = now.tv_sec - st.st_mtim.tv_sec > kLeftoverAge;
+    if (gone || old) ::unlink(path.c_str());
+  }
+}
+
 // Writes the bytes to a temporary file in the target's folder, flushes them to the
 // disk, and only then gives the file its name: in place of the file that has it
 // (Replace), or only while no entry has it, else returns false and leaves nothing.
@@ -205,9 +279,15 @@ bool WriteThenName(const std::string& path, const void* data, size_t size, bool 
   // The temporary file lies in the target's folder, so that naming it cannot cross
   // file systems and is atomic.
   const std::string folder = FolderOf(os_path);
-  std::string temp = folder + "/.~" + os_path.substr(os_path.rfind('/') + 1) + ".XXXXXX";
+  const std::string name = os_path.substr(os_path.rfind('/') + 1);
+  RemoveLeftovers(folder, name);
+  std::string temp =
+      folder + "/" + TempPrefix(name) + std::to_string(static_cast<long>(::getpid())) + ".XXXXXX";
   Fd fd(::mkstemp(temp.data()));
   if (fd.get() < 0) fail(errno);
+  // Until the bytes are flushed, the lock tells every other save that this file
+  // is no leftover.
+  if (::flock(fd.get(), LOCK_EX) != 0) fail(errno);
   bool keep_temp = false;
   struct TempGuard {
     const std::string& name;

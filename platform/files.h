@@ -49,13 +49,18 @@ std::string ReadFileToString(const std::string& path);
 // Replaces (or creates) the file with Size bytes: they are written to a temporary
 // file in the same folder, flushed to the disk, and renamed over the file, so the
 // previous file survives any failure whole. A replaced file keeps its permissions.
-// Raises EFCreateError "Cannot create file "<name>". <reason>".
+// The temporary file is ".~NAME.PID.XXXXXX", locked while it lives; the
+// temporary files of the same name that saves killed midway left behind (their
+// process gone, none holding their lock) are removed first, as are unlocked ones
+// that have not changed for a minute. Raises EFCreateError "Cannot create file
+// "<name>". <reason>".
 void WriteFileAtomically(const std::string& path, const void* data, size_t size);
 
 // Creates the file with Size bytes, whole or not at all, and never in place of an
 // entry that exists: the bytes are written to a temporary file in the same folder
 // and flushed to the disk, and only then does the file get its name, in one step
 // that fails when the name has been taken meanwhile (by another process, say).
+// Leftover temporary files are removed as WriteFileAtomically removes them.
 // Returns false, creating nothing, when an entry of that name exists. Raises
 // EFCreateError "Cannot create file "<name>". <reason>" on any other failure.
 bool CreateFileExclusively(const std::string& path, const void* data, size_t size);

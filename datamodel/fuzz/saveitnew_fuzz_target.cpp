@@ -2,7 +2,8 @@
 // them as any data file, checks them as a monitor-data file, adds a definition and
 // a point, and loads the result again. Only the system's own exceptions may come
 // out; a crash, a hang, a leak or a sanitizer report is a fault, and so is a file
-// written anywhere but the one file of its folder. Built as a libFuzzer target
+// written anywhere but the one file of its folder, or an append that changes more
+// than a torn tail and its own point. Built as a libFuzzer target
 // and, for replaying the corpus, into the tests.
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "datafile/QORClassIdentity.h"
@@ -41,6 +43,11 @@ class FuzzFolder {
  private:
   std::string path_;
 };
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 template <typename F>
 void Try(F&& f) {
@@ -74,7 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     definition.Unit = "kPa";
     save.AddParameterSerie(definition);
   });
-  save.AppendDataPoint(static_cast<int16_t>(size % 3), 45000.5, 7.41);
+  // An append changes nothing of the file but a torn tail it cuts off (one record
+  // of an appended kind, at most 4 KiB) and the 26 bytes of its point.
+  const std::string before = ReadAll(file);
+  const bool written = save.AppendDataPoint(static_cast<int16_t>(size % 3), 45000.5, 7.41);
+  const std::string after = ReadAll(file);
+  const size_t kept = written ? after.size() - 26 : after.size();
+  if (after.size() < (written ? 26u : 0u) || kept > before.size() ||
+      before.size() - kept > 8 + 4096 || after.compare(0, kept, before, 0, kept) != 0)
+    std::abort();
   Try([&] {
     save.ForgetLoadedFile();
     save.Refresh();

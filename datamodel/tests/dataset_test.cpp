@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -220,6 +221,48 @@ TEST(DataSetTest, TrimmingSpecialAndRawPointsFreesOnlyWhatTheDataSetOwns) {
   TQORDataSet::PointList taken = data->TrimOlderThan(false, false);
   ASSERT_EQ(taken.size(), 1u);
   EXPECT_EQ(taken[0]->XValue, 2);
+}
+
+TEST(DataSetTest, NotANumberIsLeftOutOfTheExtents) {
+  // The same points in every order, a NaN first among them, give the extents of
+  // the numbers; NaN values alone give those of an empty data set.
+  const double nan = std::nan("");
+  struct Case {
+    const char* what;
+    std::vector<std::pair<double, double>> points;
+    double min_x, max_x, min_y, max_y;
+  };
+  const std::vector<Case> cases = {
+      {"NaN Y first", {{1, nan}, {2, 5}, {3, 3}}, 1, 3, 3, 5},
+      {"NaN Y last", {{2, 5}, {3, 3}, {1, nan}}, 1, 3, 3, 5},
+      {"NaN X first", {{nan, 4}, {2, 5}, {3, 3}}, 2, 3, 3, 5},
+      {"NaN X last", {{2, 5}, {3, 3}, {nan, 4}}, 2, 3, 3, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TDataSetRef data = MakeDataSet();
+    for (const auto& [x, y] : c.points)
+      data->AddPoint(std::make_unique<TXYPoint>(x, y));
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(data->MinX(), c.min_x);
+      EXPECT_EQ(data->MaxX(), c.max_x);
+      EXPECT_EQ(data->MinY(), c.min_y);
+      EXPECT_EQ(data->MaxY(), c.max_y);
+      data->UpdateExtents(nullptr, nullptr);  // and recomputed from all points
+    }
+  }
+  TDataSetRef only_nan = MakeDataSet();
+  only_nan->AddPoint(std::make_unique<TXYPoint>(nan, nan));
+  only_nan->AddPoint(std::make_unique<TXYPoint>(nan, nan));
+  EXPECT_EQ(only_nan->MinY(), 0);
+  EXPECT_EQ(only_nan->MaxY(), 1);
+  EXPECT_DOUBLE_EQ(only_nan->MaxX() - only_nan->MinX(), 1.0);
+  EXPECT_FALSE(std::isnan(only_nan->MinX()));
+  // The first number then sets the extents rather than widening the empty ones.
+  only_nan->AddPoint(std::make_unique<TXYPoint>(50000, 7));
+  EXPECT_EQ(only_nan->MinY(), 7);
+  EXPECT_EQ(only_nan->MaxY(), 7);
+  EXPECT_EQ(only_nan->MinX(), 50000);
 }
 
 TEST(DataSetTest, ExtentsOfAnEmptyDataSetAndOfRemovals) {

@@ -7,11 +7,16 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "datafile/QORClassIdentity.h"
@@ -20,6 +25,24 @@
 #include "platform/dialogs.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+
+namespace {
+
+// What runs at the next flock of this program: another writer acting right after
+// an operation has opened its file, before it takes the file's lock.
+std::function<void()>& BeforeNextLock() {
+  static std::function<void()> action;
+  return action;
+}
+
+}  // namespace
+
+// Every flock of this program passes here (the program's own definition comes
+// before the C library's).
+extern "C" int flock(int fd, int operation) noexcept {
+  if (std::function<void()> action = std::exchange(BeforeNextLock(), nullptr)) action();
+  return static_cast<int>(::syscall(SYS_flock, fd, operation));
+}
 
 namespace {
 
@@ -594,8 +617,312 @@ TEST_F(TornTailTest, DamageIsNotTakenForATornTail) {
   EXPECT_EQ(MessageOf<Exception>([&] { save_.Refresh(); }),
             "Exception:The file has been corrupted.");
   EXPECT_EQ(save_.LoadedFileName(), "");
+  notices_.clear();
   EXPECT_TRUE(save_.AppendDataPoint(1, 45000.5, 7.5));
   EXPECT_EQ(File(), Cat({file, DataPoint(1, 45000.5, 7.5)}).vec());
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kDamaged);
+  EXPECT_EQ(notices_[0].count, static_cast<int64_t>(Whole().size()));
+}
+
+TEST_F(TornTailTest, ADamagedSizeIsReportedAndNothingIsCutOff) {
+  // Records that run past the end of the file but are no torn append: whole records
+  // follow them, or their kind is not appended, or their size is not their kind's.
+  // The point goes at the end, after the damage; every byte before stays.
+  const Bytes head = MonitorFile(Identity(), 300, {{0, "pO2", "", "", "kPa", ""}});
+  const Bytes points = Cat({DataPoint(0, 45000.2, 2), DataPoint(0, 45000.3, 3)});
+  const auto with_size = [](Bytes record, int32_t size) {
+    std::memcpy(record.vec().data() + 4, &size, 4);
+    return record;
+  };
+  struct Case {
+    const char* what;
+    Bytes file;
+    size_t damage_at;
+  };
+  const Bytes damaged_point = with_size(DataPoint(0, 45000.1, 1), 1000);
+  const size_t block_at = head.size() - 308;
+  Bytes damaged_block = head;
+  const int32_t block_size = 2000;
+  std::memcpy(damaged_block.vec().data() + block_at + 4, &block_size, 4);
+  const Case cases[] = {
+      {"a point's size, whole points after it", Cat({head, damaged_point, points}), head.size()},
+      {"the reserved block's size", Cat({damaged_block, points}), block_at},
+      {"the last point's size, a little too long",
+       Cat({head, points, with_size(DataPoint(0, 45000.4, 4), 30)}), head.size() + 52},
+      {"a definition cut short", Cat({head, Bytes().I32(210).I32(80).I32(211)}), head.size()},
+      {"an analyzer point whose vial id says otherwise",
+       Cat({head, Bytes().I32(221).I32(40).I16(0).F64(45000.5).F64(5).U8(0).Str("VIAL")}),
+       head.size()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    notices_.clear();
+    Use("ABL.vor");
+    WriteBytes(save_.FileName, c.file);
+    EXPECT_TRUE(save_.AppendDataPoint(0, 45000.6, 6));
+    EXPECT_EQ(File(), Cat({c.file, DataPoint(0, 45000.6, 6)}).vec());
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kDamaged);
+    EXPECT_EQ(notices_[0].count, static_cast<int64_t>(c.damage_at));
+    EXPECT_EQ(notices_[0].text, save_.FileName + " is damaged: the record at byte " +
+                                    std::to_string(c.damage_at) +
+                                    " claims more bytes than the file holds. Nothing was removed.");
+  }
+}
+
+TEST_F(TornTailTest, ATornRecordOfAnyAppendedKindIsCutOff) {
+  // Records longer than a point: the next point no longer covers their bytes.
+  const Bytes analyzer =
+      Record(221, Bytes().I16(1).F64(45000.4).F64(7.4).U8(0).Str("VIAL12345").I32(1));
+  const Bytes frame = Record(230, Bytes().F64(45000.4).I32(3));
+  struct Case {
+    const Bytes* record;
+    size_t torn;
+  };
+  const Case cases[] = {{&analyzer, 2},  {&analyzer, 6},  {&analyzer, 27}, {&analyzer, 30},
+                        {&analyzer, 40}, {&analyzer, 47}, {&frame, 3},     {&frame, 19}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.record->size()) + " bytes torn at " + std::to_string(c.torn));
+    notices_.clear();
+    Use("ABL.vor");
+    Bytes file = Whole();
+    file.Raw(c.record->vec().data(), c.torn);
+    WriteBytes(save_.FileName, file);
+    save_.Refresh();
+    EXPECT_EQ(save_.LoadReport().torn_tail_bytes, static_cast<int64_t>(c.torn));
+    EXPECT_EQ(YsOf(*ItemsOf<TParameterSerie>(save_)[1]->Serie()), (std::vector<double>{7.2, 7.3}));
+    EXPECT_TRUE(save_.AppendDataPoint(1, 45000.5, 7.5));
+    EXPECT_EQ(File(), Cat({Whole(), DataPoint(1, 45000.5, 7.5)}).vec());
+  }
+}
+
+TEST_F(TornTailTest, ATornTailIsCutAndReportedWhenThePointCannotBeWritten) {
+  Use("ABL.vor");
+  const Bytes analyzer =
+      Record(221, Bytes().I16(1).F64(45000.4).F64(7.4).U8(0).Str("VIAL12345").I32(1));
+  Bytes file = Whole();
+  file.Raw(analyzer.vec().data(), 40);
+  WriteBytes(save_.FileName, file);
+  {
+    // The disk is full 10 bytes into the point.
+    FileSizeLimit limit(Whole().size() + 10);
+    EXPECT_FALSE(save_.AppendDataPoint(1, 45000.5, 7.5));
+  }
+  EXPECT_EQ(File(), Whole().vec());
+  ASSERT_EQ(notices_.size(), 2u);
+  EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kTornTail);
+  EXPECT_EQ(notices_[0].count, 40);
+  EXPECT_EQ(notices_[1].kind, TSaveNotice::Kind::kPointNotWritten);
+  EXPECT_TRUE(save_.AppendDataPoint(1, 45000.5, 7.5));
+  EXPECT_EQ(File(), Cat({Whole(), DataPoint(1, 45000.5, 7.5)}).vec());
+}
+
+TEST_F(TornTailTest, AnAppendAfterAnotherProgramRewroteTheFileInPlaceKeepsEveryPoint) {
+  // Gasbridge appends to its file and learns where it ends.
+  Use("ABL.vor");
+  Open();
+  Add({0, "pH", "", "", "", ""});
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(save_.AppendDataPoint(0, 45000 + i, 7));
+  const size_t learnt_end = File().size();
+
+  // Another program copies another valid file of the patient over it, in place
+  // (same file, larger). Its layout puts Gasbridge's old end 22 bytes into its
+  // second-to-last point, where the next point's tag reads as a small size.
+  const std::vector<Definition> definitions = {{0, "pH", "", "", "", ""},
+                                               {1, "pO2", "arterial", "", "kPa", ""}};
+  const int points = 6;
+  const size_t base = MonitorFile(Identity(), 0, definitions).size();
+  const size_t first_point = learnt_end - 22 - 26 * (points - 2);
+  ASSERT_GT(first_point, base);
+  Bytes copied_points;
+  for (int i = 0; i < points; ++i)
+    copied_points.Append(DataPoint(i % 2, 45001 + i, 10 + i));
+  const Bytes other =
+      MonitorFile(Identity(), static_cast<int32_t>(first_point - base), definitions, copied_points);
+  const auto before = platform::GetFileStamp(save_.FileName);
+  WriteBytes(save_.FileName, other);
+  ASSERT_TRUE(before->SameFile(*platform::GetFileStamp(save_.FileName)));
+  ASSERT_GT(other.size(), learnt_end);
+
+  notices_.clear();
+  EXPECT_TRUE(save_.AppendDataPoint(1, 45010, 20));
+  EXPECT_EQ(File(), Cat({other, DataPoint(1, 45010, 20)}).vec());
+  EXPECT_TRUE(notices_.empty());
+  Reload();
+  const auto loaded = ItemsOf<TParameterSerie>(save_);
+  ASSERT_EQ(loaded.size(), 2u);
+  EXPECT_EQ(YsOf(*loaded[0]->Serie()), (std::vector<double>{10, 12, 14}));
+  EXPECT_EQ(YsOf(*loaded[1]->Serie()), (std::vector<double>{11, 13, 15, 20}));
+}
+
+TEST_F(TornTailTest, AnAppendAfterAnotherWriterAddedWalksOnlyWhatItAdded) {
+  // The learnt last record is still there: the points another writer added after
+  // it are kept, its torn one is cut.
+  Use("ABL.vor");
+  Open();
+  Add({0, "pH", "", "", "", ""});
+  EXPECT_TRUE(save_.AppendDataPoint(0, 45000, 7));
+  const std::vector<uint8_t> mine = File();
+  const Bytes added = Cat({DataPoint(0, 45001, 8), DataPoint(0, 45002, 9)});
+  AppendBytes(save_.FileName, Cat({added, Bytes().I32(220).I32(18).I16(0)}));
+  notices_.clear();
+  EXPECT_TRUE(save_.AppendDataPoint(0, 45003, 10));
+  Bytes expected;
+  expected.Raw(mine.data(), mine.size());
+  EXPECT_EQ(File(), Cat({expected, added, DataPoint(0, 45003, 10)}).vec());
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0].count, 10);
+}
+
+TEST_F(TornTailTest, ARecordShorterThanItsPointAddsNothing) {
+  // Each short record stands between whole points; the load ends with the reader's
+  // error, and what it loaded before holds no point made of the bytes after it.
+  struct Case {
+    const char* what;
+    Bytes record;
+  };
+  const Case cases[] = {
+      {"a data point", Record(220, Bytes().I16(0).F64(45000.2))},
+      {"a record delimiter", Record(85, Bytes().I16(0).F64(45000.2))},
+      {"an analyzer point without its attempt",
+       Record(221, Bytes().I16(0).F64(45000.2).F64(2).U8(0).Str("V1"))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use("ABL.vor");
+    WriteBytes(save_.FileName,
+               MonitorFile(Identity(), 300, {{0, "pH", "", "", "", ""}},
+                           Cat({DataPoint(0, 45000.1, 1), c.record, DataPoint(0, 45000.3, 3)})));
+    EXPECT_EQ(MessageOf<Exception>([&] { Reload(); }), "Exception:The file has been corrupted.");
+    const auto definitions = ItemsOf<TParameterSerie>(save_);
+    ASSERT_EQ(definitions.size(), 1u);
+    ASSERT_NE(definitions[0]->Serie(), nullptr);
+    EXPECT_EQ(YsOf(*definitions[0]->Serie()), std::vector<double>{1});
+    EXPECT_TRUE(definitions[0]->Serie()->DataSet().ControlPoints().empty());
+  }
+}
+
+TEST_F(SaveItNewTest, APointIsNeverAppendedToAFileWithoutTheHeader) {
+  struct Case {
+    const char* what;
+    Bytes file;
+  };
+  const Case cases[] = {
+      {"an empty file", Bytes()},
+      {"a text", Bytes().Text("Berg, Anna\r\n")},
+      {"a data file of an old version", DataFile(Record(3, IntField(2, 8)), "1.1")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    notices_.clear();
+    Use("ABL.vor");
+    WriteBytes(save_.FileName, c.file);
+    EXPECT_FALSE(save_.AppendDataPoint(0, 45000, 1));
+    EXPECT_EQ(File(), c.file.vec());
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kPointNotWritten);
+    EXPECT_EQ(notices_[0].text, "A data point of series 0 was not written to " + save_.FileName +
+                                    ": The file is empty or no monitor-data file.");
+  }
+  // A file this component made and another program emptied.
+  Use("made.vor");
+  Open();
+  WriteBytes(save_.FileName, Bytes());
+  EXPECT_FALSE(save_.AppendDataPoint(0, 45000, 1));
+  EXPECT_TRUE(File().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Another writer at the same moment
+
+TEST_F(SaveItNewTest, AnAppendGoesIntoTheFileADefinitionPutInPlaceMeanwhile) {
+  Use("ABL.vor");
+  Open();
+  Add({0, "pH", "", "", "", ""});
+  // Another component writes a definition right after the append opened the file:
+  // it replaces the file, and the file the append opened has no name any more.
+  TSaveItNew other(nullptr);
+  other.FileName = save_.FileName;
+  TParameterSerie definition;
+  definition.Index = 1;
+  definition.ParameterInfo().SetParameterName("pO2");
+  BeforeNextLock() = [&] { other.AddParameterSerie(definition); };
+  EXPECT_TRUE(save_.AppendDataPoint(0, 45000.5, 7.4));
+  EXPECT_FALSE(BeforeNextLock());
+  Reload();
+  const auto definitions = ItemsOf<TParameterSerie>(save_);
+  ASSERT_EQ(definitions.size(), 2u);
+  ASSERT_NE(definitions[0]->Serie(), nullptr);
+  EXPECT_EQ(YsOf(*definitions[0]->Serie()), std::vector<double>{7.4});
+}
+
+TEST_F(SaveItNewTest, AFileAnotherProcessCreatedFirstIsChecked) {
+  // Another process creates the file after this one found no file and before its
+  // own new file takes the name: that file is checked as any existing one.
+  Identity other_patient;
+  other_patient.patient_id = "654321-0987";
+  struct Case {
+    const char* what;
+    Identity creator;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"the same patient", Identity(), "(none)"},
+      {"another patient", other_patient, "Exception:The existing file does not match!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use(std::string("ABL-") + c.creator.patient_id + ".vor");
+    int changed = 0;
+    save_.OnFileStructureChanged = [&changed](const std::string&) { ++changed; };
+    // The new file's temporary file is locked when it has been made.
+    BeforeNextLock() = [&] {
+      const pid_t child = ::fork();
+      if (child == 0) {
+        try {
+          TSaveItNew creator(nullptr);
+          creator.FileName = save_.FileName;
+          creator.OpenMonitorFile(c.creator.monitor, c.creator.detail, c.creator.patient_id,
+                                  c.creator.patient_name);
+        } catch (...) {
+          ::_exit(1);
+        }
+        ::_exit(0);
+      }
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    };
+    EXPECT_EQ(MessageOf<Exception>([&] { Open(); }), c.message);
+    EXPECT_FALSE(BeforeNextLock());
+    EXPECT_EQ(changed, 0);
+    EXPECT_EQ(File(), MonitorFile(c.creator, 500).vec());
+    ASSERT_EQ(ItemsOf<TMonitorInfo>(save_).size(), 1u);
+    EXPECT_EQ(ItemsOf<TMonitorInfo>(save_)[0]->PatientId, c.creator.patient_id);
+  }
+  EXPECT_EQ(EntryCount(folder_.path()), 2u);  // no temporary file stays
+}
+
+TEST_F(SaveItNewTest, ALeftoverOfAKilledSaveGoesAndALiveSavesFileStays) {
+  Use("ABL.vor");
+  Open();
+  // A save that a crash cut short (its process is gone), and one in progress in
+  // this process (its lock held).
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string leftover = PathOf(".~ABL.vor." + std::to_string(gone) + ".a1B2c3");
+  const std::string live = PathOf(".~ABL.vor." + std::to_string(::getpid()) + ".d4E5f6");
+  WriteBytes(leftover, Bytes().Text("old copy"));
+  WriteBytes(live, Bytes().Text("in progress"));
+  const int live_fd = ::open(live.c_str(), O_RDONLY);
+  ASSERT_EQ(::syscall(SYS_flock, live_fd, LOCK_EX), 0);
+  Add({0, "pH", "", "", "", ""});
+  EXPECT_FALSE(platform::EntryExists(leftover));
+  EXPECT_TRUE(platform::EntryExists(live));
+  ::close(live_fd);
 }
 
 // ---------------------------------------------------------------------------

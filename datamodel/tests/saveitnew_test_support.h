@@ -149,37 +149,20 @@ inline std::vector<double> YsOf(const TSerieObject& serie) {
 
 // --- Stand-ins --------------------------------------------------------------
 //
-// The loader creates care-event sets (-7), categories (-6) and category series
-// (-13) through the prototype registry and video series (23) through the series
-// class registry. Until those classes join the data model, these stand-ins take
-// their places; a real class, registered first by the data model's start, is
-// found before its stand-in. Each stand-in creates nothing while switched off, so
-// that the path of a record without a class can be tested too.
+// The loader creates category series (-13) through the prototype registry and
+// video series (23) through the series class registry. Until those classes join
+// the data model, these stand-ins take their places; a real class, registered
+// first by the data model's start, is found before its stand-in. (The care-event
+// classes, -7 and -6, are always registered by the data model's start: a load
+// never meets their records without a class.) Each stand-in creates nothing
+// while switched off, so that the path of a record without a class can be tested
+// too.
 
 struct StandIns {
   static bool& Enabled() {
     static bool enabled = true;
     return enabled;
   }
-};
-
-class StandInPersist : public TPersistIt {
- public:
-  explicit StandInPersist(int32_t record_type) : record_type_(record_type) {}
-  std::string_view ClassName() const override { return "StandInPersist"; }
-  int32_t RecordType() const override { return record_type_; }
-  std::unique_ptr<TObject> CreateEmpty() const override {
-    if (!StandIns::Enabled()) return nullptr;
-    return std::make_unique<StandInPersist>(record_type_);
-  }
-  void ReadField(int32_t tag, TVistaReader& reader) override {
-    fields.push_back(tag);
-    reader.SkipField();
-  }
-  std::vector<int32_t> fields;
-
- private:
-  int32_t record_type_;
 };
 
 class StandInCategorySerie : public TSerieObject {
@@ -216,8 +199,6 @@ class StandInVideoSerieClass final : public TSerieClass {
 inline void RegisterWithStandIns() {
   static const bool registered = [] {
     RegisterDataModel();
-    TVistaStreamParser::RegisterPrototype(std::make_unique<StandInPersist>(-7));
-    TVistaStreamParser::RegisterPrototype(std::make_unique<StandInPersist>(-6));
     TVistaStreamParser::RegisterPrototype(std::make_unique<StandInCategorySerie>());
     static const StandInVideoSerieClass video_class;
     RegisterSerieClass(video_class);
@@ -228,15 +209,6 @@ inline void RegisterWithStandIns() {
 
 // Whether the class the loader finds for a record type is a real one rather than
 // its stand-in: then the stand-in cannot be switched off.
-inline bool RealPrototypeFor(int32_t record_type) {
-  const TPrototypeRegistry& registry = TVistaStreamParser::Prototypes();
-  for (size_t i = 0; i < registry.Count(); ++i) {
-    const auto* persist = dynamic_cast<const IPersistIT*>(&registry.At(i));
-    if (persist && persist->RecordType() == record_type)
-      return registry.At(i).ClassName().substr(0, 7) != "StandIn";
-  }
-  return false;
-}
 inline bool RealSerieClassFor(int32_t record_type) {
   for (const TSerieClass* serie_class : SerieClasses())
     if (serie_class->RecordType() == record_type)

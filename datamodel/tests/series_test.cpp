@@ -423,6 +423,46 @@ TEST_F(PlotTest, HelpLinesAreDotted) {
   EXPECT_EQ(hit.object, serie_.HelpLines()[0].get());
 }
 
+TEST_F(PlotTest, AHelpLineAndTheLineHitTestTakeLatePointsInOrder) {
+  // The same points as the fixture's, the late ones stored first.
+  TSerie late(nullptr);
+  late.SetUseXAxis(&x_axis_);
+  late.SetUseYAxis(&y_axis_);
+  late.SetPlotRect({0, 0, 101, 101});
+  for (auto [x, y] : {std::pair{3.0, 3.0}, {1.0, 1.0}, {2.0, 5.0}})
+    late.AddPoint(std::make_unique<TXYPoint>(x, y));
+  ASSERT_FALSE(late.DataSet().Sorted());
+  late.SetStyle(0x02);
+  serie_.SetStyle(0x02);
+  // On the line from (2, 5) to (3, 3), and on none (between (3, 3) and (1, 1)).
+  for (const Point probe : {Point{25, 60}, Point{20, 80}}) {
+    SCOPED_TRACE(probe.x);
+    TGlyphHit sorted_hit;
+    TGlyphHit late_hit;
+    EXPECT_EQ(late.HitTest(probe, &late_hit), serie_.HitTest(probe, &sorted_hit));
+  }
+  late.SetUseXAxis(nullptr);
+  late.SetUseYAxis(nullptr);
+
+  TSerie late_again(nullptr);
+  late_again.SetUseXAxis(&x_axis_);
+  late_again.SetUseYAxis(&y_axis_);
+  late_again.SetPlotRect({0, 0, 101, 101});
+  for (auto [x, y] : {std::pair{3.0, 3.0}, {1.0, 1.0}, {2.0, 5.0}})
+    late_again.AddPoint(std::make_unique<TXYPoint>(x, y));
+  THelpLine line;
+  line.Slope = 1;  // y = x over the points' range 1 .. 3
+  line.Serie = &late_again;
+  line.DrawOn(canvas_);
+  const auto dotted = platform::DrawnSegments(canvas_.calls());
+  ASSERT_EQ(dotted.size(), 1u);
+  EXPECT_EQ(dotted[0].from, (Point{10, 90}));
+  EXPECT_EQ(dotted[0].to, (Point{30, 70}));
+  line.Serie = nullptr;
+  late_again.SetUseXAxis(nullptr);
+  late_again.SetUseYAxis(nullptr);
+}
+
 TEST_F(PlotTest, DensePointsAndZeroLengthAxes) {
   serie_.SetStyle(0x02);
   serie_.DataSet().Clear();

@@ -3,11 +3,22 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
 
 #include "platform/date_time.h"
 #include "platform/exception.h"
@@ -190,6 +201,167 @@ TEST_F(FilesTest, WritingTakesTheWritersLockAndNeverCreates) {
   EXPECT_FALSE(writer.PathStillNamesIt());
   writer.Close();
   platform::OpenedFile again(path, platform::OpenedFile::Mode::kWriteLocked);
+}
+
+// ---------------------------------------------------------------------------
+// Temporary files of saves that a crash cut short
+
+// The folder's entries whose names begin with Prefix.
+std::vector<std::string> EntriesStartingWith(const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) == 0) found.push_back(name);
+  }
+  return found;
+}
+
+// A child's save stops for good once it has written 16 bytes of its temporary
+// file: a write past the file-size limit raises SIGXFSZ, whose handler never
+// returns, so the child stays alive in the middle of its save until it is killed.
+void SleepForever(int) {
+  for (;;)
+    ::pause();
+}
+
+pid_t ChildStuckInASave(const std::function<void()>& save) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    struct sigaction action {};
+    action.sa_handler = SleepForever;
+    ::sigaction(SIGXFSZ, &action, nullptr);
+    const rlimit limit{16, 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+      save();
+    } catch (...) {
+    }
+    ::_exit(0);
+  }
+  return child;
+}
+
+TEST_F(FilesTest, ASaveKilledMidwayLeavesNoTemporaryFileForGood) {
+  // Both ways of saving, each with its own file; a save in progress (the child,
+  // stuck) keeps its temporary file, a killed one's is removed by the next save.
+  const std::string data(4096, 'd');
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> save;
+  };
+  const std::vector<Case> cases = {
+      {"ABL.vor",
+       [&](const std::string& path) {
+         platform::WriteFileAtomically(path, data.data(), data.size());
+       }},
+      {"Patient",
+       [&](const std::string& path) {
+         platform::CreateFileExclusively(path, data.data(), data.size());
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_ + "/" + c.name;
+    const pid_t child = ChildStuckInASave([&] { c.save(path); });
+    ASSERT_GT(child, 0);
+    // However the test ends, the child goes with it.
+    struct Reaper {
+      pid_t pid;
+      ~Reaper() {
+        if (pid > 0 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
+      }
+    } reaper{child};
+    const std::string prefix = std::string(".~") + c.name + "." + std::to_string(child) + ".";
+    for (int i = 0; i < 500 && EntriesStartingWith(dir_, prefix).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(EntriesStartingWith(dir_, prefix).size(), 1u);
+
+    c.save(path);
+    EXPECT_EQ(EntriesStartingWith(dir_, prefix).size(), 1u) << "a live save's file was taken";
+    EXPECT_EQ(platform::ReadFileToString(path), data);
+
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    reaper.pid = 0;
+    c.save(path);
+    EXPECT_TRUE(EntriesStartingWith(dir_, prefix).empty());
+    EXPECT_EQ(EntriesStartingWith(dir_, ".~").size(), 0u);
+  }
+}
+
+TEST_F(FilesTest, OnlyLeftoversOfTheSameFileAreRemoved) {
+  // A process that is gone: a child that ended and was reaped.
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string own = std::to_string(::getpid());
+  const auto age = [this](const std::string& name, int seconds) {
+    const timespec times[2] = {{::time(nullptr) - seconds, 0}, {::time(nullptr) - seconds, 0}};
+    ::utimensat(AT_FDCWD, (dir_ + "/" + name).c_str(), times, 0);
+  };
+  struct Case {
+    std::string name;
+    int age_seconds;
+    bool removed;
+  };
+  const std::vector<Case> cases = {
+      {".~f.txt." + std::to_string(gone) + ".Ab12Cd", 0, true},  // its process is gone
+      {".~f.txt." + own + ".Ab12Cd", 0, false},                  // maybe another thread's save
+      {".~f.txt." + own + ".Ef34Gh", 120, true},                 // unchanged for two minutes
+      {".~f.txt.Ij56Kl", 120, true},                             // an old one without a process
+      {".~f.txt.Mn78Op", 0, false},                              // ... not old yet
+      {".~f.txt.bak.Qr90St", 120, false},                        // another file's
+      {".~g.txt." + std::to_string(gone) + ".Uv12Wx", 0, false},
+      {".~f.txt." + std::to_string(gone) + ".Yz3", 120, false},  // not mkstemp's
+      {"f.txt.Ab12Cd", 120, false},
+  };
+  for (const Case& c : cases) {
+    Touch(c.name);
+    age(c.name, c.age_seconds);
+  }
+  ASSERT_TRUE(platform::CreateDir(dir_ + "/.~f.txt.Zz99Zz"));  // a folder stays
+  age(".~f.txt.Zz99Zz", 120);
+  // One held by a live save (its lock taken here) stays however old it is.
+  const std::string held = ".~f.txt." + std::to_string(gone) + ".Hh00Hh";
+  Touch(held);
+  age(held, 120);
+  const int held_fd = ::open((dir_ + "/" + held).c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held_fd, LOCK_EX), 0);
+
+  platform::WriteFileAtomically(dir_ + "/f.txt", "x", 1);
+  for (const Case& c : cases) {
+    EXPECT_EQ(!platform::EntryExists(dir_ + "/" + c.name), c.removed) << c.name;
+  }
+  EXPECT_TRUE(platform::DirectoryExists(dir_ + "/.~f.txt.Zz99Zz"));
+  EXPECT_TRUE(platform::EntryExists(dir_ + "/" + held));
+  ::close(held_fd);
+}
+
+TEST_F(FilesTest, AnUnprivilegedSaveTakesAnotherUsersLiveSaveForNoLeftover) {
+  // The system answers an unprivileged process that another user's process is
+  // there (EPERM), not that it is gone; root would be told it exists.
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the save as another user";
+  ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+  const std::string live = ".~f.txt." + std::to_string(::getpid()) + ".Ab12Cd";
+  Touch(live);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+    try {
+      platform::WriteFileAtomically(dir_ + "/f.txt", "x", 1);
+    } catch (...) {
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(platform::EntryExists(dir_ + "/" + live));
+  EXPECT_EQ(platform::ReadFileToString(dir_ + "/f.txt"), "x");
 }
 
 }  // namespace
