@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "datafile/QORClassFormat.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/SaveITNewItems.h"
 
 namespace save_file {
@@ -61,7 +62,7 @@ WalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
       if (record_size <= kLongestAppendedRecord) return {position, true};
       return {size, false};
     }
-    if (points_of_index && (tag == mdf::kDataPoint || tag == mdf::kAnalyzerPoint) &&
+    if (points_of_index && (tag == record_tag::kDataPoint || tag == record_tag::kAnalyzerPoint) &&
         record_size >= 2) {
       const uint16_t index = qor::LoadLittleEndian<uint16_t>(data + position + 8);
       if (index >= points_of_index->size()) points_of_index->resize(size_t{index} + 1, 0);

@@ -20,6 +20,7 @@
 
 #include "datafile/QORFuncGlyph.h"
 #include "datamodel/Axis.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_CDataSet.h"
 #include "platform/canvas.h"
 #include "platform/resources.h"
@@ -237,7 +238,7 @@ class TSerieObject : public TGlyph {
   TAxis* use_x_axis_ = nullptr;
   TAxis* use_y_axis_ = nullptr;
   uint8_t point_marker_ = pmNone;
-  uint8_t style_ = sst::kDefault;
+  uint8_t style_ = record_tag::kSeriesStyleDefault;
 };
 
 // --- Series class registry --------------------------------------------------

@@ -8,6 +8,7 @@
 #include "datamodel/BrowserItems.h"
 #include "datamodel/DataModel.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_C.h"
 #include "datamodel/tests/model_test_support.h"
 #include "platform/dialogs.h"
@@ -451,7 +452,7 @@ TEST_F(PlotTest, StepsAndFills) {
 }
 
 TEST_F(PlotTest, MovingAverageAndMeanLine) {
-  serie_.SetStyle(sst::kMovingAverage);
+  serie_.SetStyle(record_tag::kSeriesStyleMovingAverage);
   serie_.SetMovingAverageWindow(2);
   serie_.Paint();
   // Averages of neighbouring pairs, midway between them: 3 at 1.5 and 4 at 2.5.
@@ -467,7 +468,7 @@ TEST_F(PlotTest, MovingAverageAndMeanLine) {
   EXPECT_TRUE(Lines(platform::PenStyle::kSolid).empty());
 
   canvas_.Clear();
-  serie_.SetStyle(sst::kMeanLine);
+  serie_.SetStyle(record_tag::kSeriesStyleMeanLine);
   serie_.Paint();
   EXPECT_EQ(Lines(platform::PenStyle::kSolid),
             (std::vector<std::pair<Point, Point>>{{{10, 70}, {30, 70}}}));
