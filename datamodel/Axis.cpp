@@ -8,6 +8,7 @@
 #include "datafile/QORClassWriter.h"
 #include "datafile/QORFunc.h"
 #include "datamodel/GraphicsSettings.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_CObject.h"
 #include "platform/exception.h"
 
@@ -313,80 +314,80 @@ void TAxis::AssignTo(TPersistent& dest) const {
 void TAxis::ReadField(int32_t tag, TVistaReader& reader) {
   const auto byte_of = [&reader] { return static_cast<uint8_t>(reader.ReadIntegerField()); };
   switch (tag) {
-    case axf::kLogarithmic:
+    case record_tag::kAxisLogarithmic:
       Logarithmic = reader.ReadByteField() != 0;
       return;
-    case axf::kStoredScale:
+    case record_tag::kAxisStoredScale:
       SetStoredScale(reader.ReadDoubleField());
       return;
-    case axf::kX0:
+    case record_tag::kAxisX0:
       x0_ = reader.ReadIntegerField();
       return;
-    case axf::kY0:
+    case record_tag::kAxisY0:
       y0_ = reader.ReadIntegerField();
       return;
-    case axf::kX1:
+    case record_tag::kAxisX1:
       x1_ = reader.ReadIntegerField();
       return;
-    case axf::kY1:
+    case record_tag::kAxisY1:
       y1_ = reader.ReadIntegerField();
       return;
-    case axf::kSpan:
+    case record_tag::kAxisSpan:
       SetSpan(reader.ReadDoubleField());
       return;
-    case axf::kMinimum:
+    case record_tag::kAxisMinimum:
       SetMinimum(reader.ReadDoubleField());
       return;
-    case axf::kTickStep:
+    case record_tag::kAxisTickStep:
       tick_step_ = reader.ReadDoubleField();
       return;
-    case axf::kLineColor:
+    case record_tag::kAxisLineColor:
       line_color_ = static_cast<platform::Color>(reader.ReadIntegerField());
       return;
-    case axf::kFontColor:
+    case record_tag::kAxisFontColor:
       font_.color = static_cast<platform::Color>(reader.ReadIntegerField());
       return;
-    case axf::kMinimumKeepMaximum:
+    case record_tag::kAxisMinimumKeepMaximum:
       SetMinimumKeepMaximum(reader.ReadDoubleField());
       return;
-    case axf::kMaximum:
+    case record_tag::kAxisMaximum:
       SetMaximum(reader.ReadDoubleField());
       return;
-    case axf::kLineWidth:
+    case record_tag::kAxisLineWidth:
       SetLineWidth(reader.ReadIntegerField());
       return;
-    case axf::kTickLength:
+    case record_tag::kAxisTickLength:
       TickLength = reader.ReadIntegerField();
       return;
-    case axf::kMinorTickLength:
+    case record_tag::kAxisMinorTickLength:
       MinorTickLength = reader.ReadIntegerField();
       return;
-    case axf::kDateLabels:
+    case record_tag::kAxisDateLabels:
       DateLabels = byte_of();
       return;
-    case axf::kTimeFormat:
+    case record_tag::kAxisTimeFormat:
       TimeFormat = byte_of();
       return;
-    case axf::kTickPosition:
+    case record_tag::kAxisTickPosition:
       TickPosition = byte_of();
       return;
-    case axf::kKind: {
+    case record_tag::kAxisKind: {
       // A kind this program does not know leaves the axis as it was.
       const int32_t kind = reader.ReadIntegerField();
       if (kind >= akTime && kind <= akDuration) kind_ = static_cast<TAxisKind>(kind);
       return;
     }
-    case axf::kDurationUnit:
+    case record_tag::kAxisDurationUnit:
       SetDurationUnit(byte_of());
       return;
-    case axf::kShowTitle:
+    case record_tag::kAxisShowTitle:
       ShowTitle = reader.ReadByteField() != 0;
       return;
     default:
       break;
   }
-  if (tag >= axf::kOptionFirst && tag < axf::kOptionFirst + 5) {
-    const uint8_t bit = static_cast<uint8_t>(0x02 << (tag - axf::kOptionFirst));
+  if (tag >= record_tag::kAxisOptionFirst && tag < record_tag::kAxisOptionFirst + 5) {
+    const uint8_t bit = static_cast<uint8_t>(0x02 << (tag - record_tag::kAxisOptionFirst));
     if (reader.ReadByteField() != 0) {
       Options |= bit;
     } else {
@@ -399,32 +400,32 @@ void TAxis::ReadField(int32_t tag, TVistaReader& reader) {
 
 bool TAxis::WriteTo(TVistaWriter& writer) {
   writer.BeginFolding(IsHorizontal() ? kHorizontalAxisRecord : kVerticalAxisRecord);
-  writer.WriteByteField(axf::kLogarithmic, Logarithmic ? 1 : 0);
-  writer.WriteDoubleField(axf::kStoredScale, stored_scale_);
-  writer.WriteIntegerField(axf::kX0, x0_);
-  writer.WriteIntegerField(axf::kY0, y0_);
-  writer.WriteIntegerField(axf::kX1, x1_);
-  writer.WriteIntegerField(axf::kY1, y1_);
-  writer.WriteDoubleField(axf::kSpan, span_);
-  writer.WriteDoubleField(axf::kMinimum, minimum_);
-  writer.WriteDoubleField(axf::kTickStep, tick_step_);
-  writer.WriteIntegerField(axf::kColor, static_cast<int32_t>(GetColor()));
-  writer.WriteIntegerField(axf::kLineColor, static_cast<int32_t>(EffectiveColor()));
-  writer.WriteIntegerField(axf::kFontColor, static_cast<int32_t>(font_.color));
-  writer.WriteDoubleField(axf::kMinimumKeepMaximum, minimum_);
-  writer.WriteDoubleField(axf::kMaximum, GetMaximum());
-  writer.WriteIntegerField(axf::kLineWidth, line_width_);
+  writer.WriteByteField(record_tag::kAxisLogarithmic, Logarithmic ? 1 : 0);
+  writer.WriteDoubleField(record_tag::kAxisStoredScale, stored_scale_);
+  writer.WriteIntegerField(record_tag::kAxisX0, x0_);
+  writer.WriteIntegerField(record_tag::kAxisY0, y0_);
+  writer.WriteIntegerField(record_tag::kAxisX1, x1_);
+  writer.WriteIntegerField(record_tag::kAxisY1, y1_);
+  writer.WriteDoubleField(record_tag::kAxisSpan, span_);
+  writer.WriteDoubleField(record_tag::kAxisMinimum, minimum_);
+  writer.WriteDoubleField(record_tag::kAxisTickStep, tick_step_);
+  writer.WriteIntegerField(record_tag::kAxisColor, static_cast<int32_t>(GetColor()));
+  writer.WriteIntegerField(record_tag::kAxisLineColor, static_cast<int32_t>(EffectiveColor()));
+  writer.WriteIntegerField(record_tag::kAxisFontColor, static_cast<int32_t>(font_.color));
+  writer.WriteDoubleField(record_tag::kAxisMinimumKeepMaximum, minimum_);
+  writer.WriteDoubleField(record_tag::kAxisMaximum, GetMaximum());
+  writer.WriteIntegerField(record_tag::kAxisLineWidth, line_width_);
   for (int32_t i = 0; i < 5; ++i) {
     const uint8_t bit = static_cast<uint8_t>(0x02 << i);
-    writer.WriteByteField(axf::kOptionFirst + i, (Options & bit) ? 1 : 0);
+    writer.WriteByteField(record_tag::kAxisOptionFirst + i, (Options & bit) ? 1 : 0);
   }
-  writer.WriteIntegerField(axf::kTickLength, TickLength);
-  writer.WriteIntegerField(axf::kMinorTickLength, MinorTickLength);
-  writer.WriteIntegerField(axf::kDateLabels, DateLabels);
-  writer.WriteIntegerField(axf::kTimeFormat, TimeFormat);
-  writer.WriteIntegerField(axf::kTickPosition, TickPosition);
-  writer.WriteIntegerField(axf::kKind, kind_);
-  writer.WriteIntegerField(axf::kDurationUnit, duration_unit_);
-  writer.WriteByteField(axf::kShowTitle, ShowTitle ? 1 : 0);
+  writer.WriteIntegerField(record_tag::kAxisTickLength, TickLength);
+  writer.WriteIntegerField(record_tag::kAxisMinorTickLength, MinorTickLength);
+  writer.WriteIntegerField(record_tag::kAxisDateLabels, DateLabels);
+  writer.WriteIntegerField(record_tag::kAxisTimeFormat, TimeFormat);
+  writer.WriteIntegerField(record_tag::kAxisTickPosition, TickPosition);
+  writer.WriteIntegerField(record_tag::kAxisKind, kind_);
+  writer.WriteIntegerField(record_tag::kAxisDurationUnit, duration_unit_);
+  writer.WriteByteField(record_tag::kAxisShowTitle, ShowTitle ? 1 : 0);
   return writer.EndFolding();
 }

@@ -29,15 +29,6 @@ inline constexpr int32_t kVerticalAxisRecord = 6;
 inline constexpr uint32_t kAxisReloadDefaultFontMessage = 0x465;
 inline constexpr uint32_t kAxisRecomputeTickLengthsMessage = 0x466;
 
-// Axis options (tags 115-119 hold one bit each).
-namespace axo {
-inline constexpr uint8_t kStored02 = 0x02;
-inline constexpr uint8_t kStored04 = 0x04;
-inline constexpr uint8_t kStored08 = 0x08;
-inline constexpr uint8_t kNoSpanBoxMark = 0x10;  // the span box text gets no ">"
-inline constexpr uint8_t kNoSpanBox = 0x20;
-}  // namespace axo
-
 // A pixel coordinate moved by Delta, kept inside the int32 range: the pixels of
 // far-off values lie at its ends, and what is drawn or tested around them must not
 // wrap round to the other side.
@@ -198,31 +189,3 @@ class TAxis : public TGlyph {
   int32_t y1_ = 0;
   bool duration_unit_set_ = false;
 };
-
-// Record fields of an axis.
-namespace axf {
-inline constexpr int32_t kLogarithmic = 100;
-inline constexpr int32_t kStoredScale = 101;
-inline constexpr int32_t kX0 = 102;
-inline constexpr int32_t kY0 = 103;
-inline constexpr int32_t kY1 = 104;
-inline constexpr int32_t kX1 = 105;
-inline constexpr int32_t kSpan = 106;
-inline constexpr int32_t kMinimum = 107;
-inline constexpr int32_t kTickStep = 108;
-inline constexpr int32_t kColor = 109;
-inline constexpr int32_t kLineColor = 110;
-inline constexpr int32_t kFontColor = 111;
-inline constexpr int32_t kMinimumKeepMaximum = 112;
-inline constexpr int32_t kMaximum = 113;
-inline constexpr int32_t kLineWidth = 114;
-inline constexpr int32_t kOptionFirst = 115;  // 115-119: bits 0x02 .. 0x20
-inline constexpr int32_t kTickLength = 120;
-inline constexpr int32_t kMinorTickLength = 121;
-inline constexpr int32_t kDateLabels = 122;
-inline constexpr int32_t kTimeFormat = 123;
-inline constexpr int32_t kKind = 124;
-inline constexpr int32_t kTickPosition = 126;
-inline constexpr int32_t kDurationUnit = 137;
-inline constexpr int32_t kShowTitle = 138;
-}  // namespace axf

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "datafile/QORFunc.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_C.h"
 #include "datamodel/Series_CObject.h"
 #include "platform/format_text.h"
@@ -123,7 +124,7 @@ void TAxisPainter::Draw() {
     if (axis_.ShowUnitLegend) DrawUnitsLegend();
   }
   target_.SetBrushStyle(platform::BrushStyle::kSolid);
-  if (!(axis_.Options & axo::kNoSpanBox) && horizontal_ &&
+  if (!(axis_.Options & record_tag::kAxisOptionNoSpanBox) && horizontal_ &&
       (axis_.Kind() == akTime || axis_.Kind() == akDuration))
     DrawSpanBox();
 }
@@ -361,7 +362,7 @@ std::string AxisSpanText(double span, uint8_t options) {
   } else {
     return {};
   }
-  if (!(options & axo::kNoSpanBoxMark)) text += ">";
+  if (!(options & record_tag::kAxisOptionNoSpanBoxMark)) text += ">";
   return text;
 }
 

@@ -9,6 +9,7 @@
 #include "datamodel/CareEventsItems.h"
 #include "datamodel/CareEventsSeries.h"
 #include "datamodel/CareEventsVisualizers.h"
+#include "datamodel/RecordTags.h"
 #include "platform/exception.h"
 
 namespace {
@@ -40,10 +41,10 @@ void TAbstractCareEvent::AssignTo(TPersistent& dest) const {
 
 void TAbstractCareEvent::ReadField(int32_t tag, TVistaReader& reader) {
   switch (tag) {
-    case cef::kEventName:
+    case record_tag::kCareEventName:
       Name = reader.ReadStringField();
       return;
-    case cef::kEventCaption:
+    case record_tag::kCareEventCaption:
       Caption = reader.ReadStringField();
       return;
     default:
@@ -58,8 +59,8 @@ bool TAbstractCareEvent::WriteTo(TVistaWriter& writer) {
 }
 
 void TAbstractCareEvent::WriteFields(TVistaWriter& writer) const {
-  writer.WriteStringField(cef::kEventName, Name);
-  writer.WriteStringField(cef::kEventCaption, Caption);
+  writer.WriteStringField(record_tag::kCareEventName, Name);
+  writer.WriteStringField(record_tag::kCareEventCaption, Caption);
 }
 
 bool TAbstractCareEvent::Equals(const TAbstractCareEvent& other) const {
@@ -187,13 +188,13 @@ void TCategory::AssignTo(TPersistent& dest) const {
 
 void TCategory::ReadField(int32_t tag, TVistaReader& reader) {
   switch (tag) {
-    case cef::kCategoryName:
+    case record_tag::kCareCategoryName:
       Name = reader.ReadStringField();
       return;
-    case cef::kCategoryDescription:
+    case record_tag::kCareCategoryDescription:
       Description = reader.ReadStringField();
       return;
-    case cef::kMomentary:
+    case record_tag::kCareCategoryMomentary:
       Momentary = reader.ReadByteField() != 0;
       return;
     default:
@@ -208,9 +209,9 @@ bool TCategory::WriteTo(TVistaWriter& writer) {
 }
 
 void TCategory::WriteFields(TVistaWriter& writer) const {
-  writer.WriteStringField(cef::kCategoryName, Name);
-  writer.WriteStringField(cef::kCategoryDescription, Description);
-  writer.WriteByteField(cef::kMomentary, Momentary ? 1 : 0);
+  writer.WriteStringField(record_tag::kCareCategoryName, Name);
+  writer.WriteStringField(record_tag::kCareCategoryDescription, Description);
+  writer.WriteByteField(record_tag::kCareCategoryMomentary, Momentary ? 1 : 0);
   if (EventSet) EventSet->WriteTo(writer);
   if (Visualizer) Visualizer->WriteTo(writer);
 }
@@ -284,10 +285,10 @@ void TAbstractOptionItem::AssignTo(TPersistent& dest) const {
 
 void TAbstractOptionItem::ReadField(int32_t tag, TVistaReader& reader) {
   switch (tag) {
-    case cef::kOptionName:
+    case record_tag::kCareOptionName:
       Name = reader.ReadStringField();
       return;
-    case cef::kOptionDescription:
+    case record_tag::kCareOptionDescription:
       Description = reader.ReadStringField();
       return;
     default:
@@ -302,8 +303,8 @@ bool TAbstractOptionItem::WriteTo(TVistaWriter& writer) {
 }
 
 void TAbstractOptionItem::WriteFields(TVistaWriter& writer) const {
-  writer.WriteStringField(cef::kOptionName, Name);
-  writer.WriteStringField(cef::kOptionDescription, Description);
+  writer.WriteStringField(record_tag::kCareOptionName, Name);
+  writer.WriteStringField(record_tag::kCareOptionDescription, Description);
 }
 
 void TOptionItem::WriteFields(TVistaWriter& writer) const {

@@ -46,17 +46,6 @@ inline constexpr int32_t kCompositeOptionRecord = -14;
 inline constexpr int32_t kCareEventRecord = 0;
 inline constexpr int32_t kCustomValueCareEventRecord = -5;
 
-// Fields of the care-event records.
-namespace cef {
-inline constexpr int32_t kOptionName = 2001;
-inline constexpr int32_t kOptionDescription = 2002;
-inline constexpr int32_t kCategoryName = 2006;
-inline constexpr int32_t kCategoryDescription = 2007;
-inline constexpr int32_t kMomentary = 2009;
-inline constexpr int32_t kEventName = 2012;
-inline constexpr int32_t kEventCaption = 2013;
-}  // namespace cef
-
 // --- Care events -----------------------------------------------------------
 
 class TAbstractCareEvent : public TPersistIt {

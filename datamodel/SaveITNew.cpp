@@ -8,6 +8,7 @@
 #include "datafile/QORClassWriter.h"
 #include "datamodel/Axis.h"
 #include "datamodel/DataModel.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/SaveITNewFile.h"
 #include "datamodel/Series_C.h"
 #include "platform/dialogs.h"
@@ -260,20 +261,20 @@ void TSaveItNew::OpenMonitorFile(const std::string& monitor_name, const std::str
     writer_->SetUseChecksums(false);
     writer_->SetStream(&file);
     writer_->WriteHeader();
-    writer_->BeginFolding(mdf::kFileInfo);
-    writer_->WriteIntegerField(mdf::kFileType, file_type_);
-    writer_->WriteIntegerField(mdf::kFileAttribute, file_attribute_);
+    writer_->BeginFolding(record_tag::kFileInfo);
+    writer_->WriteIntegerField(record_tag::kFileType, file_type_);
+    writer_->WriteIntegerField(record_tag::kFileAttribute, file_attribute_);
     // A new patient's file carries no patient of an earlier load: the file-info
     // record's patient fields are written only when set, and they are not set here.
     writer_->EndFolding();
-    writer_->BeginFolding(mdf::kMonitorRecord);
-    writer_->WriteStringField(mdf::kMonitorName, monitor_name);
-    writer_->WriteStringField(mdf::kMonitorDetail, monitor_detail);
-    writer_->WriteStringField(mdf::kPatientId, patient_id);
-    writer_->WriteStringField(mdf::kPatientName, patient_name);
+    writer_->BeginFolding(record_tag::kMonitorRecord);
+    writer_->WriteStringField(record_tag::kMonitorName, monitor_name);
+    writer_->WriteStringField(record_tag::kMonitorDetail, monitor_detail);
+    writer_->WriteStringField(record_tag::kPatientId, patient_id);
+    writer_->WriteStringField(record_tag::kPatientName, patient_name);
     writer_->EndFolding();
     const int32_t reserved = std::max(0, MinimumReservedSpaceForMonitorParameters);
-    writer_->WriteFieldHeader(mdf::kReservedBlock, reserved);
+    writer_->WriteFieldHeader(record_tag::kMonitorReservedBlock, reserved);
     const std::vector<uint8_t> zeros(static_cast<size_t>(reserved), 0);
     writer_->WriteBuffer(zeros.data(), reserved);
     writer_->FinishFile();
@@ -313,11 +314,11 @@ void TSaveItNew::OpenMonitorFile(const std::string& monitor_name, const std::str
 void TSaveItNew::ReadHeaderRecord(void* self, int32_t tag, TVistaReader& reader) {
   auto& component = *static_cast<TSaveItNew*>(self);
   const int32_t top = reader.FoldingMode() ? 1 : 0;
-  if (tag == mdf::kReservedBlock) {
+  if (tag == record_tag::kMonitorReservedBlock) {
     reader.Stop();
-  } else if (tag == mdf::kMonitorRecord && reader.Depth() == top) {
+  } else if (tag == record_tag::kMonitorRecord && reader.Depth() == top) {
     reader.BeginFolding(tag);
-  } else if (tag == mdf::kFileAttribute && reader.Depth() == top) {
+  } else if (tag == record_tag::kFileAttribute && reader.Depth() == top) {
     component.file_attribute_ = static_cast<uint8_t>(reader.ReadIntegerField());
   } else {
     reader.SkipField();
@@ -329,14 +330,14 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   platform::MemoryStream record;
   writer_->SetUseChecksums(false);
   writer_->SetStream(&record);
-  writer_->BeginFolding(mdf::kDefinition);
-  writer_->WriteIntegerField(mdf::kIndex, static_cast<uint16_t>(definition.Index));
+  writer_->BeginFolding(record_tag::kParameterDefinition);
+  writer_->WriteIntegerField(record_tag::kDefinitionIndex, static_cast<uint16_t>(definition.Index));
   const TUniqueParameterInformation& info = definition.ParameterInfo();
-  writer_->WriteStringField(mdf::kParameterName, info.ParameterName());
-  writer_->WriteStringField(mdf::kMeasurementPlace, info.MeasurementPlace());
-  writer_->WriteStringField(mdf::kParamExtraName, info.ParamExtraName());
-  writer_->WriteStringField(mdf::kUnit, definition.Unit);
-  writer_->WriteStringField(mdf::kParameterID, info.ParameterID());
+  writer_->WriteStringField(record_tag::kDefinitionParameterName, info.ParameterName());
+  writer_->WriteStringField(record_tag::kDefinitionMeasurementPlace, info.MeasurementPlace());
+  writer_->WriteStringField(record_tag::kDefinitionParamExtraName, info.ParamExtraName());
+  writer_->WriteStringField(record_tag::kDefinitionUnit, definition.Unit);
+  writer_->WriteStringField(record_tag::kDefinitionParameterID, info.ParameterID());
   writer_->EndFolding();
   writer_->SetStream(nullptr);
   const int64_t s = record.Size();
@@ -387,7 +388,7 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
     file.WriteBuffer(data, count);
   };
   const auto write_block_header = [&](int64_t position, int32_t size) {
-    const int32_t header[2] = {mdf::kReservedBlock, size};
+    const int32_t header[2] = {record_tag::kMonitorReservedBlock, size};
     write_at(position, header, sizeof header);
   };
   // The last whole record of the new file: the last one after the block, moved
@@ -525,8 +526,8 @@ bool TSaveItNew::AppendDataPoint(int16_t index, double time, double value) {
              platform::Format(platform::LoadResString(STornTailRemoved), {FileName, torn}));
     }
 
-    uint8_t bytes[mdf::kDataPointSize];
-    const int32_t head[2] = {mdf::kDataPoint, mdf::kDataPointBody};
+    uint8_t bytes[record_tag::kDataPointRecordSize];
+    const int32_t head[2] = {record_tag::kDataPoint, record_tag::kDataPointBodySize};
     std::memcpy(bytes, head, 8);
     std::memcpy(bytes + 8, &index, 2);
     std::memcpy(bytes + 10, &time, 8);
@@ -542,7 +543,7 @@ bool TSaveItNew::AppendDataPoint(int16_t index, double time, double value) {
       throw;
     }
     const platform::FileStamp written = file->Stamp();
-    if (written.size == end + mdf::kDataPointSize) {
+    if (written.size == end + record_tag::kDataPointRecordSize) {
       LearnEnd(written, written.size, end, bytes);
     } else {
       known_end_ = KnownEnd();

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "datafile/QORClassFormat.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/SaveITNewItems.h"
 
 namespace save_file {
@@ -52,15 +53,16 @@ int64_t FirstRecordOffset(const uint8_t* data, int64_t size) {
 namespace {
 
 bool IsAppendedKind(int32_t tag) {
-  return tag == mdf::kDataPoint || tag == mdf::kRecordDelimiter || tag == mdf::kAnalyzerPoint ||
-         tag == mdf::kVideoFrame;
+  return tag == record_tag::kDataPoint || tag == record_tag::kRecordDelimiterPoint ||
+         tag == record_tag::kAnalyzerPoint || tag == record_tag::kVideoFrame;
 }
 
 // The size a record of an appended kind always has, or 0 for the analyzer point,
 // whose size depends on its vial id.
 int32_t FixedSizeOf(int32_t tag) {
-  if (tag == mdf::kDataPoint || tag == mdf::kRecordDelimiter) return mdf::kDataPointBody;
-  if (tag == mdf::kVideoFrame) return 12;
+  if (tag == record_tag::kDataPoint || tag == record_tag::kRecordDelimiterPoint)
+    return record_tag::kDataPointBodySize;
+  if (tag == record_tag::kVideoFrame) return 12;
   return 0;
 }
 
@@ -85,8 +87,8 @@ int64_t LowBytes(const uint8_t* data, int64_t count) {
 bool IsTornAppend(const uint8_t* record, int64_t available) {
   if (available < 4) {
     // The tag itself is cut short: its bytes must begin one of the appended tags.
-    for (const int32_t tag :
-         {mdf::kDataPoint, mdf::kRecordDelimiter, mdf::kAnalyzerPoint, mdf::kVideoFrame}) {
+    for (const int32_t tag : {record_tag::kDataPoint, record_tag::kRecordDelimiterPoint,
+                              record_tag::kAnalyzerPoint, record_tag::kVideoFrame}) {
       if (LowBytes(record, available) == (tag & ((int64_t{1} << (8 * available)) - 1))) return true;
     }
     return false;
@@ -137,7 +139,7 @@ TWalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
       return result;
     }
     if (end > size) return torn_or_damaged();
-    if (points_of_index && (tag == mdf::kDataPoint || tag == mdf::kAnalyzerPoint) &&
+    if (points_of_index && (tag == record_tag::kDataPoint || tag == record_tag::kAnalyzerPoint) &&
         record_size >= 2) {
       const uint16_t index = qor::LoadLittleEndian<uint16_t>(data + position + 8);
       if (index >= points_of_index->size()) points_of_index->resize(size_t{index} + 1, 0);

@@ -16,35 +16,6 @@
 class TSerie;
 class TUniqueParameterInformation;
 
-// Tags of the monitor-data file.
-namespace mdf {
-inline constexpr int32_t kFileInfo = 3;
-inline constexpr int32_t kFileType = 2;
-inline constexpr int32_t kFileAttribute = 30;
-inline constexpr int32_t kMonitorRecord = 200;
-inline constexpr int32_t kMonitorName = 201;
-inline constexpr int32_t kMonitorDetail = 202;
-inline constexpr int32_t kPatientId = 203;
-inline constexpr int32_t kPatientName = 204;
-inline constexpr int32_t kReservedBlock = 205;
-inline constexpr int32_t kDefinition = 210;
-inline constexpr int32_t kIndex = 211;
-inline constexpr int32_t kParameterName = 212;
-inline constexpr int32_t kMeasurementPlace = 213;
-inline constexpr int32_t kParamExtraName = 214;
-inline constexpr int32_t kUnit = 215;
-inline constexpr int32_t kParameterID = 216;
-inline constexpr int32_t kDataPoint = 220;
-inline constexpr int32_t kRecordDelimiter = 85;
-inline constexpr int32_t kAnalyzerPoint = 221;
-inline constexpr int32_t kVideoFrame = 230;
-inline constexpr int32_t kVideoFileName = 231;
-inline constexpr int32_t kVideoInfo = 232;
-// A data-point record: int32 tag, int32 size 18, int16 index, Double time, Double value.
-inline constexpr int32_t kDataPointBody = 18;
-inline constexpr int32_t kDataPointSize = 8 + kDataPointBody;
-}  // namespace mdf
-
 // The monitor record (200): which monitor and which patient the file belongs to.
 class TMonitorInfo : public TObject {
  public:

@@ -12,6 +12,7 @@
 #include "datafile/QORClassParser.h"
 #include "datamodel/Axis.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/SaveITNew.h"
 #include "datamodel/Series_C.h"
 #include "platform/exception.h"
@@ -216,7 +217,7 @@ void TSaveItNew::ReadAnyRecord(void* self, int32_t tag, TVistaReader& reader) {
     return;
   }
   switch (tag) {
-    case mdf::kFileType: {
+    case record_tag::kFileType: {
       const int32_t type = reader.ReadIntegerField();
       component.file_type_ = static_cast<TQORFileType>(type);
       if (type == ftMonitorData || type == ftVideoFileController) {
@@ -226,7 +227,7 @@ void TSaveItNew::ReadAnyRecord(void* self, int32_t tag, TVistaReader& reader) {
       }
       return;
     }
-    case mdf::kFileInfo:
+    case record_tag::kFileInfo:
     case kGroupRecord:
       reader.BeginFolding(tag);
       return;
@@ -252,7 +253,7 @@ void TSaveItNew::ReadAnyRecord(void* self, int32_t tag, TVistaReader& reader) {
       reader.SetCurrentObject(current);
       return;
     }
-    case mdf::kFileAttribute:
+    case record_tag::kFileAttribute:
       component.file_attribute_ = static_cast<uint8_t>(reader.ReadIntegerField());
       return;
     case kRichText: {
@@ -263,10 +264,10 @@ void TSaveItNew::ReadAnyRecord(void* self, int32_t tag, TVistaReader& reader) {
       component.AddItem(std::move(text));
       return;
     }
-    case mdf::kPatientId:
+    case record_tag::kPatientId:
       component.file_patient_id_ = reader.ReadStringField();
       return;
-    case mdf::kPatientName:
+    case record_tag::kPatientName:
       component.file_patient_name_ = reader.ReadStringField();
       return;
     case kCareEventSet:
@@ -287,15 +288,15 @@ void TSaveItNew::ReadAnyRecord(void* self, int32_t tag, TVistaReader& reader) {
 void TSaveItNew::ReadMonitorRecord(void* self, int32_t tag, TVistaReader& reader) {
   auto& component = *static_cast<TSaveItNew*>(self);
   switch (tag) {
-    case mdf::kDataPoint:
-    case mdf::kRecordDelimiter:
-    case mdf::kAnalyzerPoint:
+    case record_tag::kDataPoint:
+    case record_tag::kRecordDelimiterPoint:
+    case record_tag::kAnalyzerPoint:
       component.ReadDataPoint(tag, reader);
       return;
-    case mdf::kFileAttribute:
+    case record_tag::kFileAttribute:
       component.file_attribute_ = static_cast<uint8_t>(reader.ReadIntegerField());
       return;
-    case mdf::kMonitorRecord: {
+    case record_tag::kMonitorRecord: {
       auto info = std::make_unique<TMonitorInfo>();
       reader.BeginFolding(tag);
       TMonitorInfo* current = info.get();
@@ -303,14 +304,14 @@ void TSaveItNew::ReadMonitorRecord(void* self, int32_t tag, TVistaReader& reader
       reader.SetCurrentObject(current);
       return;
     }
-    case mdf::kReservedBlock:
+    case record_tag::kMonitorReservedBlock:
       if (component.header_only_) {
         reader.Stop();
       } else {
         reader.SkipField();
       }
       return;
-    case mdf::kDefinition: {
+    case record_tag::kParameterDefinition: {
       auto definition = std::make_unique<TParameterSerie>();
       reader.BeginGroup(reader.ReadSize());
       TParameterSerie* current = definition.get();
@@ -318,10 +319,10 @@ void TSaveItNew::ReadMonitorRecord(void* self, int32_t tag, TVistaReader& reader
       reader.SetCurrentObject(current);
       return;
     }
-    case mdf::kVideoFrame:
+    case record_tag::kVideoFrame:
       component.ReadVideoFrame(reader);
       return;
-    case mdf::kVideoInfo:
+    case record_tag::kVideoInfo:
       component.EnterVideoInfo(reader);
       return;
     default:
@@ -335,23 +336,23 @@ void TSaveItNew::ReadDataPoint(int32_t tag, TVistaReader& reader) {
   reader.BeginGroup(size);
   // A record shorter than its body holds no point: what follows it is another
   // record, not the rest of this one.
-  if (size < mdf::kDataPointBody) Corrupted();
+  if (size < record_tag::kDataPointBodySize) Corrupted();
   // This runs for every point of the file. A plain file in memory is read in place:
   // the group just opened lies within the buffer, so a body of its size is there,
   // and no sum is kept that the bytes would have to pass through.
-  uint8_t copy[mdf::kDataPointBody];
+  uint8_t copy[record_tag::kDataPointBodySize];
   const uint8_t* body = copy;
   const bool in_place = parse_buffer_ && !reader.FoldingMode();
-  if (in_place && size >= mdf::kDataPointBody) {
+  if (in_place && size >= record_tag::kDataPointBodySize) {
     body = parse_buffer_->Memory() + reader.Position();
-    if (tag == mdf::kAnalyzerPoint) reader.Skip(mdf::kDataPointBody);
+    if (tag == record_tag::kAnalyzerPoint) reader.Skip(record_tag::kDataPointBodySize);
   } else {
     reader.ReadBuffer(copy, sizeof copy);
   }
   const int16_t index = qor::LoadLittleEndian<int16_t>(body);
   const double x = qor::LoadLittleEndian<double>(body + 2);
   const double y = qor::LoadLittleEndian<double>(body + 10);
-  if (tag == mdf::kAnalyzerPoint) {
+  if (tag == record_tag::kAnalyzerPoint) {
     auto analyzer_point = std::make_unique<TTarvoDataPoint>(x, y);
     analyzer_point->AnalyseResult = static_cast<TAnalyseResult>(ReadRaw<uint8_t>(reader));
     analyzer_point->VialID = reader.ReadStringField();
@@ -362,7 +363,7 @@ void TSaveItNew::ReadDataPoint(int32_t tag, TVistaReader& reader) {
     AddDataPoint(tag, index, nullptr, x, y);
   }
   reader.EndGroup();
-  if (tag == mdf::kDataPoint && in_place && !reader.HasWideSizes()) ReadDataPointRun(reader);
+  if (tag == record_tag::kDataPoint && in_place && !reader.HasWideSizes()) ReadDataPointRun(reader);
 }
 
 void TSaveItNew::ReadDataPointRun(TVistaReader& reader) {
@@ -375,15 +376,15 @@ void TSaveItNew::ReadDataPointRun(TVistaReader& reader) {
   const int64_t start = reader.Position();
   const int64_t end = reader.GroupEnd();
   int64_t position = start;
-  while (end - position >= mdf::kDataPointSize) {
+  while (end - position >= record_tag::kDataPointRecordSize) {
     const uint8_t* const record = data + position;
-    if (qor::LoadLittleEndian<int32_t>(record) != mdf::kDataPoint ||
-        qor::LoadLittleEndian<int32_t>(record + 4) != mdf::kDataPointBody)
+    if (qor::LoadLittleEndian<int32_t>(record) != record_tag::kDataPoint ||
+        qor::LoadLittleEndian<int32_t>(record + 4) != record_tag::kDataPointBodySize)
       break;
     const uint8_t* const body = record + 8;
-    AddDataPoint(mdf::kDataPoint, qor::LoadLittleEndian<int16_t>(body), nullptr,
+    AddDataPoint(record_tag::kDataPoint, qor::LoadLittleEndian<int16_t>(body), nullptr,
                  qor::LoadLittleEndian<double>(body + 2), qor::LoadLittleEndian<double>(body + 10));
-    position += mdf::kDataPointSize;
+    position += record_tag::kDataPointRecordSize;
   }
   if (position > start) reader.Skip(position - start);
 }
@@ -405,9 +406,9 @@ void TSaveItNew::AddDataPoint(int32_t tag, int16_t index,
     definition->SetSerie(std::move(serie));
   }
   TSerie& serie = *definition->Serie();
-  if (tag == mdf::kDataPoint) {
+  if (tag == record_tag::kDataPoint) {
     serie.AddPoint(std::make_unique<TXYPoint>(x, y));
-  } else if (tag == mdf::kRecordDelimiter) {
+  } else if (tag == record_tag::kRecordDelimiterPoint) {
     serie.DataSet().AddControlPoint(std::make_unique<TRecordDelimiterPoint>(x, y));
   } else {
     serie.AddPoint(std::move(analyzer_point));
@@ -435,7 +436,7 @@ void TSaveItNew::SetVideoCaption(const std::string& text) {
 
 void TSaveItNew::EnterVideoInfo(TVistaReader& reader) {
   auto info = std::make_unique<TVideoInfo>();
-  reader.BeginFolding(mdf::kVideoInfo);
+  reader.BeginFolding(record_tag::kVideoInfo);
   TVideoInfo* current = info.get();
   AddItem(std::move(info));
   reader.SetCurrentObject(current);
@@ -466,22 +467,22 @@ void TSaveItNew::ReadMonitorObjectField(int32_t tag, TVistaReader& reader) {
   if (auto* definition = dynamic_cast<TParameterSerie*>(current)) {
     TUniqueParameterInformation& info = definition->ParameterInfo();
     switch (tag) {
-      case mdf::kIndex:
+      case record_tag::kDefinitionIndex:
         definition->Index = static_cast<int16_t>(reader.ReadIntegerField());
         return;
-      case mdf::kParameterName:
+      case record_tag::kDefinitionParameterName:
         info.SetParameterName(reader.ReadStringField());
         return;
-      case mdf::kMeasurementPlace:
+      case record_tag::kDefinitionMeasurementPlace:
         info.SetMeasurementPlace(reader.ReadStringField());
         return;
-      case mdf::kParamExtraName:
+      case record_tag::kDefinitionParamExtraName:
         info.SetParamExtraName(reader.ReadStringField());
         return;
-      case mdf::kParameterID:
+      case record_tag::kDefinitionParameterID:
         info.SetParameterID(reader.ReadStringField());
         return;
-      case mdf::kUnit:
+      case record_tag::kDefinitionUnit:
         definition->Unit = reader.ReadStringField();
         return;
       default:
@@ -491,16 +492,16 @@ void TSaveItNew::ReadMonitorObjectField(int32_t tag, TVistaReader& reader) {
   }
   if (auto* monitor = dynamic_cast<TMonitorInfo*>(current)) {
     switch (tag) {
-      case mdf::kMonitorName:
+      case record_tag::kMonitorName:
         monitor->MonitorName = reader.ReadStringField();
         return;
-      case mdf::kMonitorDetail:
+      case record_tag::kMonitorDetail:
         monitor->MonitorDetail = reader.ReadStringField();
         return;
-      case mdf::kPatientId:
+      case record_tag::kPatientId:
         monitor->PatientId = reader.ReadStringField();
         return;
-      case mdf::kPatientName:
+      case record_tag::kPatientName:
         monitor->PatientName = reader.ReadStringField();
         return;
       default:
@@ -510,12 +511,13 @@ void TSaveItNew::ReadMonitorObjectField(int32_t tag, TVistaReader& reader) {
   }
   if (auto* video = dynamic_cast<TVideoInfo*>(current)) {
     switch (tag) {
-      case mdf::kPatientId:
-      case mdf::kPatientName:
-        (tag == mdf::kPatientId ? video->PatientName : video->PatientId) = reader.ReadStringField();
+      case record_tag::kPatientId:
+      case record_tag::kPatientName:
+        (tag == record_tag::kPatientId ? video->PatientName : video->PatientId) =
+            reader.ReadStringField();
         SetVideoCaption(video->PatientName + " " + video->PatientId);
         return;
-      case mdf::kVideoFileName: {
+      case record_tag::kVideoInfoFileName: {
         video->VideoFileName = reader.ReadStringField();
         auto& data_set = static_cast<TVideoDataSet&>(*video_data_set_);
         data_set.VideoFiles.push_back(video->VideoFileName);

@@ -9,6 +9,7 @@
 #include "datafile/QORClassWriter.h"
 #include "datafile/QORFunc.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_CSpecial.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
@@ -100,7 +101,7 @@ void TSerie::ClearHelpLines() {
 
 void TSerie::SetPercentMode(bool value) {
   percent_mode_ = value;
-  DataSet().Notify(dsn::kPercentReferenceChanged, nullptr);
+  DataSet().Notify(data_set_notice::kPercentReferenceChanged, nullptr);
 }
 
 void TSerie::AssignTo(TPersistent& dest) const {
@@ -123,13 +124,13 @@ bool TSerie::ReadsOwnRecord(int32_t tag) const {
 
 void TSerie::ReadField(int32_t tag, TVistaReader& reader) {
   switch (tag) {
-    case sf::kPercentMode:
+    case record_tag::kSeriesPercentMode:
       SetPercentMode(reader.ReadByteField() != 0);
       return;
-    case sf::kPercentReference:
+    case record_tag::kSeriesPercentReference:
       DataSet().SetPercentReference(reader.ReadDoubleField());
       return;
-    case sf::kMovingAverageWindow:
+    case record_tag::kSeriesMovingAverageWindow:
       SetMovingAverageWindow(reader.ReadIntegerField());
       return;
     case kHelpLineRecord: {
@@ -150,10 +151,10 @@ void TSerie::ReadField(int32_t tag, TVistaReader& reader) {
 
 void TSerie::WriteFields(TVistaWriter& writer) const {
   TSerieObject::WriteFields(writer);
-  writer.WriteIntegerField(sf::kYAxisNumber, UseYAxis() ? UseYAxis()->Spare : 0);
-  writer.WriteByteField(sf::kPercentMode, percent_mode_ ? 1 : 0);
-  writer.WriteDoubleField(sf::kPercentReference, DataSet().PercentReference());
-  writer.WriteIntegerField(sf::kMovingAverageWindow, moving_average_window_);
+  writer.WriteIntegerField(record_tag::kSeriesYAxisNumber, UseYAxis() ? UseYAxis()->Spare : 0);
+  writer.WriteByteField(record_tag::kSeriesPercentMode, percent_mode_ ? 1 : 0);
+  writer.WriteDoubleField(record_tag::kSeriesPercentReference, DataSet().PercentReference());
+  writer.WriteIntegerField(record_tag::kSeriesMovingAverageWindow, moving_average_window_);
   for (const auto& line : help_lines_)
     line->WriteTo(writer);
 }
@@ -206,11 +207,11 @@ double TSerie::ShownY(const TXYPoint& point, bool raw) const {
 
 double TSerie::ValueAt(bool raw, bool& interpolated, bool& found, double axis_x) {
   interpolated = false;
-  if (!(Style() & sst::kSteps) && !(Style() & sst::kLine))
+  if (!(Style() & record_tag::kSeriesStyleSteps) && !(Style() & record_tag::kSeriesStyleLine))
     return TSerieObject::ValueAt(raw, interpolated, found, axis_x);
   TSerieLocation location;
   Locate(axis_x, location);
-  if (Style() & sst::kSteps) {
+  if (Style() & record_tag::kSeriesStyleSteps) {
     found = location.before != nullptr;
     return location.before ? ShownY(*location.before, raw) : 0;
   }
@@ -235,7 +236,7 @@ bool TSerie::AreaBetween(double from, double to, double& area) {
   TQORDataSet& data = DataSet();
   if (data.PointCount() < 2) return true;
   data.EnsureSorted();
-  const bool steps = (Style() & sst::kSteps) != 0;
+  const bool steps = (Style() & record_tag::kSeriesStyleSteps) != 0;
   const auto& points = data.Points();
   for (size_t i = 1; i < points.size(); ++i) {
     const double x1 = AxisXOf(*points[i - 1]);
@@ -274,7 +275,7 @@ bool TSerie::HitTest(const platform::Point& point, void* info) const {
   // The line joins the points in key order, whatever order they came in.
   DataSet().EnsureSorted();
   const auto& points = DataSet().Points();
-  const bool steps = (Style() & sst::kSteps) != 0;
+  const bool steps = (Style() & record_tag::kSeriesStyleSteps) != 0;
   for (size_t i = 1; i < points.size(); ++i) {
     const TXYPoint& a = *points[i - 1];
     const TXYPoint& b = *points[i];
@@ -347,9 +348,11 @@ struct PointsPaint {
 // Automatic markers give way to lines, steps and bars at five pixels or fewer per
 // point, unless the points carry a deviation.
 bool MarkersShown(uint8_t style, int64_t visible, int32_t axis_length, const TXYPoint* front) {
-  if (!(style & sst::kAutoMarkers)) return (style & sst::kMarkers) != 0;
+  if (!(style & record_tag::kSeriesStyleAutoMarkers))
+    return (style & record_tag::kSeriesStyleMarkers) != 0;
   return !(visible * 5 >= axis_length && !dynamic_cast<const TStdDevPoint*>(front) &&
-           (style & (sst::kLine | sst::kSteps | sst::kBars)));
+           (style & (record_tag::kSeriesStyleLine | record_tag::kSeriesStyleSteps |
+                     record_tag::kSeriesStyleBars)));
 }
 
 // Bars from the zero line to each point, filled or outlined.
@@ -362,7 +365,7 @@ void PaintBars(const PointsPaint& paint) {
     const int32_t zero = paint.ZeroOf(p);
     const platform::Rect bar{MovePixel(top.x, -paint.marker_size), std::min(top.y, zero),
                              MovePixel(top.x, paint.marker_size), std::max(top.y, zero)};
-    if (paint.style & sst::kFilled) {
+    if (paint.style & record_tag::kSeriesStyleFilled) {
       platform::Rect inside;
       if (platform::IntersectRect(inside, bar, clip)) paint.canvas.FillRect(inside);
     } else {
@@ -405,7 +408,7 @@ void PaintSegment(const PointsPaint& paint, const TXYPoint& a, const TXYPoint& b
   if (fill) {
     const int32_t zero1 = paint.ZeroOf(a);
     const int32_t zero2 = paint.ZeroOf(b);
-    const int32_t end_y = (paint.style & sst::kSteps) ? p1.y : p2.y;
+    const int32_t end_y = (paint.style & record_tag::kSeriesStyleSteps) ? p1.y : p2.y;
     const std::vector<platform::Point> area =
         ClipPolygon({p1, {p1.x, zero1}, {p2.x, zero2}, {p2.x, end_y}}, clip);
     if (area.size() >= 3) {
@@ -413,10 +416,10 @@ void PaintSegment(const PointsPaint& paint, const TXYPoint& a, const TXYPoint& b
       paint.canvas.Polygon(area);
     }
   }
-  if (paint.style & sst::kSteps) {
+  if (paint.style & record_tag::kSeriesStyleSteps) {
     DrawClippedLine(paint.canvas, p1.x, p1.y, p2.x, p1.y, clip, gap, gap > 0 ? 1 : 0);
     DrawClippedLine(paint.canvas, p2.x, p1.y, p2.x, p2.y, clip, gap, gap > 0 ? 2 : 0);
-  } else if (paint.style & sst::kLine) {
+  } else if (paint.style & record_tag::kSeriesStyleLine) {
     DrawClippedLine(paint.canvas, p1.x, p1.y, p2.x, p2.y, clip, gap, gap > 0 ? 3 : 0);
   }
 }
@@ -460,7 +463,7 @@ void PaintConnections(const PointsPaint& paint, bool fill, int32_t axis_length, 
   } else {
     PaintSegments(paint, fill);
   }
-  if (paint.style & sst::kSteps) {
+  if (paint.style & record_tag::kSeriesStyleSteps) {
     const TXYPoint& end = paint.At(paint.last);
     if (end.YValue != 0) {
       const platform::Point p = paint.PixelOf(end);
@@ -554,13 +557,15 @@ void TSerie::PaintPoints(platform::Canvas& canvas, platform::Color color) {
   const PointsPaint paint{*this, canvas,      color, data, ClipRect(),
                           style, marker_size, first, last, gap};
 
-  if (style & sst::kBars) PaintBars(paint);
-  const bool fill = (style & sst::kFilled) && !(style & sst::kBars);
-  if ((style & (sst::kSteps | sst::kLine)) || fill)
+  if (style & record_tag::kSeriesStyleBars) PaintBars(paint);
+  const bool fill =
+      (style & record_tag::kSeriesStyleFilled) && !(style & record_tag::kSeriesStyleBars);
+  if ((style & (record_tag::kSeriesStyleSteps | record_tag::kSeriesStyleLine)) || fill)
     PaintConnections(paint, fill, axis_length, visible);
   const int64_t window = moving_average_window_;
-  if ((style & sst::kMovingAverage) && window > 0) PaintMovingAverage(paint, window, count);
-  if (style & sst::kMeanLine) PaintMeanLine(paint);
+  if ((style & record_tag::kSeriesStyleMovingAverage) && window > 0)
+    PaintMovingAverage(paint, window, count);
+  if (style & record_tag::kSeriesStyleMeanLine) PaintMeanLine(paint);
   if (percent_mode_ && !data.Highlighted().empty()) PaintHighlighted(paint);
   if (!help_lines_.empty()) PaintHelpLines(canvas, help_lines_);
 }
@@ -583,19 +588,19 @@ void THelpLine::AssignTo(TPersistent& dest) const {
 
 void THelpLine::ReadField(int32_t tag, TVistaReader& reader) {
   switch (tag) {
-    case sf::kHelpSlope:
+    case record_tag::kHelpLineSlope:
       Slope = reader.ReadDoubleField();
       return;
-    case sf::kHelpIntercept:
+    case record_tag::kHelpLineIntercept:
       Intercept = reader.ReadDoubleField();
       return;
-    case sf::kHelpX0:
+    case record_tag::kHelpLineX0:
       X0 = reader.ReadDoubleField();
       return;
-    case sf::kHelpFromX:
+    case record_tag::kHelpLineFromX:
       FromX = reader.ReadDoubleField();
       return;
-    case sf::kHelpToX:
+    case record_tag::kHelpLineToX:
       ToX = reader.ReadDoubleField();
       return;
     default:
@@ -606,11 +611,11 @@ void THelpLine::ReadField(int32_t tag, TVistaReader& reader) {
 bool THelpLine::WriteTo(TVistaWriter& writer) {
   const bool own_record = ClassName() == "THelpLine";
   if (own_record) writer.BeginFolding(kHelpLineRecord);
-  writer.WriteDoubleField(sf::kHelpSlope, Slope);
-  writer.WriteDoubleField(sf::kHelpIntercept, Intercept);
-  writer.WriteDoubleField(sf::kHelpX0, X0);
-  writer.WriteDoubleField(sf::kHelpFromX, FromX);
-  writer.WriteDoubleField(sf::kHelpToX, ToX);
+  writer.WriteDoubleField(record_tag::kHelpLineSlope, Slope);
+  writer.WriteDoubleField(record_tag::kHelpLineIntercept, Intercept);
+  writer.WriteDoubleField(record_tag::kHelpLineX0, X0);
+  writer.WriteDoubleField(record_tag::kHelpLineFromX, FromX);
+  writer.WriteDoubleField(record_tag::kHelpLineToX, ToX);
   return own_record ? writer.EndFolding() : true;
 }
 
@@ -682,7 +687,7 @@ bool TSerieObjectQuickSave::ReadsOwnRecord(int32_t tag) const {
 }
 
 void TSerieObjectQuickSave::ReadField(int32_t tag, TVistaReader& reader) {
-  if (tag == sf::kQuickSaveRecordType) {
+  if (tag == record_tag::kQuickSaveSeriesRecordType) {
     std::unique_ptr<TObject> object =
         TVistaStreamParser::CreateByRecordType(reader.ReadIntegerField());
     serie_ = nullptr;
@@ -704,7 +709,7 @@ void TSerieObjectQuickSave::ReadField(int32_t tag, TVistaReader& reader) {
 bool TSerieObjectQuickSave::WriteTo(TVistaWriter& writer) {
   if (!serie_) throw Exception("Exception:,mvdsa8974 Gl\xF6mde att ange en serie!");
   writer.BeginFolding(kSerieQuickSaveRecord);
-  writer.WriteIntegerField(sf::kQuickSaveRecordType, serie_->RecordType());
+  writer.WriteIntegerField(record_tag::kQuickSaveSeriesRecordType, serie_->RecordType());
   serie_->QuickSaveFields(writer);
   return writer.EndFolding();
 }

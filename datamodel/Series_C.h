@@ -21,20 +21,6 @@ inline constexpr int32_t kSerieRecord = 4;
 inline constexpr int32_t kHelpLineRecord = 159;
 inline constexpr int32_t kSerieQuickSaveRecord = -17;
 
-// Fields of TSerie and of its help lines.
-namespace sf {
-inline constexpr int32_t kYAxisNumber = 13;
-inline constexpr int32_t kPercentMode = 31;
-inline constexpr int32_t kPercentReference = 32;
-inline constexpr int32_t kMovingAverageWindow = 69;
-inline constexpr int32_t kHelpSlope = 160;
-inline constexpr int32_t kHelpIntercept = 161;
-inline constexpr int32_t kHelpX0 = 162;
-inline constexpr int32_t kHelpFromX = 163;
-inline constexpr int32_t kHelpToX = 164;
-inline constexpr int32_t kQuickSaveRecordType = 2020;
-}  // namespace sf
-
 class TSerie : public TSerieObject {
  public:
   static constexpr std::string_view kClassName = "TSerie";

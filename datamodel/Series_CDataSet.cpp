@@ -10,6 +10,7 @@
 #include "datafile/QORClassWriter.h"
 #include "datamodel/BrowserItems.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "platform/date_time.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
@@ -76,7 +77,7 @@ void TQORDataSet::Release() {
   if (ref_count_ <= 0) {
     // Releasing runs in destructors; a failing subscriber must not end the program.
     try {
-      Notify(dsn::kReleased, nullptr);
+      Notify(data_set_notice::kReleased, nullptr);
     } catch (...) {
     }
     delete this;
@@ -122,7 +123,7 @@ TXYPoint* TQORDataSet::AddPoint(std::unique_ptr<TXYPoint> point) {
     Trim(true, true, added, removed);
     if (removed) added = nullptr;
   }
-  Notify(dsn::kPointAdded, added);
+  Notify(data_set_notice::kPointAdded, added);
   return added;
 }
 
@@ -188,7 +189,7 @@ void TQORDataSet::Clear() {
   FreeRawPoints();
   sorted_count_ = 0;
   sorted_ = !unsorted_;
-  Notify(dsn::kCleared, nullptr);
+  Notify(data_set_notice::kCleared, nullptr);
 }
 
 void TQORDataSet::Sort() {
@@ -200,7 +201,7 @@ void TQORDataSet::Sort() {
     std::stable_sort(special_points_.begin(), special_points_.end(), less);
     sorted_ = true;
     sorted_count_ = points_.size();
-    Notify(dsn::kSorted, nullptr);
+    Notify(data_set_notice::kSorted, nullptr);
   }
   sorted_ = true;
   sorted_count_ = points_.size();
@@ -220,7 +221,7 @@ void TQORDataSet::EnsureSorted() {
   std::inplace_merge(points_.begin(), middle, points_.end(), less);
   sorted_ = true;
   sorted_count_ = points_.size();
-  Notify(dsn::kSorted, nullptr);
+  Notify(data_set_notice::kSorted, nullptr);
 }
 
 TQORDataSet::PointList TQORDataSet::TrimOlderThan(bool use_now, bool free_points) {
@@ -258,9 +259,9 @@ TQORDataSet::PointList TQORDataSet::Trim(bool use_now, bool free_points, const T
     if (!free_points) return removed;
     if (n == 1) {
       UpdateExtents(nullptr, removed.front().get());
-      Notify(dsn::kPointRemoved, removed.front().get());
+      Notify(data_set_notice::kPointRemoved, removed.front().get());
     } else {
-      Notify(dsn::kPointsRemoved, nullptr);
+      Notify(data_set_notice::kPointsRemoved, nullptr);
       UpdateExtents(nullptr, nullptr);
     }
     return kept;
@@ -404,13 +405,15 @@ double TQORDataSet::AreaUnderCurve() {
 // Notifications and properties
 
 void TQORDataSet::Notify(int32_t code, TObject* object) {
-  if (code != dsn::kSorted) modified_ = true;
-  if ((code == dsn::kPointRemoved || code == dsn::kPointRemovedToo) && !highlighted_.empty()) {
+  if (code != data_set_notice::kSorted) modified_ = true;
+  if ((code == data_set_notice::kPointRemoved || code == data_set_notice::kPointRemovedToo) &&
+      !highlighted_.empty()) {
     auto* point = dynamic_cast<TXYPoint*>(object);
     if (point && std::find(highlighted_.begin(), highlighted_.end(), point) != highlighted_.end())
       highlighted_.clear();
   }
-  if (code == dsn::kCleared || code == dsn::kClearedToo) highlighted_.clear();
+  if (code == data_set_notice::kCleared || code == data_set_notice::kClearedToo)
+    highlighted_.clear();
   if (subscribers_.empty()) return;
   // A handler may subscribe or unsubscribe while it is called.
   const std::vector<Subscriber> subscribers = subscribers_;
@@ -432,24 +435,24 @@ void TQORDataSet::Unsubscribe(int32_t key) {
 void TQORDataSet::SetName(std::string_view name) {
   if (name == name_) return;
   name_ = name;
-  Notify(dsn::kNameChanged, nullptr);
+  Notify(data_set_notice::kNameChanged, nullptr);
 }
 
 void TQORDataSet::SetXOffset(double value) {
   x_offset_ = value;
-  Notify(dsn::kOffsetChanged, nullptr);
+  Notify(data_set_notice::kOffsetChanged, nullptr);
 }
 
 void TQORDataSet::SetYOffset(double value) {
   y_offset_ = value;
-  Notify(dsn::kOffsetChanged, nullptr);
+  Notify(data_set_notice::kOffsetChanged, nullptr);
 }
 
 void TQORDataSet::SetPercentReference(double value) {
   if (value == percent_reference_) return;
   percent_reference_ = value == 0 ? 100.0 : value;
   highlighted_.clear();
-  Notify(dsn::kPercentReferenceChanged, nullptr);
+  Notify(data_set_notice::kPercentReferenceChanged, nullptr);
 }
 
 void TQORDataSet::SetUnsorted(bool value) {
@@ -527,30 +530,30 @@ std::string TQORDataSet::GetYTitle() const {
 
 bool TQORDataSet::ReadField(int32_t tag, TVistaReader& reader) {
   switch (tag) {
-    case dsf::kXOffset:
+    case record_tag::kDataSetXOffset:
       SetXOffset(reader.ReadDoubleField());
       return true;
-    case dsf::kYOffset:
+    case record_tag::kDataSetYOffset:
       SetYOffset(reader.ReadDoubleField());
       return true;
-    case dsf::kSyncTime:
+    case record_tag::kDataSetSyncTime:
       sync_time_ = reader.ReadDoubleField();
       sync_time_set_ = true;
       return true;
-    case dsf::kSyncOrdinal:
+    case record_tag::kDataSetSyncOrdinal:
       sync_ordinal_ = reader.ReadIntegerField();
       sync_time_set_ = true;
       return true;
-    case dsf::kXUnit:
+    case record_tag::kDataSetXUnit:
       SetXUnit(reader.ReadStringField());
       return true;
-    case dsf::kYUnit:
+    case record_tag::kDataSetYUnit:
       SetYUnit(reader.ReadStringField());
       return true;
-    case dsf::kParameterID:
-    case dsf::kParameterName:
-    case dsf::kMeasurementPlace:
-    case dsf::kParamExtraName: {
+    case record_tag::kDataSetParameterID:
+    case record_tag::kDataSetParameterName:
+    case record_tag::kDataSetMeasurementPlace:
+    case record_tag::kDataSetParamExtraName: {
       TUniqueParameterInformation* info =
           source_item_ ? &source_item_->ParameterInfo() : parameter_info_.get();
       if (!info) {
@@ -558,23 +561,23 @@ bool TQORDataSet::ReadField(int32_t tag, TVistaReader& reader) {
         return true;
       }
       const std::string text = reader.ReadStringField();
-      if (tag == dsf::kParameterID) info->SetParameterID(text);
-      if (tag == dsf::kParameterName) info->SetParameterName(text);
-      if (tag == dsf::kMeasurementPlace) info->SetMeasurementPlace(text);
-      if (tag == dsf::kParamExtraName) info->SetParamExtraName(text);
+      if (tag == record_tag::kDataSetParameterID) info->SetParameterID(text);
+      if (tag == record_tag::kDataSetParameterName) info->SetParameterName(text);
+      if (tag == record_tag::kDataSetMeasurementPlace) info->SetMeasurementPlace(text);
+      if (tag == record_tag::kDataSetParamExtraName) info->SetParamExtraName(text);
       return true;
     }
-    case dsf::kKeepOrdinals:
+    case record_tag::kDataSetKeepOrdinals:
       SetKeepOrdinals(reader.ReadByteField() != 0);
       return true;
-    case dsf::kComment:
+    case record_tag::kDataSetComment:
       comment_ = reader.ReadStringField();
       return true;
     default:
       break;
   }
-  if (tag >= dsf::kOptions1First && tag < dsf::kOptions1First + 4) {
-    const uint8_t bit = static_cast<uint8_t>(1u << (tag - dsf::kOptions1First));
+  if (tag >= record_tag::kDataSetOptions1First && tag < record_tag::kDataSetOptions1First + 4) {
+    const uint8_t bit = static_cast<uint8_t>(1u << (tag - record_tag::kDataSetOptions1First));
     const bool set = reader.ReadByteField() != 0;
     // The fields come one bit at a time; a value passing through 4 on the way to
     // another must not leave KeepOrdinals on. The final value decides, as if it
@@ -586,8 +589,8 @@ bool TQORDataSet::ReadField(int32_t tag, TVistaReader& reader) {
     keep_ordinals_ = keep_ordinals_before_options_ || value == 4;
     return true;
   }
-  if (tag >= dsf::kOptions2First && tag < dsf::kOptions2First + 4) {
-    const uint8_t bit = static_cast<uint8_t>(1u << (tag - dsf::kOptions2First));
+  if (tag >= record_tag::kDataSetOptions2First && tag < record_tag::kDataSetOptions2First + 4) {
+    const uint8_t bit = static_cast<uint8_t>(1u << (tag - record_tag::kDataSetOptions2First));
     const bool set = reader.ReadByteField() != 0;
     SetOptions2(set ? options2_ | bit : options2_ & static_cast<uint8_t>(~bit));
     return true;
@@ -597,31 +600,31 @@ bool TQORDataSet::ReadField(int32_t tag, TVistaReader& reader) {
 
 void TQORDataSet::WriteOptionFields(TVistaWriter& writer) const {
   for (int32_t bit = 0; bit < 4; ++bit)
-    writer.WriteByteField(dsf::kOptions1First + bit, (options1_ >> bit) & 1);
+    writer.WriteByteField(record_tag::kDataSetOptions1First + bit, (options1_ >> bit) & 1);
   for (int32_t bit = 0; bit < 4; ++bit)
-    writer.WriteByteField(dsf::kOptions2First + bit, (options2_ >> bit) & 1);
-  writer.WriteByteField(dsf::kKeepOrdinals, keep_ordinals_ ? 1 : 0);
+    writer.WriteByteField(record_tag::kDataSetOptions2First + bit, (options2_ >> bit) & 1);
+  writer.WriteByteField(record_tag::kDataSetKeepOrdinals, keep_ordinals_ ? 1 : 0);
 }
 
 void TQORDataSet::WriteFields(TVistaWriter& writer) {
   EnsureSorted();
-  if (!comment_.empty()) writer.WriteStringField(dsf::kComment, comment_);
-  writer.WriteStringField(dsf::kName, name_);
+  if (!comment_.empty()) writer.WriteStringField(record_tag::kDataSetComment, comment_);
+  writer.WriteStringField(record_tag::kDataSetName, name_);
   WriteOptionFields(writer);
-  writer.WriteDoubleField(dsf::kXOffset, x_offset_);
-  writer.WriteDoubleField(dsf::kYOffset, y_offset_);
+  writer.WriteDoubleField(record_tag::kDataSetXOffset, x_offset_);
+  writer.WriteDoubleField(record_tag::kDataSetYOffset, y_offset_);
   if (sync_time_set_) {
-    writer.WriteDoubleField(dsf::kSyncTime, sync_time_);
-    writer.WriteIntegerField(dsf::kSyncOrdinal, sync_ordinal_);
+    writer.WriteDoubleField(record_tag::kDataSetSyncTime, sync_time_);
+    writer.WriteIntegerField(record_tag::kDataSetSyncOrdinal, sync_ordinal_);
   }
   if (source_item_) {
     const TUniqueParameterInformation& info = source_item_->ParameterInfo();
-    writer.WriteStringField(dsf::kParameterID, info.ParameterID());
-    writer.WriteStringField(dsf::kParameterName, info.ParameterName());
-    writer.WriteStringField(dsf::kParamExtraName, info.ParamExtraName());
-    writer.WriteStringField(dsf::kMeasurementPlace, info.MeasurementPlace());
-    writer.WriteStringField(dsf::kXUnit, GetXUnit());
-    writer.WriteStringField(dsf::kYUnit, GetYUnit());
+    writer.WriteStringField(record_tag::kDataSetParameterID, info.ParameterID());
+    writer.WriteStringField(record_tag::kDataSetParameterName, info.ParameterName());
+    writer.WriteStringField(record_tag::kDataSetParamExtraName, info.ParamExtraName());
+    writer.WriteStringField(record_tag::kDataSetMeasurementPlace, info.MeasurementPlace());
+    writer.WriteStringField(record_tag::kDataSetXUnit, GetXUnit());
+    writer.WriteStringField(record_tag::kDataSetYUnit, GetYUnit());
   }
   if (!points_.empty()) {
     const bool all_plain = std::all_of(points_.begin(), points_.end(), [](const auto& p) {
@@ -629,7 +632,7 @@ void TQORDataSet::WriteFields(TVistaWriter& writer) {
     });
     if (all_plain) {
       // One block of 20-byte bodies instead of a record per point.
-      writer.BeginGroup(dsf::kPointBlock);
+      writer.BeginGroup(record_tag::kDataSetPointBlock);
       writer.WriteInt32(kBlockRecordSize);
       uint8_t chunk[kBlockChunk * kBlockRecordSize];
       size_t used = 0;
@@ -718,11 +721,11 @@ void TQORDataSet::AssignTo(TPersistent& dest) const {
 // TVideoDataSet and TYYDataSet
 
 bool TVideoDataSet::ReadField(int32_t tag, TVistaReader& reader) {
-  if (tag == dsf::kVideoFile) {
+  if (tag == record_tag::kVideoDataSetFile) {
     VideoFiles.push_back(reader.ReadStringField());
     return true;
   }
-  if (tag == dsf::kVideoInfo) {
+  if (tag == record_tag::kVideoDataSetInfo) {
     VideoInfo = reader.ReadStringField();
     return true;
   }
@@ -731,9 +734,9 @@ bool TVideoDataSet::ReadField(int32_t tag, TVistaReader& reader) {
 
 void TVideoDataSet::WriteFields(TVistaWriter& writer) {
   TQORDataSet::WriteFields(writer);
-  writer.WriteStringField(dsf::kVideoInfo, VideoInfo);
+  writer.WriteStringField(record_tag::kVideoDataSetInfo, VideoInfo);
   for (const std::string& file : VideoFiles)
-    writer.WriteStringField(dsf::kVideoFile, file);
+    writer.WriteStringField(record_tag::kVideoDataSetFile, file);
 }
 
 TDataSetRef TVideoDataSet::CreateEmptyLike() const {

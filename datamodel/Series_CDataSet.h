@@ -30,8 +30,10 @@ class TVistaReader;
 class TVistaWriter;
 class TXYPoint;
 
-// The codes of TQORDataSet::Notify.
-namespace dsn {
+// The codes of TQORDataSet::Notify. They travel between a data set and its
+// observers only and are not stored, so they stay beside Notify rather than with
+// the record tags.
+namespace data_set_notice {
 inline constexpr int32_t kReleased = 0;
 inline constexpr int32_t kNameChanged = 1;
 inline constexpr int32_t kPointAdded = 3;
@@ -43,7 +45,7 @@ inline constexpr int32_t kPercentReferenceChanged = 8;
 inline constexpr int32_t kPointsRemoved = 9;
 inline constexpr int32_t kCleared = 11;
 inline constexpr int32_t kClearedToo = 12;  // understood like 11
-}  // namespace dsn
+}  // namespace data_set_notice
 
 class TQORDataSet;
 
@@ -343,25 +345,3 @@ class TYYDataSet : public TQORDataSet {
  protected:
   ~TYYDataSet() override = default;
 };
-
-// The tags a data set reads and writes inside its series' record.
-namespace dsf {
-inline constexpr int32_t kName = 11;
-inline constexpr int32_t kPointBlock = 14;
-inline constexpr int32_t kXOffset = 17;
-inline constexpr int32_t kYOffset = 18;
-inline constexpr int32_t kSyncTime = 36;
-inline constexpr int32_t kXUnit = 39;
-inline constexpr int32_t kYUnit = 40;
-inline constexpr int32_t kParameterID = 64;
-inline constexpr int32_t kSyncOrdinal = 66;
-inline constexpr int32_t kOptions1First = 71;  // 71-74: bits 0-3 of Options1
-inline constexpr int32_t kOptions2First = 75;  // 75-78: bits 0-3 of Options2
-inline constexpr int32_t kKeepOrdinals = 79;
-inline constexpr int32_t kParameterName = 212;
-inline constexpr int32_t kMeasurementPlace = 213;
-inline constexpr int32_t kParamExtraName = 214;
-inline constexpr int32_t kVideoFile = 231;
-inline constexpr int32_t kVideoInfo = 233;
-inline constexpr int32_t kComment = 2037;
-}  // namespace dsf

@@ -12,6 +12,7 @@
 #include "datamodel/BrowserItems.h"
 #include "datamodel/Duration.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "platform/date_time_format.h"
 #include "platform/dialogs.h"
 #include "platform/exception.h"
@@ -161,7 +162,7 @@ TSerieObject::TSerieObject(TQORDataSet* data_set) {
   } else {
     SetDataSet(MakeDataSet<TQORDataSet>().get());
   }
-  style_ = sst::kDefault;
+  style_ = record_tag::kSeriesStyleDefault;
   SetColor(static_cast<platform::Color>(platform::Random().Below(kRandomColorBound)));
 }
 
@@ -539,7 +540,9 @@ void TSerieObject::PaintPoints(platform::Canvas& canvas, platform::Color color) 
   canvas.SetPenWidth(1);
   canvas.SetPenColor(color);
   if (point_marker_ == pmCircle) canvas.SetBrushColor(platform::kClWhite);
-  if (!(style_ & (sst::kMarkers | sst::kAutoMarkers)) && sync_mode_ != 2) return;
+  if (!(style_ & (record_tag::kSeriesStyleMarkers | record_tag::kSeriesStyleAutoMarkers)) &&
+      sync_mode_ != 2)
+    return;
 
   int32_t first;
   int32_t last;
@@ -549,15 +552,15 @@ void TSerieObject::PaintPoints(platform::Canvas& canvas, platform::Color color) 
 
   bool every = false;
   bool ends = false;
-  if (style_ & sst::kAutoMarkers) {
+  if (style_ & record_tag::kSeriesStyleAutoMarkers) {
     const bool sparse = use_x_axis_->PixelLength() > 5 * static_cast<int64_t>(last - first);
     if (sparse || MarksEveryPoint() || dynamic_cast<const TStdDevPoint*>(data.FirstPoint()) ||
-        !(style_ & sst::kLine)) {
+        !(style_ & record_tag::kSeriesStyleLine)) {
       every = true;
     } else {
       ends = true;
     }
-  } else if (style_ & sst::kMarkers) {
+  } else if (style_ & record_tag::kSeriesStyleMarkers) {
     every = true;
   }
   if (sync_mode_ == 2 && data.SyncTimeSet()) DrawSyncArrow(canvas);
@@ -624,17 +627,18 @@ bool TSerieObject::WriteTo(TVistaWriter& writer) {
 }
 
 void TSerieObject::WriteFields(TVistaWriter& writer) const {
-  writer.WriteIntegerField(sf::kXAxisSpare, use_x_axis_ ? use_x_axis_->Spare : 0);
-  if (use_custom_color_) writer.WriteByteField(sf::kUseCustomColor, 1);
-  writer.WriteIntegerField(sf::kColor, static_cast<int32_t>(GetColor()));
-  writer.WriteBufferField(sf::kPointMarker, &point_marker_, 1);
-  writer.WriteBufferField(sf::kStyle, &style_, 1);
+  writer.WriteIntegerField(record_tag::kSeriesXAxisNumber, use_x_axis_ ? use_x_axis_->Spare : 0);
+  if (use_custom_color_) writer.WriteByteField(record_tag::kSeriesUseCustomColor, 1);
+  writer.WriteIntegerField(record_tag::kSeriesColor, static_cast<int32_t>(GetColor()));
+  writer.WriteBufferField(record_tag::kSeriesPointMarker, &point_marker_, 1);
+  writer.WriteBufferField(record_tag::kSeriesStyle, &style_, 1);
   data_set_->WriteFields(writer);
 }
 
 bool TSerieObject::ReadsOwnRecord(int32_t tag) const {
-  return tag == dsf::kPointBlock || tag == kXYPointRecord || tag == kInfinitePointRecord ||
-         tag == kUnderDetectionLimitPointRecord || tag == kRecordDelimiterPointRecord;
+  return tag == record_tag::kDataSetPointBlock || tag == kXYPointRecord ||
+         tag == kInfinitePointRecord || tag == kUnderDetectionLimitPointRecord ||
+         tag == kRecordDelimiterPointRecord;
 }
 
 void TSerieObject::ReadPointBlock(TVistaReader& reader) {
@@ -685,27 +689,29 @@ void TSerieObject::ReadPointBlock(TVistaReader& reader) {
 
 void TSerieObject::ReadField(int32_t tag, TVistaReader& reader) {
   switch (tag) {
-    case dsf::kName:
+    case record_tag::kDataSetName:
       SetCaption(reader.ReadStringField());
       return;
-    case dsf::kPointBlock:
+    case record_tag::kDataSetPointBlock:
       ReadPointBlock(reader);
       return;
-    case sf::kColor:
+    case record_tag::kSeriesColor:
       SetColor(static_cast<platform::Color>(reader.ReadIntegerField()));
       return;
-    case sf::kPointMarker:
+    case record_tag::kSeriesPointMarker:
       point_marker_ = reader.ReadByteField();
       return;
-    case sf::kUseCustomColor:
+    case record_tag::kSeriesUseCustomColor:
       use_custom_color_ = reader.ReadByteField() != 0;
       return;
-    case sf::kStyle: {
+    case record_tag::kSeriesStyle: {
       uint8_t style = reader.ReadByteField();
       // Files before 1.4 meant markers at every point of a line as automatic ones.
       const bool old = reader.MajorVersion() == 1 && reader.MinorVersion() <= 3;
-      if (old && (style & sst::kMarkers) && (style & sst::kLine))
-        style = static_cast<uint8_t>((style & ~sst::kMarkers) | sst::kAutoMarkers);
+      if (old && (style & record_tag::kSeriesStyleMarkers) &&
+          (style & record_tag::kSeriesStyleLine))
+        style = static_cast<uint8_t>((style & ~record_tag::kSeriesStyleMarkers) |
+                                     record_tag::kSeriesStyleAutoMarkers);
       style_ = style;
       return;
     }
@@ -744,12 +750,12 @@ void TSerieObject::WritePointRecords(TVistaWriter& writer) const {
 }
 
 void TSerieObject::QuickSaveFields(TVistaWriter& writer) const {
-  writer.WriteStringField(dsf::kName, Caption());
+  writer.WriteStringField(record_tag::kDataSetName, Caption());
   data_set_->WriteOptionFields(writer);
   if (TBrowseItem* source = data_set_->SourceItem()) {
     source->ParameterInfo().WriteTo(writer);
-    writer.WriteStringField(dsf::kXUnit, data_set_->GetXUnit());
-    writer.WriteStringField(dsf::kYUnit, data_set_->GetYUnit());
+    writer.WriteStringField(record_tag::kDataSetXUnit, data_set_->GetXUnit());
+    writer.WriteStringField(record_tag::kDataSetYUnit, data_set_->GetYUnit());
   }
   WritePointRecords(writer);
 }

@@ -20,6 +20,7 @@
 
 #include "datafile/QORFuncGlyph.h"
 #include "datamodel/Axis.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_CDataSet.h"
 #include "platform/canvas.h"
 #include "platform/resources.h"
@@ -30,28 +31,6 @@ class TVistaWriter;
 
 // A string field that the series shows to the user when it is read.
 inline constexpr int32_t kSerieMessageField = 0x21524F51;  // "QOR!"
-
-// Series fields (the data set's are in Series_CDataSet.h).
-namespace sf {
-inline constexpr int32_t kXAxisSpare = 12;
-inline constexpr int32_t kColor = 16;
-inline constexpr int32_t kPointMarker = 19;
-inline constexpr int32_t kStyle = 20;
-inline constexpr int32_t kUseCustomColor = 68;
-}  // namespace sf
-
-// Bits of the style byte (field 20, 0x12 for a new series).
-namespace sst {
-inline constexpr uint8_t kMarkers = 0x01;
-inline constexpr uint8_t kLine = 0x02;
-inline constexpr uint8_t kMovingAverage = 0x04;
-inline constexpr uint8_t kMeanLine = 0x08;
-inline constexpr uint8_t kAutoMarkers = 0x10;
-inline constexpr uint8_t kSteps = 0x20;
-inline constexpr uint8_t kBars = 0x40;
-inline constexpr uint8_t kFilled = 0x80;
-inline constexpr uint8_t kDefault = kLine | kAutoMarkers;
-}  // namespace sst
 
 // The series pen width: 0.3 mm in pixels, at least 1, from the screen's pixels per
 // inch (96 without a display).
@@ -259,7 +238,7 @@ class TSerieObject : public TGlyph {
   TAxis* use_x_axis_ = nullptr;
   TAxis* use_y_axis_ = nullptr;
   uint8_t point_marker_ = pmNone;
-  uint8_t style_ = sst::kDefault;
+  uint8_t style_ = record_tag::kSeriesStyleDefault;
 };
 
 // --- Series class registry --------------------------------------------------

@@ -7,6 +7,7 @@
 #include "datafile/QORClassReader.h"
 #include "datafile/QORClassWriter.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "platform/exception.h"
 
 namespace {
@@ -94,7 +95,7 @@ std::string THistogramDataSet::GetYTitle() const {
 }
 
 bool THistogramDataSet::ReadField(int32_t tag, TVistaReader& reader) {
-  if (tag == dsf::kHistogramValue) {
+  if (tag == record_tag::kHistogramDataSetValue) {
     HistogramValue = reader.ReadDoubleField();
     return true;
   }
@@ -103,7 +104,7 @@ bool THistogramDataSet::ReadField(int32_t tag, TVistaReader& reader) {
 
 void THistogramDataSet::WriteFields(TVistaWriter& writer) {
   TQORDataSet::WriteFields(writer);
-  writer.WriteDoubleField(dsf::kHistogramValue, HistogramValue);
+  writer.WriteDoubleField(record_tag::kHistogramDataSetValue, HistogramValue);
 }
 
 TDataSetRef THistogramDataSet::CreateEmptyLike() const {
@@ -182,7 +183,7 @@ void TTarvoDataSeries::ReadField(int32_t tag, TVistaReader& reader) {
 
 TYYSerie::TYYSerie(TQORDataSet* data_set)
     : TSerie(RequiredDataSet<TYYDataSet>(data_set, "Exception:Not a TYYDataSet!").get()) {
-  SetStyle(sst::kMarkers);
+  SetStyle(record_tag::kSeriesStyleMarkers);
 }
 
 std::unique_ptr<TObject> TYYSerie::CreateEmpty() const {
@@ -257,10 +258,10 @@ void TStdSEMSerie::ReadField(int32_t tag, TVistaReader& reader) {
     return;
   }
   switch (tag) {
-    case sf::kShowSEM:
+    case record_tag::kStdSEMSeriesShowSEM:
       ShowSEM = reader.ReadByteField() != 0;
       return;
-    case sf::kShowSD:
+    case record_tag::kStdSEMSeriesShowSD:
       ShowSD = reader.ReadByteField() != 0;
       return;
     case kStdDevPointRecord:
@@ -278,15 +279,15 @@ void TStdSEMSerie::ReadField(int32_t tag, TVistaReader& reader) {
 
 void TStdSEMSerie::WriteFields(TVistaWriter& writer) const {
   TSerie::WriteFields(writer);
-  writer.WriteByteField(sf::kShowSEM, ShowSEM ? 1 : 0);
-  writer.WriteByteField(sf::kShowSD, ShowSD ? 1 : 0);
+  writer.WriteByteField(record_tag::kStdSEMSeriesShowSEM, ShowSEM ? 1 : 0);
+  writer.WriteByteField(record_tag::kStdSEMSeriesShowSD, ShowSD ? 1 : 0);
 }
 
 // ---------------------------------------------------------------------------
 // TMultibarSeries
 
 TMultibarSeries::TMultibarSeries(TQORDataSet* data_set) : TSerie(data_set) {
-  SetStyle(sst::kBars | sst::kFilled);
+  SetStyle(record_tag::kSeriesStyleBars | record_tag::kSeriesStyleFilled);
 }
 
 void TMultibarSeries::SetBarCount(int32_t count) {
@@ -329,7 +330,7 @@ void TMultibarSeries::ReadField(int32_t tag, TVistaReader& reader) {
     return;
   }
   switch (tag) {
-    case sf::kBarColors:
+    case record_tag::kMultibarSeriesBarColors:
       ReadGroupRecord(reader, [&](int32_t size) {
         const int32_t count = ReadRaw<int32_t>(reader);
         // The count comes from the file: every colour it announces must be there.
@@ -340,7 +341,7 @@ void TMultibarSeries::ReadField(int32_t tag, TVistaReader& reader) {
           SetBarColor(i, static_cast<platform::Color>(ReadRaw<int32_t>(reader)));
       });
       return;
-    case sf::kAdjoining:
+    case record_tag::kMultibarSeriesAdjoining:
       Adjoining = reader.ReadByteField() != 0;
       return;
     case kMultivaluePointRecord: {
@@ -356,19 +357,19 @@ void TMultibarSeries::ReadField(int32_t tag, TVistaReader& reader) {
 
 void TMultibarSeries::WriteFields(TVistaWriter& writer) const {
   TSerie::WriteFields(writer);
-  writer.BeginGroup(sf::kBarColors);
+  writer.BeginGroup(record_tag::kMultibarSeriesBarColors);
   writer.WriteInt32(bar_count_);
   for (platform::Color color : bar_colors_)
     writer.WriteInt32(static_cast<int32_t>(color));
   writer.EndGroup();
-  writer.WriteByteField(sf::kAdjoining, Adjoining ? 1 : 0);
+  writer.WriteByteField(record_tag::kMultibarSeriesAdjoining, Adjoining ? 1 : 0);
 }
 
 // ---------------------------------------------------------------------------
 // TEventSerie
 
 TEventSerie::TEventSerie(TQORDataSet* data_set) : TNoYAxisSeries(data_set) {
-  SetStyle(sst::kAutoMarkers);
+  SetStyle(record_tag::kSeriesStyleAutoMarkers);
 }
 
 std::unique_ptr<TObject> TEventSerie::CreateEmpty() const {
@@ -419,7 +420,7 @@ void TEventSerie::ReadField(int32_t tag, TVistaReader& reader) {
 TVideoSerie::TVideoSerie(TQORDataSet* data_set)
     : TNoYAxisSeries(
           RequiredDataSet<TVideoDataSet>(data_set, "Exception:Not a VideoDataSet!").get()) {
-  SetStyle(sst::kAutoMarkers);
+  SetStyle(record_tag::kSeriesStyleAutoMarkers);
 }
 
 std::unique_ptr<TObject> TVideoSerie::CreateEmpty() const {

@@ -33,17 +33,6 @@ inline constexpr int32_t kMultibarSeriesRecord = -30;
 // it: size, X, Y, then the text as field 9).
 inline constexpr int32_t kOldEventPointRecord = 15;
 
-// Fields of the specialised series and of the histogram data set.
-namespace sf {
-inline constexpr int32_t kShowSEM = 37;
-inline constexpr int32_t kShowSD = 38;
-inline constexpr int32_t kBarColors = 2039;  // group: int32 count, count int32 colours
-inline constexpr int32_t kAdjoining = 2040;
-}  // namespace sf
-namespace dsf {
-inline constexpr int32_t kHistogramValue = 67;
-}  // namespace dsf
-
 // Texts of the specialised series (resource strings).
 inline constexpr platform::ResourceString SHistogramHours{"Series_CSpecial.SHistogramHours",
                                                           "Hours"};

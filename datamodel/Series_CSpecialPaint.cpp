@@ -4,6 +4,7 @@
 
 #include "datafile/QORFunc.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_CSpecial.h"
 #include "platform/format_text.h"
 
@@ -139,11 +140,11 @@ void TMultibarSeries::PaintPoints(platform::Canvas& canvas, platform::Color colo
   TSerie::PaintPoints(canvas, color);
   int32_t first;
   int32_t last;
-  if (!(Style() & sst::kBars) || !VisibleRange(*this, first, last)) return;
+  if (!(Style() & record_tag::kSeriesStyleBars) || !VisibleRange(*this, first, last)) return;
   const auto& points = DataSet().Points();
   const int32_t count = static_cast<int32_t>(points.size());
   const platform::Rect& clip = ClipRect();
-  const bool filled = (Style() & sst::kFilled) != 0;
+  const bool filled = (Style() & record_tag::kSeriesStyleFilled) != 0;
   const int64_t half = 2 * int64_t{PointSize()};
   const platform::Brush brush = canvas.brush();
   canvas.SetPenWidth(EffectivePenWidth());

@@ -25,6 +25,7 @@
 #include "datafile/QORClassIdentity.h"
 #include "datafile/QORClassWriter.h"
 #include "datafile/bench/peak_memory.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/SaveITNew.h"
 #include "datamodel/Series_C.h"
 #include "platform/files.h"
@@ -73,7 +74,7 @@ const std::string& SampleBytes() {
     file.LoadFromFile(name);
     file.Seek(0, platform::SeekOrigin::kEnd);
     for (int i = 0; i < kPoints; ++i) {
-      const int32_t head[2] = {mdf::kDataPoint, mdf::kDataPointBody};
+      const int32_t head[2] = {record_tag::kDataPoint, record_tag::kDataPointBodySize};
       const int16_t index = static_cast<int16_t>(i % kSeries);
       const double time = 45000.0 + i / 1440.0;
       const double value = 7.0 + (i % 100) / 100.0;

@@ -66,10 +66,11 @@ TEST(DataSetTest, SharedDataSetsAreCounted) {
     EXPECT_EQ(data->RefCount(), 1);
     EXPECT_EQ(released, 2);
     // Only the percent display that the assignment copied.
-    EXPECT_EQ(codes, std::vector<int32_t>{dsn::kPercentReferenceChanged});
+    EXPECT_EQ(codes, std::vector<int32_t>{data_set_notice::kPercentReferenceChanged});
   }
   // The last release told the subscribers before the data set went.
-  EXPECT_EQ(codes, (std::vector<int32_t>{dsn::kPercentReferenceChanged, dsn::kReleased}));
+  EXPECT_EQ(codes, (std::vector<int32_t>{data_set_notice::kPercentReferenceChanged,
+                                         data_set_notice::kReleased}));
   (void)raw;
 }
 
@@ -84,7 +85,7 @@ TEST(DataSetTest, ASeriesWithoutDataSetMakesItsOwn) {
     serie.SetDataSet(&serie.DataSet());
     EXPECT_EQ(serie.DataSet().RefCount(), 1);
   }
-  EXPECT_EQ(codes, std::vector<int32_t>{dsn::kReleased});
+  EXPECT_EQ(codes, std::vector<int32_t>{data_set_notice::kReleased});
 }
 
 TEST(DataSetTest, PointsInKeyOrderStaySortedWithExactExtents) {
@@ -105,7 +106,8 @@ TEST(DataSetTest, PointsInKeyOrderStaySortedWithExactExtents) {
   EXPECT_EQ(data->MinOrdinal(), 10);
   EXPECT_EQ(data->MaxOrdinal(), 11);
   EXPECT_EQ(listener.codes,
-            (std::vector<int32_t>{dsn::kPointAdded, dsn::kPointAdded, dsn::kPointAdded}));
+            (std::vector<int32_t>{data_set_notice::kPointAdded, data_set_notice::kPointAdded,
+                                  data_set_notice::kPointAdded}));
   EXPECT_TRUE(data->Modified());
 }
 
@@ -166,7 +168,8 @@ TEST(DataSetTest, TheTimeWindowTrimsWhatAddingMakesOld) {
   EXPECT_NE(added, nullptr);
   EXPECT_EQ(data->PointCount(), 2);
   EXPECT_EQ(CountedPoint::alive, 2);
-  EXPECT_EQ(listener.codes, (std::vector<int32_t>{dsn::kPointsRemoved, dsn::kPointAdded}));
+  EXPECT_EQ(listener.codes,
+            (std::vector<int32_t>{data_set_notice::kPointsRemoved, data_set_notice::kPointAdded}));
 }
 
 TEST(DataSetTest, TrimmingByTheLastPoint) {
@@ -299,9 +302,11 @@ TEST(DataSetTest, SettersAndTheirNotifications) {
   EXPECT_EQ(data->PercentReference(), 100.0);
   data->Sort();
   data->Clear();
-  EXPECT_EQ(listener.codes, (std::vector<int32_t>{dsn::kNameChanged, dsn::kOffsetChanged,
-                                                  dsn::kPercentReferenceChanged,
-                                                  dsn::kPercentReferenceChanged, dsn::kCleared}));
+  EXPECT_EQ(
+      listener.codes,
+      (std::vector<int32_t>{data_set_notice::kNameChanged, data_set_notice::kOffsetChanged,
+                            data_set_notice::kPercentReferenceChanged,
+                            data_set_notice::kPercentReferenceChanged, data_set_notice::kCleared}));
   data->SetOptions1(4);
   EXPECT_TRUE(data->KeepOrdinals());
 

@@ -10,6 +10,7 @@
 #include "datamodel/BrowserItems.h"
 #include "datamodel/DataModel.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_C.h"
 #include "datamodel/tests/model_test_support.h"
 #include "platform/dialogs.h"
@@ -493,7 +494,7 @@ TEST_F(PlotTest, StepsAndFills) {
 }
 
 TEST_F(PlotTest, MovingAverageAndMeanLine) {
-  serie_.SetStyle(sst::kMovingAverage);
+  serie_.SetStyle(record_tag::kSeriesStyleMovingAverage);
   serie_.SetMovingAverageWindow(2);
   serie_.Paint();
   // Averages of neighbouring pairs, midway between them: 3 at 1.5 and 4 at 2.5.
@@ -509,7 +510,7 @@ TEST_F(PlotTest, MovingAverageAndMeanLine) {
   EXPECT_TRUE(Lines(platform::PenStyle::kSolid).empty());
 
   canvas_.Clear();
-  serie_.SetStyle(sst::kMeanLine);
+  serie_.SetStyle(record_tag::kSeriesStyleMeanLine);
   serie_.Paint();
   EXPECT_EQ(Lines(platform::PenStyle::kSolid),
             (std::vector<std::pair<Point, Point>>{{{10, 70}, {30, 70}}}));
@@ -519,7 +520,7 @@ TEST_F(PlotTest, BarsFromTheZeroLine) {
   // Half a bar is the marker size either side of the point; a bar past the plot is
   // cut at its edge when filled.
   serie_.AddPoint(std::make_unique<TXYPoint>(4, 12));
-  serie_.SetStyle(sst::kBars);
+  serie_.SetStyle(record_tag::kSeriesStyleBars);
   serie_.Paint();
   const auto lines = Lines(platform::PenStyle::kSolid);
   ASSERT_EQ(lines.size(), 4u * 4u - 1u);  // the last bar's top edge is out of view
@@ -531,7 +532,7 @@ TEST_F(PlotTest, BarsFromTheZeroLine) {
   EXPECT_TRUE(platform::CallsOf(canvas_.calls(), CanvasOp::kFillRect).empty());
 
   canvas_.Clear();
-  serie_.SetStyle(sst::kBars | sst::kFilled);
+  serie_.SetStyle(record_tag::kSeriesStyleBars | record_tag::kSeriesStyleFilled);
   serie_.Paint();
   EXPECT_TRUE(Lines(platform::PenStyle::kSolid).empty());
   const auto fills = platform::CallsOf(canvas_.calls(), CanvasOp::kFillRect);
@@ -544,7 +545,7 @@ TEST_F(PlotTest, BarsFromTheZeroLine) {
 TEST_F(PlotTest, AnInfinitePointCrossesThePlot) {
   serie_.AddPoint(std::make_unique<TInfinitePoint>(2.5, 0));
   serie_.DataSet().EnsureSorted();
-  serie_.SetStyle(sst::kLine);
+  serie_.SetStyle(record_tag::kSeriesStyleLine);
   serie_.Paint();
   // The line runs to the infinite point's pixel; from there a vertical line takes
   // the place of the segment to the next point.
@@ -591,7 +592,7 @@ TEST_F(PlotTest, AutomaticMarkersGiveWayToDenseLines) {
         serie_.AddPoint(std::make_unique<TXYPoint>(x, 1.0));
       }
     }
-    serie_.SetStyle(sst::kAutoMarkers | sst::kLine);
+    serie_.SetStyle(record_tag::kSeriesStyleAutoMarkers | record_tag::kSeriesStyleLine);
     serie_.Paint();
     // A cube starts at its top-left corner: the first point's is there either way
     // (dense lines keep a marker at each end), the second point's only with every

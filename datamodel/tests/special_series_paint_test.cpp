@@ -9,6 +9,7 @@
 
 #include "datamodel/DataModel.h"
 #include "datamodel/PointsU.h"
+#include "datamodel/RecordTags.h"
 #include "datamodel/Series_CSpecial.h"
 #include "platform/recording_canvas.h"
 
@@ -78,7 +79,7 @@ TEST_F(SpecialPaintTest, AnEventBand) {
 TEST_F(SpecialPaintTest, ErrorBars) {
   TStdSEMSerie serie(nullptr);
   Attach(serie);
-  serie.SetStyle(sst::kMarkers);
+  serie.SetStyle(record_tag::kSeriesStyleMarkers);
   serie.ShowSD = true;
   auto point = std::make_unique<TStdDevPoint>(5.0, 5.0);
   point->SD = 2;
@@ -136,7 +137,7 @@ TEST_F(SpecialPaintTest, StackedBarsTakeTheirColoursWhereThereAreAny) {
 
   // Outlined only: each frame in its bar's colour.
   canvas_.Clear();
-  bars.SetStyle(sst::kBars);
+  bars.SetStyle(record_tag::kSeriesStyleBars);
   bars.Paint();
   const auto outlines = platform::CallsOf(canvas_.calls(), CanvasOp::kRectangle);
   ASSERT_EQ(outlines.size(), 3u);
@@ -146,7 +147,7 @@ TEST_F(SpecialPaintTest, StackedBarsTakeTheirColoursWhereThereAreAny) {
 
   // Without the bar bit there are no stacked bars.
   canvas_.Clear();
-  bars.SetStyle(sst::kFilled);
+  bars.SetStyle(record_tag::kSeriesStyleFilled);
   bars.Paint();
   EXPECT_TRUE(platform::CallsOf(canvas_.calls(), CanvasOp::kRectangle).empty());
   Detach(bars);
