@@ -127,6 +127,8 @@ struct TForm1Setup {
   std::function<void()> terminate;
 };
 
+// Gasbridge's main window. Like every window, it runs on the user-interface thread
+// only.
 class TForm1 : public platform::qt::TForm, private TCollectorView {
   Q_OBJECT
 

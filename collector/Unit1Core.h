@@ -121,6 +121,9 @@ struct TParserState {
   double result_value = 0;
 };
 
+// Gasbridge's core: the link, the message queue, the walk and the filing. It runs on
+// the user-interface thread only; the serial library's threads reach it only
+// through the event loop.
 class TCollectorCore : private TAnalyzerLinkEvents {
  public:
   // Record lines that may wait in the queue; a message beyond it is dropped.

@@ -119,6 +119,9 @@ inline constexpr platform::ResourceString SUndefinedPoints{
     "SaveITNew.SUndefinedPoints",
     "%s holds %d data points of undefined series; they were left out."};
 
+// The save component. It is not thread-safe: one thread (the user-interface
+// thread, in both programs) uses a component and its items; other processes
+// writing the same file meet its writers' lock.
 class TSaveItNew : public TComponent {
  public:
   explicit TSaveItNew(TComponent* owner);

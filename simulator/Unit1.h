@@ -36,6 +36,7 @@
 #include "simulator/Unit1Message.h"
 #include "simulator/Unit1Sending.h"
 
+// Gasmimic's window. Like every window, it runs on the user-interface thread only.
 class TForm1 : public platform::qt::TForm, public TSenderHost {
  public:
   // The stall rule measures on Clock (the steady clock when none); built messages

@@ -74,6 +74,7 @@ class TSenderHost {
   virtual void StopTimer() = 0;
 };
 
+// The sending state machine; user-interface thread only, like its host.
 class TMessageSender {
  public:
   TMessageSender(TSenderHost& host, const platform::MonotonicClock& clock);
