@@ -1,5 +1,6 @@
 #include "platform/registry.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -210,13 +211,38 @@ TEST_F(RegistryTest, AKeyWrittenByTwoProcessesAtOnceKeepsEveryValue) {
 }
 
 TEST_F(RegistryTest, AStoreThatCannotBeReadIsNeverOverwritten) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
   std::filesystem::create_directories(folder_.path() + "/sub");
   WriteText(store_,
             "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\S]\n\"A\"=\"b\"\n");
   std::filesystem::permissions(store_, std::filesystem::perms::none);
-  TRegistry reg(store_);
-  EXPECT_FALSE(reg.OpenKey("S2", true));
+  // Root reads every file, so as root the store is opened by user 65534, who owns
+  // the folder and the (unreadable) store as its user would.
+  const bool as_root = ::geteuid() == 0;
+  if (as_root) {
+    for (const std::string& path : {folder_.path(), folder_.path() + "/sub", store_})
+      ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0) << path;
+  }
+  const pid_t child = as_root ? ::fork() : 0;
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (as_root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+      ::_exit(2);
+    bool opened = true;
+    try {
+      TRegistry reg(store_);
+      opened = reg.OpenKey("S2", true);
+    } catch (...) {
+      if (as_root) ::_exit(3);
+      throw;
+    }
+    if (as_root) ::_exit(opened ? 1 : 0);
+    EXPECT_FALSE(opened);
+  } else {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the key was opened, 2: no switch to user 65534";
+  }
   std::filesystem::permissions(store_, std::filesystem::perms::owner_read);
   EXPECT_NE(ReadText(store_).find("\"A\"=\"b\""), std::string::npos);
 }
