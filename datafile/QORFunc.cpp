@@ -103,7 +103,7 @@ int32_t RoundClamped(long double x) {
     if (std::fabs(std::fabs(fraction) - 0.5) > 0x1p-20)
       return static_cast<int32_t>(whole + (fraction > 0.5) - (fraction < -0.5));
   }
-  constexpr long double kLimit = 2147483637.0L;
+  constexpr long double kLimit = kRoundClampedLimit;
   if (std::isnan(x)) return 0;
   x = std::clamp(x, -kLimit, kLimit);
   // Rounded by hand: std::nearbyint would follow whatever rounding mode a library

@@ -17,8 +17,11 @@ inline constexpr platform::ResourceString SHours{"QORFunc.SHours", "h"};
 inline constexpr platform::ResourceString SMinutes{"QORFunc.SMinutes", "min"};
 inline constexpr platform::ResourceString SSeconds{"QORFunc.SSeconds", "s"};
 
-// X clamped to -2147483637..2147483637 and rounded to the nearest integer, halves
-// to even whatever the floating-point rounding mode. NaN gives 0.
+// The magnitude RoundClamped keeps a value within.
+inline constexpr int32_t kRoundClampedLimit = 2147483637;
+
+// X clamped to -kRoundClampedLimit..kRoundClampedLimit and rounded to the nearest
+// integer, halves to even whatever the floating-point rounding mode. NaN gives 0.
 int32_t RoundClamped(long double x);
 
 // Draws the line (X1, Y1)-(X2, Y2) with MoveTo/LineTo, clipped to ClipRect. With a

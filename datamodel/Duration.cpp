@@ -8,8 +8,6 @@
 
 namespace {
 
-// The largest day count kept: its seconds still fit an int64 with room to spare.
-constexpr double kMaxDays = 1e14;
 constexpr int64_t kSecondsPerDay = 86400;
 
 }  // namespace
@@ -21,8 +19,8 @@ void FormatDuration(uint8_t mode, double span, bool omit_zero_seconds, TDuration
   int64_t total = 0;
   if (!std::isnan(span)) {
     const double magnitude = std::fabs(span);
-    total = magnitude >= kMaxDays
-                ? static_cast<int64_t>(kMaxDays) * kSecondsPerDay
+    total = magnitude >= kMaxDurationDays
+                ? static_cast<int64_t>(kMaxDurationDays) * kSecondsPerDay
                 : static_cast<int64_t>(std::floor(magnitude * kSecondsPerDay + 0.5));
   }
   const int64_t d = total / kSecondsPerDay;

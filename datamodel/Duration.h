@@ -6,11 +6,14 @@
 //   3  days and a time           "1  02:03:04" (two blanks)
 // The span is rounded to the nearest second; the sign comes from the span itself,
 // so a span just below zero shows as "-00:00:00". Parts are 64-bit, so no span
-// wraps round: spans beyond about 10^14 days (and NaN) count as that many (as 0).
+// wraps round: spans of kMaxDurationDays or more (and NaN) count as that many (as 0).
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+// The longest span shown, in days: its seconds still fit an int64 with room to spare.
+inline constexpr double kMaxDurationDays = 1e14;
 
 struct TDuration {
   int64_t days = 0;

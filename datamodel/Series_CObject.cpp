@@ -54,7 +54,8 @@ std::string Res(const platform::ResourceString& resource) {
 class MarkerSieve {
  public:
   explicit MarkerSieve(const platform::Rect& clip)
-      : clip_(clip), rows_(clip.Height() > 0 && clip.Height() <= kMostRows ? clip.Height() : 0) {}
+      : clip_(clip),
+        rows_(clip.Height() > 0 && clip.Height() <= kMarkerSieveMostRows ? clip.Height() : 0) {}
   // False for a pixel of the current column that has had its marker; true for any
   // other (outside the clip the drawing decides).
   bool FirstAt(platform::Point pixel) {
@@ -70,7 +71,6 @@ class MarkerSieve {
   }
 
  private:
-  static constexpr int32_t kMostRows = 1 << 16;
   platform::Rect clip_;
   std::vector<uint32_t> rows_;
   int32_t column_ = 0;

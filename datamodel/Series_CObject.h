@@ -37,6 +37,10 @@ inline constexpr int32_t kSerieMessageField = 0x21524F51;  // "QOR!"
 int32_t SeriesPenWidth();
 void UpdateSeriesPenWidth(int pixels_per_inch = 96);
 
+// The tallest clip, in pixel rows, in which a marker drawn again on a pixel that has
+// it is left out; in a taller one every marker is drawn.
+inline constexpr int32_t kMarkerSieveMostRows = 1 << 16;
+
 // A small picture in colour values, with one colour that is not drawn.
 struct TPixelImage {
   int32_t width = 0;

@@ -4,12 +4,6 @@
 #include "platform/io_error.h"
 #include "serial/SerStrMgr.h"
 
-namespace {
-
-constexpr size_t kMaxMessage = 255;
-
-}  // namespace
-
 ESerException::ESerException(int code) : Exception(ErrorMessageText(code)), error_code_(code) {}
 
 ESerException::ESerException(const std::string& text) : Exception(text), error_code_(0) {}
@@ -30,16 +24,22 @@ std::string CleanSystemMessage(std::string text) {
   return out;
 }
 
+std::string ComposeErrorMessage(std::string table_text, std::string_view system_text) {
+  std::string text = std::move(table_text);
+  if (text.empty() && !system_text.empty()) {
+    text = CleanSystemMessage(std::string(system_text.substr(0, kMaxErrorMessage)));
+  }
+  if (text.size() > kMaxErrorMessage) text.resize(kMaxErrorMessage);
+  return text;
+}
+
 std::string ErrorMessageText(int number) {
   const int64_t id = number < 0 ? -static_cast<int64_t>(number) : number;
   if (id > INT32_MAX) return "";
   std::string text = ErrorStrings().LookUpString(static_cast<int32_t>(id));
-  if (text.empty()) {
-    std::string system = platform::SystemErrorMessage(static_cast<int>(id));
-    if (!system.empty()) text = CleanSystemMessage(system.substr(0, kMaxMessage));
-  }
-  if (text.size() > kMaxMessage) text.resize(kMaxMessage);
-  return text;
+  const std::string system =
+      text.empty() ? platform::SystemErrorMessage(static_cast<int>(id)) : std::string();
+  return ComposeErrorMessage(std::move(text), system);
 }
 
 void RaiseSerialError(int code) {

@@ -7,8 +7,10 @@
 // class per listed code, grouped in families under ESerException.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/exception.h"
 #include "serial/SerExceptList.h"
@@ -60,10 +62,17 @@ SER_EXCEPTION_CLASSES(SER_DECLARE_CLASS)
 #undef SER_DECLARE_FAMILY
 #undef SER_DECLARE_CLASS
 
+// The longest message an error number gives.
+constexpr size_t kMaxErrorMessage = 255;
+
 // The message for an error number (made non-negative first): the error table's text,
-// else the system's message cleaned by CleanSystemMessage, else empty; at most 255
-// characters.
+// else the system's message cleaned by CleanSystemMessage, else empty; at most
+// kMaxErrorMessage characters.
 std::string ErrorMessageText(int number);
+// ErrorMessageText's rule over the two texts found for a number: Table_text, else
+// the first kMaxErrorMessage characters of System_text cleaned; cut to
+// kMaxErrorMessage.
+std::string ComposeErrorMessage(std::string table_text, std::string_view system_text);
 // Control characters become blanks, then every run of blanks shrinks to one.
 std::string CleanSystemMessage(std::string text);
 

@@ -7,6 +7,7 @@
 
 #include "platform/qt/event_loop.h"
 #include "serial/SerExcept.h"
+#include "serial/SerTraceRings.h"
 #include "serial/SerWin32.h"
 
 namespace {
@@ -732,7 +733,7 @@ void TSerCustomComPort::SetLogging(TTraceLogState state) {
 }
 
 void TSerCustomComPort::SetTraceSize(uint32_t size) {
-  trace_size_ = std::min<uint32_t>(size, 4000000);
+  trace_size_ = std::min(size, kMaxTraceSize);
   if (state_ == State::kOpen && (tracing_ == tlOn || tracing_ == tlPause)) {
     const TTraceLogState previous = tracing_;
     TraceEnd();
@@ -742,7 +743,7 @@ void TSerCustomComPort::SetTraceSize(uint32_t size) {
 }
 
 void TSerCustomComPort::SetLogSize(uint32_t size) {
-  log_size_ = std::min<uint32_t>(size, 16000000);
+  log_size_ = std::min(size, kMaxLogSize);
   if (state_ == State::kOpen && (logging_ == tlOn || logging_ == tlPause)) {
     const TTraceLogState previous = logging_;
     LogEnd();
@@ -753,7 +754,7 @@ void TSerCustomComPort::SetLogSize(uint32_t size) {
 
 void TSerCustomComPort::TraceBegin(uint32_t size) {
   if (state_ == State::kShuttingDown) return;
-  if (size != 0) trace_size_ = std::min<uint32_t>(size, 4000000);
+  if (size != 0) trace_size_ = std::min(size, kMaxTraceSize);
   if (TSerBaseDispatcher* d = RequireDispatcher()) CheckException(d->StartTrace(trace_size_));
 }
 void TSerCustomComPort::TraceWriteFile(const std::string& name, bool in_hex) {
@@ -783,7 +784,7 @@ void TSerCustomComPort::TracePause() {
 }
 void TSerCustomComPort::LogBegin(uint32_t size) {
   if (state_ == State::kShuttingDown) return;
-  if (size != 0) log_size_ = std::min<uint32_t>(size, 16000000);
+  if (size != 0) log_size_ = std::min(size, kMaxLogSize);
   if (TSerBaseDispatcher* d = RequireDispatcher()) d->StartLog(log_size_);
 }
 void TSerCustomComPort::LogWriteFile(const std::string& name, bool in_hex) {

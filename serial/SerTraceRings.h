@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+// The largest rings a port keeps, in entries (trace) and bytes (log): a larger size
+// asked for is refused by the trace ring and cut to these by the port component.
+constexpr uint32_t kMaxTraceSize = 4000000;
+constexpr uint32_t kMaxLogSize = 16000000;
+
 class TSerTraceRing {
  public:
   // Starts (or clears a started trace) with room for Size entries: 0, or -1002

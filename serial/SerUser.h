@@ -325,6 +325,27 @@ class TSerBaseDispatcher {
   // deregistered handlers go; the result of DispatchEvent.
   bool FinishDelivery(bool stopped) REQUIRES(in_.mutex(), main_lock_);
 
+  // DispatchEvent's steps, on the dispatch thread: one delivery of a message to the
+  // event handlers, the procedure handlers and the window handlers in turn.
+  struct TDelivery {
+    uint16_t msg = 0;
+    uint32_t first = 0, second = 0;
+    uint64_t id = 0;
+    bool stopped = false;   // a close stopped it
+    bool detached = false;  // a window handler runs on past the time-out
+  };
+  // Makes Delivery the current one: false while a handler that outran the time-out
+  // still holds the last.
+  bool BeginDelivery(TDelivery& delivery) EXCLUDES(in_.mutex(), main_lock_);
+  // Runs one handler with a fresh get count; false when a close stops the delivery
+  // or a window handler is left running past the time-out.
+  bool RunHandler(TDelivery& delivery, const std::function<TDeliveryOutcome()>& call)
+      EXCLUDES(in_.mutex());
+  void DeliverToEventHandlers(TDelivery& delivery) EXCLUDES(main_lock_);
+  void DeliverToProcHandlers(TDelivery& delivery) EXCLUDES(main_lock_);
+  // Only when the port component's handler is installed or a window handler besides it.
+  void DeliverToWindowHandlers(TDelivery& delivery) EXCLUDES(main_lock_);
+
   // The parts and their locks, in the order they are taken.
   TSerDispatchBuffer in_;
   mutable serial::Mutex main_lock_ ACQUIRED_AFTER(in_.mutex()) ACQUIRED_BEFORE(out_.mutex());

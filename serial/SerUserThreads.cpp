@@ -102,119 +102,129 @@ void TSerBaseDispatcher::EndHandler(uint64_t delivery) {
 
 bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t extra) {
   if (!handler_service_needed_) return true;
-  const bool avail_kind = msg == kMsgTriggerAvail || msg == kMsgTriggerData;
-  uint64_t delivery;
-  {
-    serial::MutexLock in(in_.mutex());
-    serial::MutexLock main(main_lock_);
-    // A handler that outran the time-out still holds the last delivery: no other
-    // starts before it returns.
-    if (dispatching_) return false;
-    dispatching_ = true;
-    in_.BeginDelivery(avail_kind);
-    delivery = ++delivery_counter_;
-    current_delivery_ = delivery;
-    delivery_detached_ = false;
-    delivery_msg_ = msg;
-    delivery_first_ = first;
-    delivery_withdrawn_ = false;
-  }
-  const uint32_t second = (static_cast<uint32_t>(port_handle_) << 16) + extra;
-  bool stopped = false;
-  bool detached = false;
+  TDelivery delivery;
+  delivery.msg = msg;
+  delivery.first = first;
+  delivery.second = (static_cast<uint32_t>(port_handle_) << 16) + extra;
+  if (!BeginDelivery(delivery)) return false;
+  DeliverToEventHandlers(delivery);
+  if (!delivery.stopped) DeliverToProcHandlers(delivery);
+  if (!delivery.stopped && !delivery.detached) DeliverToWindowHandlers(delivery);
+  // Left to the running handler: the handlers after it do not get this message
+  // (an avail is announced again with every unread byte once it returns).
+  if (delivery.detached) return false;
+  serial::MutexLock in(in_.mutex());
+  serial::MutexLock main(main_lock_);
+  return FinishDelivery(delivery.stopped);
+}
 
-  // Runs one handler with a fresh get count; false when a close stops the delivery
-  // or a window handler is left running past the time-out.
-  auto run = [&](const std::function<TDeliveryOutcome()>& call) {
-    {
-      serial::MutexLock lock(in_.mutex());
-      in_.BeginHandler();
-      handler_accepting_ = true;
-      handler_began_ = handler_running_ = false;
-    }
-    const TDeliveryOutcome outcome = call();
+bool TSerBaseDispatcher::BeginDelivery(TDelivery& delivery) {
+  serial::MutexLock in(in_.mutex());
+  serial::MutexLock main(main_lock_);
+  if (dispatching_) return false;
+  dispatching_ = true;
+  in_.BeginDelivery(delivery.msg == kMsgTriggerAvail || delivery.msg == kMsgTriggerData);
+  delivery.id = ++delivery_counter_;
+  current_delivery_ = delivery.id;
+  delivery_detached_ = false;
+  delivery_msg_ = delivery.msg;
+  delivery_first_ = delivery.first;
+  delivery_withdrawn_ = false;
+  return true;
+}
+
+bool TSerBaseDispatcher::RunHandler(TDelivery& delivery,
+                                    const std::function<TDeliveryOutcome()>& call) {
+  {
     serial::MutexLock lock(in_.mutex());
-    handler_accepting_ = false;
-    if (outcome == TDeliveryOutcome::kStillRunning) {
-      if (handler_running_) {
-        // The handler goes on, reading at the tail with its get count while this
-        // thread goes back to the device; EndHandler finishes the delivery.
-        delivery_detached_ = true;
-        detached = true;
-        return false;
-      }
-      // It ended just now, or never got past its start: as withdrawn then.
-      if (!handler_began_) delivery_withdrawn_ = true;
-    } else if (outcome == TDeliveryOutcome::kWithdrawn) {
-      delivery_withdrawn_ = true;
-    }
-    if (close_requested_) {
-      stopped = true;
+    in_.BeginHandler();
+    handler_accepting_ = true;
+    handler_began_ = handler_running_ = false;
+  }
+  const TDeliveryOutcome outcome = call();
+  serial::MutexLock lock(in_.mutex());
+  handler_accepting_ = false;
+  if (outcome == TDeliveryOutcome::kStillRunning) {
+    if (handler_running_) {
+      // The handler goes on, reading at the tail with its get count while this
+      // thread goes back to the device; EndHandler finishes the delivery.
+      delivery_detached_ = true;
+      delivery.detached = true;
       return false;
     }
-    in_.EndHandler();
-    return true;
-  };
+    // It ended just now, or never got past its start: as withdrawn then.
+    if (!handler_began_) delivery_withdrawn_ = true;
+  } else if (outcome == TDeliveryOutcome::kWithdrawn) {
+    delivery_withdrawn_ = true;
+  }
+  if (close_requested_) {
+    delivery.stopped = true;
+    return false;
+  }
+  in_.EndHandler();
+  return true;
+}
 
+// The handler lists are copied out one entry at a time under the main lock, so that
+// a handler may register or deregister others while it runs.
+
+void TSerBaseDispatcher::DeliverToEventHandlers(TDelivery& delivery) {
   for (size_t i = 0;; ++i) {
     EventHandler h;
     {
       serial::MutexLock lock(main_lock_);
-      if (i >= event_handlers_.size()) break;
+      if (i >= event_handlers_.size()) return;
       h = event_handlers_[i];
     }
-    if (!run([&] {
-          if (h.deleted) return TDeliveryOutcome::kDone;
-          auto call = [&] { h.routine(h.user, msg, first, second); };
-          if (h.run_on_main_thread) {
-            SyncCall(call);
-          } else {
-            call();
-          }
-          return TDeliveryOutcome::kDone;
-        })) {
-      break;
-    }
+    const bool went_on = RunHandler(delivery, [&] {
+      if (h.deleted) return TDeliveryOutcome::kDone;
+      auto call = [&] { h.routine(h.user, delivery.msg, delivery.first, delivery.second); };
+      if (h.run_on_main_thread) {
+        SyncCall(call);
+      } else {
+        call();
+      }
+      return TDeliveryOutcome::kDone;
+    });
+    if (!went_on) return;
   }
-  for (size_t i = 0; !stopped; ++i) {
+}
+
+void TSerBaseDispatcher::DeliverToProcHandlers(TDelivery& delivery) {
+  for (size_t i = 0;; ++i) {
     ProcHandler h;
     {
       serial::MutexLock lock(main_lock_);
-      if (i >= proc_handlers_.size()) break;
+      if (i >= proc_handlers_.size()) return;
       h = proc_handlers_[i];
     }
-    if (!run([&] {
-          if (!h.deleted && h.routine) h.routine(msg, first, second);
-          return TDeliveryOutcome::kDone;
-        })) {
-      break;
-    }
+    const bool went_on = RunHandler(delivery, [&] {
+      if (!h.deleted && h.routine) h.routine(delivery.msg, delivery.first, delivery.second);
+      return TDeliveryOutcome::kDone;
+    });
+    if (!went_on) return;
   }
-  bool use_windows;
+}
+
+void TSerBaseDispatcher::DeliverToWindowHandlers(TDelivery& delivery) {
   {
     serial::MutexLock lock(main_lock_);
-    use_windows = window_handlers_.size() > 1 || port_handler_installed_;
+    if (window_handlers_.size() <= 1 && !port_handler_installed_) return;
   }
-  for (size_t i = 0; use_windows && !stopped && !detached; ++i) {
+  for (size_t i = 0;; ++i) {
     WindowHandler h;
     {
       serial::MutexLock lock(main_lock_);
-      if (i >= window_handlers_.size()) break;
+      if (i >= window_handlers_.size()) return;
       h = window_handlers_[i];
     }
-    if (!run([&] {
-          if (h.deleted) return TDeliveryOutcome::kDone;
-          return h.window->SendTriggerMessage(msg, first, second, generation_, delivery);
-        })) {
-      break;
-    }
+    const bool went_on = RunHandler(delivery, [&] {
+      if (h.deleted) return TDeliveryOutcome::kDone;
+      return h.window->SendTriggerMessage(delivery.msg, delivery.first, delivery.second,
+                                          generation_, delivery.id);
+    });
+    if (!went_on) return;
   }
-  // Left to the running handler: the handlers after it do not get this message
-  // (an avail is announced again with every unread byte once it returns).
-  if (detached) return false;
-  serial::MutexLock in(in_.mutex());
-  serial::MutexLock main(main_lock_);
-  return FinishDelivery(stopped);
 }
 
 bool TSerBaseDispatcher::FinishDelivery(bool stopped) {

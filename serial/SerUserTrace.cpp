@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr uint32_t kMaxTraceSize = 4000000;
 constexpr uint32_t kLogHeaderSize = 16;
 constexpr const char* kLineEnd = "\r\n";  // the files are the system's text files
 

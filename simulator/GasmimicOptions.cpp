@@ -1,10 +1,14 @@
 #include "simulator/GasmimicOptions.h"
 
 #include <charconv>
+#include <string>
 
+#include "simulator/Unit1Connection.h"
 #include "simulator/Unit1Sending.h"
 
 namespace {
+
+constexpr int kMaxTcpPort = 65535;
 
 // A whole decimal number within Low .. High, and nothing else.
 std::optional<int> Number(const std::string& text, int low, int high) {
@@ -14,6 +18,10 @@ std::optional<int> Number(const std::string& text, int low, int high) {
   if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
   if (value < low || value > high) return std::nullopt;
   return value;
+}
+
+std::string SecondsRange() {
+  return std::to_string(kMinIntervalSeconds) + " to " + std::to_string(kMaxIntervalSeconds);
 }
 
 }  // namespace
@@ -32,20 +40,21 @@ TParsedOptions ParseGasmimicOptions(const std::vector<std::string>& args) {
     if (takes_value && i + 1 >= args.size()) return fail(arg + " needs a value");
     const std::string value = takes_value ? args[++i] : std::string();
     if (arg == "--com") {
-      o.com = Number(value, 1, 16);
-      if (!o.com) return fail("--com takes a port number from 1 to 16");
+      o.com = Number(value, 1, kLastComEntry);
+      if (!o.com)
+        return fail("--com takes a port number from 1 to " + std::to_string(kLastComEntry));
     } else if (arg == "--network") {
       if (value.empty()) return fail("--network takes a host name or address");
       o.network_host = value;
     } else if (arg == "--port") {
-      o.port = Number(value, 1, 65535);
-      if (!o.port) return fail("--port takes a TCP port from 1 to 65535");
+      o.port = Number(value, 1, kMaxTcpPort);
+      if (!o.port) return fail("--port takes a TCP port from 1 to " + std::to_string(kMaxTcpPort));
     } else if (arg == "--interval") {
       o.interval_seconds = Number(value, kMinIntervalSeconds, kMaxIntervalSeconds);
-      if (!o.interval_seconds) return fail("--interval takes seconds from 1 to 2147483");
+      if (!o.interval_seconds) return fail("--interval takes seconds from " + SecondsRange());
     } else if (arg == "--quit-after") {
-      o.quit_after_seconds = Number(value, 1, kMaxIntervalSeconds);
-      if (!o.quit_after_seconds) return fail("--quit-after takes seconds from 1 to 2147483");
+      o.quit_after_seconds = Number(value, kMinIntervalSeconds, kMaxIntervalSeconds);
+      if (!o.quit_after_seconds) return fail("--quit-after takes seconds from " + SecondsRange());
     } else if (arg == "--single-cs-error") {
       o.checksum_error = true;
     } else if (arg == "--start") {

@@ -15,9 +15,6 @@ using platform::qt::TCustomWinSocket;
 using FormNotify = platform::qt::TNotifyEvent;
 using platform::qt::TSocketNotifyEvent;
 
-// The highest COMn of ComSel.
-constexpr int kLastComEntry = 16;
-
 // What Windows reports for a send on a socket without a connection (WSAENOTCONN),
 // in the socket components' own error format.
 constexpr std::string_view kNotConnectedError =

@@ -2,7 +2,7 @@
 
 std::vector<std::string> ComSelEntries() {
   std::vector<std::string> entries{"Disabled"};
-  for (int port = 1; port <= 16; ++port)
+  for (int port = 1; port <= kLastComEntry; ++port)
     entries.push_back("COM" + std::to_string(port));
   entries.emplace_back("Network");
   return entries;

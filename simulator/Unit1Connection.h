@@ -15,12 +15,14 @@ inline constexpr std::string_view kHostInputPrompt = "Enter IP address or Host n
 
 // The collector's analyzer server.
 inline constexpr int kCollectorPort = 14000;
-// Timer2: a lost connection is tried again this often while "Network" is chosen.
+// Timer2's interval (its form's Interval, which the tests hold equal to this): a
+// lost connection is tried again this often while "Network" is chosen.
 inline constexpr int kReconnectMs = 3000;
 
 // ComSel's entries: "Disabled", "COM1" .. "COM16", "Network"; an entry's index is
 // the port number it sets.
-inline constexpr int kNetworkEntry = 17;
+inline constexpr int kLastComEntry = 16;
+inline constexpr int kNetworkEntry = kLastComEntry + 1;
 std::vector<std::string> ComSelEntries();
 
 // The window caption while connected: "Connected to " + host + " (" + address + ")".

@@ -294,6 +294,39 @@ TEST_F(CareEventsTest, OptionListsNestedWithoutEndAreCut) {
   EXPECT_LT(depth, TCompositeOption::kMaxNesting);
 }
 
+// Levels composites deep around one option: a list as deep as kMaxNesting is taken
+// whole; one level more, the outer list takes nothing of what it holds.
+TEST_F(CareEventsTest, OptionListsAreTakenUpToTheirNestingLimit) {
+  const struct {
+    int levels;
+    int32_t depth;  // of the outer list as read
+  } cases[] = {{TCompositeOption::kMaxNesting, TCompositeOption::kMaxNesting},
+               {TCompositeOption::kMaxNesting + 1, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.levels);
+    Bytes records = PlainRecord(-14, PlainRecord(-9, StringField(2001, "leaf")));
+    for (int i = 1; i < c.levels; ++i)
+      records = PlainRecord(-14, records);
+    const auto results = Parsed(records);
+    ASSERT_EQ(results.size(), 1u);
+    auto* top = As<TCompositeOption>(results[0]);
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->NestingDepth(), c.depth);
+    const TCompositeOption* level = top;
+    for (int i = 1; i < c.depth; ++i) {
+      ASSERT_EQ(level->Items().size(), 1u);
+      level = dynamic_cast<const TCompositeOption*>(level->Items()[0].get());
+      ASSERT_NE(level, nullptr);
+    }
+    if (c.depth == c.levels) {
+      ASSERT_EQ(level->Items().size(), 1u);
+      EXPECT_NE(dynamic_cast<const TOptionItem*>(level->Items()[0].get()), nullptr);
+    } else {
+      EXPECT_TRUE(level->Items().empty());
+    }
+  }
+}
+
 TEST_F(CareEventsTest, Equality) {
   // Events: the same class and equal texts, values and texts.
   EXPECT_TRUE(Event<TSimpleCareEvent>("a", "A")->Equals(*Event<TSimpleCareEvent>("a", "A")));
@@ -495,6 +528,26 @@ TEST_F(CareEventsTest, BrowseTreeItems) {
     auto empty = c.item->CreateEmpty();
     EXPECT_EQ(empty->ClassName(), c.item->ClassName());
     EXPECT_EQ(As<TBrowseItem>(empty)->Parent(), nullptr);
+  }
+}
+
+// Levels items deep, a manual entry innermost: a tree as high as kMaxCareItemNesting
+// is taken whole; one level more, the outer item takes no child.
+TEST_F(CareEventsTest, BrowseItemsAreTakenUpToTheirNestingLimit) {
+  const struct {
+    int levels;
+    int32_t height;  // of the outer item as read
+  } cases[] = {{kMaxCareItemNesting, kMaxCareItemNesting}, {kMaxCareItemNesting + 1, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.levels);
+    Bytes records = PlainRecord(-21, Bytes());
+    for (int i = 1; i < c.levels; ++i)
+      records = PlainRecord(i % 2 ? -22 : -20, records);
+    const auto results = Parsed(records);
+    ASSERT_EQ(results.size(), 1u);
+    auto* top = As<TBrowseItem>(results[0]);
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(BrowseTreeHeight(*top, 1000), c.height);
   }
 }
 

@@ -70,6 +70,29 @@ TEST_F(DurationTest, TheUsersTimeSeparatorAndOddSpans) {
   EXPECT_EQ(DurationText(3, 1e300), "100000000000000  00.00.00");
 }
 
+// Below the longest span the days are counted; from it on they stay at it.
+TEST_F(DurationTest, SpansAreCountedUpToTheLongestAndKeptThereBeyond) {
+  const struct {
+    double span;
+    int64_t days;
+    const char* text;  // of a span kept at the longest
+  } cases[] = {
+      {kMaxDurationDays - 1, 99999999999999, nullptr},
+      {kMaxDurationDays, 100000000000000, "100000000000000  00:00:00"},
+      {kMaxDurationDays + 1, 100000000000000, "100000000000000  00:00:00"},
+      {-(kMaxDurationDays + 1), 100000000000000, "-100000000000000  00:00:00"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.span);
+    TDuration duration;
+    FormatDuration(3, c.span, false, duration);
+    EXPECT_EQ(duration.days, c.days);
+    if (c.text) {
+      EXPECT_EQ(duration.text, c.text);
+    }
+  }
+}
+
 TEST_F(DurationTest, TheUnitsStartSetsTheCenturyWindow) {
   InitDurationUnit();
   EXPECT_EQ(platform::CurrentLocale().two_digit_year_century_window, 50);

@@ -385,6 +385,25 @@ TEST_F(PlotTest, AMarkerOnAPixelThatHasOneIsLeftOut) {
   EXPECT_EQ(StrokeStarts(), (std::vector<Point>{{8, 88}, {8, 85}, {18, 48}, {28, 68}}));
 }
 
+// A clip as tall as kMarkerSieveMostRows leaves the repeated marker out; one row
+// taller, every marker is drawn.
+TEST_F(PlotTest, ARepeatedMarkerIsLeftOutInAClipUpToTheTallestSieved) {
+  serie_.SetStyle(0x01);
+  serie_.AddPoint(std::make_unique<TXYPoint>(1.02, 0.98));  // on the pixel of (1, 1)
+  serie_.DataSet().EnsureSorted();
+  const struct {
+    int32_t rows;
+    size_t markers;
+  } cases[] = {{kMarkerSieveMostRows, 3}, {kMarkerSieveMostRows + 1, 4}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows);
+    canvas_.Clear();
+    serie_.SetPlotRect({0, 0, 101, c.rows});
+    serie_.Paint();
+    EXPECT_EQ(StrokeStarts().size(), c.markers);
+  }
+}
+
 TEST_F(PlotTest, LinesLeaveGapsAroundMarkers) {
   serie_.SetStyle(0x03);
   serie_.Paint();

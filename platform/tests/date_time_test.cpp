@@ -154,7 +154,10 @@ TEST(DateTimeTest, ValidityAndDecodingOfInvalidValues) {
   EXPECT_TRUE(IsValidDateTime(0));
   EXPECT_TRUE(IsValidDateTime(kMinDateTime));
   EXPECT_TRUE(IsValidDateTime(kMaxDateTime));
-  for (double value : {nan, inf, -inf, kMinDateTime - 1e-6, kMaxDateTime + 1e-6, 1e300}) {
+  // The nearest values outside the range are invalid already.
+  for (double value :
+       {nan, inf, -inf, std::nextafter(kMinDateTime, -inf), std::nextafter(kMaxDateTime, inf),
+        kMinDateTime - 1e-6, kMaxDateTime + 1e-6, 1e300}) {
     EXPECT_FALSE(IsValidDateTime(value)) << value;
     const DateParts date = DecodeDate(value);
     const TimeParts time = DecodeTime(value);

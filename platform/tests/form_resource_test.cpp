@@ -103,5 +103,25 @@ TEST(FormResourceTest, BadTextRaisesTheParserErrorWithItsLine) {
             "Components nested too deeply on line " + std::to_string(kMaxFormDepth + 1));
 }
 
+// Objects nested Depth deep, each the only child of the one before.
+std::string NestedObjects(int depth) {
+  std::string text;
+  for (int i = 0; i < depth; ++i)
+    text += "object A: T\n";
+  for (int i = 0; i < depth; ++i)
+    text += "end\n";
+  return text;
+}
+
+TEST(FormResourceTest, ComponentsNestUpToTheLimit) {
+  const FormObject form = ParseFormResource(NestedObjects(kMaxFormDepth));
+  int depth = 1;
+  for (const FormObject* object = &form; !object->children.empty(); ++depth)
+    object = &object->children[0];
+  EXPECT_EQ(depth, kMaxFormDepth);
+  EXPECT_EQ(ParseError(NestedObjects(kMaxFormDepth + 1)),
+            "Components nested too deeply on line " + std::to_string(kMaxFormDepth + 1));
+}
+
 }  // namespace
 }  // namespace platform

@@ -2,10 +2,12 @@
 // device, without threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "serial/SerExcept.h"
+#include "serial/SerTriggers.h"
 #include "serial/SerUser.h"
 #include "serial/tests/fake_dispatcher.h"
 
@@ -230,6 +232,34 @@ TEST_F(DispatcherTest, DataTriggersFireAfterTheAvailOfTheBytesBeforeThem) {
   d.SaveTriggers(back);
   EXPECT_EQ(back.data.size(), 2u);
   EXPECT_EQ(back.trigger_length, 1);
+}
+
+// A data trigger's string is at most kMaxTriggerString bytes long; one claiming a
+// longer string never matches.
+TEST(TriggerListsTest, AStringOfTheLongestLengthMatchesAndALongerOneNever) {
+  const std::string text = "ABCDEFGHIJKLMNOPQRSTUV";
+  ASSERT_EQ(text.size(), static_cast<size_t>(kMaxTriggerString));
+  const struct {
+    int32_t length;
+    int32_t matched;  // by the last byte of Text
+  } cases[] = {{kMaxTriggerString, kMaxTriggerString}, {kMaxTriggerString + 1, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.length);
+    TDataTrigger trigger;
+    trigger.handle = 1;
+    trigger.length = c.length;
+    std::copy(text.begin(), text.end(), trigger.text.begin());
+    TSavedTriggers saved;
+    saved.data = {trigger};
+    TSerTriggerLists lists;
+    lists.Restore(saved);
+    std::vector<int32_t> results;
+    for (char byte : text + "W")
+      results.push_back(lists.MatchByte(static_cast<uint8_t>(byte)));
+    std::vector<int32_t> expected(text.size() + 1, 0);
+    expected[text.size() - 1] = c.matched;
+    EXPECT_EQ(results, expected);
+  }
 }
 
 TEST_F(DispatcherTest, FlushInsideADeliveryCountsEverythingAsTaken) {

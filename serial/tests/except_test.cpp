@@ -129,6 +129,25 @@ TEST(SerExceptTest, MessageTextComesFromTheTableElseTheSystemElseNothing) {
   EXPECT_EQ(ErrorMessageText(INT32_MIN), "");
 }
 
+TEST(SerExceptTest, MessagesAreKeptUpToTheLongestLengthAndCutBeyond) {
+  const std::string longest(kMaxErrorMessage, 'm');
+  const struct {
+    const char* name;
+    std::string table, system, message;
+  } cases[] = {
+      {"table text at the limit", longest, "", longest},
+      {"table text one past", longest + "x", "", longest},
+      {"system text at the limit", "", longest, longest},
+      {"system text one past", "", longest + "x", longest},
+      // Cut before it is cleaned: the CR of a line end past the limit is all that
+      // remains of it, as a blank.
+      {"system line end past the limit", "", longest.substr(1) + "\r\n", longest.substr(1) + " "},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ComposeErrorMessage(c.table, c.system), c.message) << c.name;
+  }
+}
+
 TEST(SerExceptTest, CleanSystemMessage) {
   EXPECT_EQ(CleanSystemMessage("Access is denied.\r\n"), "Access is denied. ");
   EXPECT_EQ(CleanSystemMessage("a\t\tb  c   d"), "a b c d");

@@ -24,6 +24,7 @@
 #include "platform/qt/event_loop.h"
 #include "platform/tests/pty_pair.h"
 #include "serial/SerExcept.h"
+#include "serial/SerTraceRings.h"
 #include "serial/SerWin32.h"
 #include "serial/tests/null_modem.h"
 #include "serial/tests/qt_app.h"
@@ -88,6 +89,31 @@ TEST_F(PortTest, DefaultsAreTheComponentsOwn) {
   EXPECT_EQ(port.LogSize(), 16000000u);
   port.SetUseMSRShadow(false);
   EXPECT_TRUE(port.UseMSRShadow());
+}
+
+// The component cuts a ring size asked for to the ring's limit.
+TEST_F(PortTest, RingSizesAreKeptUpToTheirLimitsAndCutBeyond) {
+  TSerComPort port(nullptr);
+  const struct {
+    const char* ring;
+    void (TSerCustomComPort::*set)(uint32_t);
+    uint32_t (TSerCustomComPort::*get)() const;
+    uint32_t size, kept;
+  } cases[] = {
+      {"trace", &TSerCustomComPort::SetTraceSize, &TSerCustomComPort::TraceSize, kMaxTraceSize,
+       kMaxTraceSize},
+      {"trace", &TSerCustomComPort::SetTraceSize, &TSerCustomComPort::TraceSize, kMaxTraceSize + 1,
+       kMaxTraceSize},
+      {"log", &TSerCustomComPort::SetLogSize, &TSerCustomComPort::LogSize, kMaxLogSize,
+       kMaxLogSize},
+      {"log", &TSerCustomComPort::SetLogSize, &TSerCustomComPort::LogSize, kMaxLogSize + 1,
+       kMaxLogSize},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.ring) + " " + std::to_string(c.size));
+    (port.*c.set)(c.size);
+    EXPECT_EQ((port.*c.get)(), c.kept);
+  }
 }
 
 TEST_F(PortTest, MissingPortIsBadIdAndLeavesThePortClosed) {

@@ -96,9 +96,18 @@ TEST_F(TraceTest, LongLinesWrapAtColumn78) {
   EXPECT_EQ(ReadFile(Path("t")), "Transmit: \r\n" + std::string(78, 'z') + "\r\nzz\r\n");
 }
 
-TEST_F(TraceTest, TooLargeATraceIsRefused) {
-  EXPECT_EQ(d.StartTrace(4000001), -1002);
-  EXPECT_FALSE(d.Tracing());
+TEST_F(TraceTest, ATraceUpToTheLimitIsTakenAndALargerOneRefused) {
+  const struct {
+    uint32_t size;
+    int result;
+    bool tracing;
+  } cases[] = {{kMaxTraceSize, 0, true}, {kMaxTraceSize + 1, -1002, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    EXPECT_EQ(d.StartTrace(c.size), c.result);
+    EXPECT_EQ(d.Tracing(), c.tracing);
+    d.StopTrace();
+  }
 }
 
 TEST_F(TraceTest, UnwritableFileGivesMinusTheErrorAndEndsTheTrace) {

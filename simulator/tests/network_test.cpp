@@ -125,7 +125,12 @@ TEST_F(NetworkTest, ALostConnectionIsTriedAgainEveryThreeSeconds) {
   ASSERT_TRUE(RunUntil([&] { return !form->Connected(); }));
   EXPECT_EQ(form->Caption(), "Disconnected");
 
-  timers->Advance(3000);
+  // Timer2 runs from the start: its first tick comes at kReconnectMs, not before.
+  ASSERT_EQ(form->Timer2->Interval(), static_cast<uint32_t>(kReconnectMs));
+  timers->Advance(kReconnectMs - 1);
+  EXPECT_FALSE(form->ClientSocket1->Active());
+  timers->Advance(1);
+  EXPECT_TRUE(form->ClientSocket1->Active());
   ASSERT_TRUE(RunUntil([&] { return form->Connected(); }));
   EXPECT_EQ(server.accepted, 2);
   EXPECT_EQ(dialogs->questions().size(), 1u);  // not asked again

@@ -63,4 +63,33 @@ TEST(TGasmimicOptions, WrongCommandLinesSayWhatIsWrong) {
   }
 }
 
+// Each number is taken at both ends of its range and refused one past either.
+TEST(TGasmimicOptions, NumbersAreTakenToTheirLimitsAndRefusedOnePast) {
+  using Field = std::optional<int> TGasmimicOptions::*;
+  const struct {
+    const char* option;
+    Field field;
+    int low, high;
+    std::string error;
+  } options[] = {
+      {"--com", &TGasmimicOptions::com, 1, 16, "--com takes a port number from 1 to 16"},
+      {"--port", &TGasmimicOptions::port, 1, 65535, "--port takes a TCP port from 1 to 65535"},
+      {"--interval", &TGasmimicOptions::interval_seconds, 1, 2147483,
+       "--interval takes seconds from 1 to 2147483"},
+      {"--quit-after", &TGasmimicOptions::quit_after_seconds, 1, 2147483,
+       "--quit-after takes seconds from 1 to 2147483"},
+  };
+  for (const auto& o : options) {
+    for (const int value : {o.low, o.high, o.low - 1, o.high + 1}) {
+      SCOPED_TRACE(std::string(o.option) + " " + std::to_string(value));
+      const bool taken = value >= o.low && value <= o.high;
+      const TParsedOptions parsed = ParseGasmimicOptions({o.option, std::to_string(value)});
+      EXPECT_EQ(parsed.error, taken ? "" : o.error);
+      if (taken) {
+        EXPECT_EQ(parsed.options.*o.field, value);
+      }
+    }
+  }
+}
+
 }  // namespace

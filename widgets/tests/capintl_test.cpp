@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -128,6 +129,35 @@ TEST(CapIntlSupTest, TextsKeepTheReadersLengths) {
   EXPECT_EQ(intl.AmString(), "morni");
   EXPECT_EQ(intl.PmString(), "");
   EXPECT_EQ(intl.Country(), std::string(255, 'c'));
+}
+
+// Each text is kept whole at its longest length and cut to it one character past.
+TEST(CapIntlSupTest, TextsAreKeptToTheirLongestLengthsAndCutOnePast) {
+  using Read = std::function<std::string(const TCapIntlSup&)>;
+  const struct {
+    const char* key;
+    size_t longest;
+    Read read;
+    std::string quote;  // around the value: a literal piece of the long date
+  } texts[] = {
+      {"sCurrency", TCapIntlSup::kMaxCurrency, &TCapIntlSup::CurrencyLeft, ""},
+      {"sCountry", TCapIntlSup::kMaxCountry, &TCapIntlSup::Country, ""},
+      {"s1159", TCapIntlSup::kMaxAmPm, &TCapIntlSup::AmString, ""},
+      {"s2359", TCapIntlSup::kMaxAmPm, &TCapIntlSup::PmString, ""},
+      {"sShortDate", TCapIntlSup::kMaxShortDate, &TCapIntlSup::ShortDatePicture, ""},
+      {"sLongDate", TCapIntlSup::kMaxLongDate, &TCapIntlSup::LongDatePicture, ""},
+      {"sLongDate", TCapIntlSup::kMaxLiteral,
+       [](const TCapIntlSup& intl) { return intl.LiteralPieces()[0]; }, "'"},
+  };
+  for (const auto& t : texts) {
+    for (const size_t length : {t.longest, t.longest + 1}) {
+      SCOPED_TRACE(std::string(t.key) + " " + std::to_string(length));
+      TCapMapProfile profile;
+      profile.Set(t.key, t.quote + std::string(length, 'y') + t.quote);
+      const TCapIntlSup intl(profile, LoadedMessages());
+      EXPECT_EQ(t.read(intl), std::string(t.longest, 'y'));
+    }
+  }
 }
 
 TEST(CapIntlSupTest, ClockSettings) {

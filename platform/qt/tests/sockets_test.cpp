@@ -109,6 +109,48 @@ TEST_F(SocketsTest, APeerThatStopsReadingIsDisconnectedNotBuffered) {
   EXPECT_TRUE(RunUntil([&] { return journal_.size() == 2; }));
 }
 
+// A text that fills the backlog exactly is queued; one byte more cuts the peer off,
+// whatever it reads.
+TEST_F(SocketsTest, ATextUpToTheBacklogLimitIsQueuedAndOnePastCutsThePeerOff) {
+  const struct {
+    int64_t size;
+    int sent;
+    bool connected;
+  } cases[] = {{kMaxPendingSend, static_cast<int>(kMaxPendingSend), true},
+               {kMaxPendingSend + 1, 0, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    journal_.clear();
+    QTcpSocket peer;
+    peer.connectToHost("127.0.0.1", static_cast<quint16>(server_.LocalPort()));
+    ASSERT_TRUE(RunUntil([&] { return server_.Connections().size() == 1 && !journal_.empty(); }));
+    TCustomWinSocket* connection = server_.Connections()[0];
+    EXPECT_EQ(connection->SendText(std::string(static_cast<size_t>(c.size), 'b')), c.sent);
+    EXPECT_EQ(journal_.size(), c.connected ? 1u : 2u);
+    EXPECT_EQ(server_.Connections().size(), c.connected ? 1u : 0u);
+    peer.abort();
+    ASSERT_TRUE(RunUntil([&] { return server_.Connections().empty(); }));
+  }
+}
+
+// At most kMaxReadBuffer received bytes wait for the program; a byte past them
+// stays with the system until the program takes what it holds.
+TEST_F(SocketsTest, ReceivedBytesAreHeldUpToTheReadLimit) {
+  server_.OnClientRead = [](TComponentBase*, TCustomWinSocket*) {};  // leaves them unread
+  QTcpSocket peer;
+  peer.connectToHost("127.0.0.1", static_cast<quint16>(server_.LocalPort()));
+  ASSERT_TRUE(RunUntil([&] { return server_.Connections().size() == 1 && !journal_.empty(); }));
+  TCustomWinSocket* connection = server_.Connections()[0];
+  peer.write(QByteArray(static_cast<qsizetype>(kMaxReadBuffer + 1), 'r'));
+  ASSERT_TRUE(RunUntil([&] { return connection->ReceiveLength() == kMaxReadBuffer; }));
+  // Time enough for the last byte to come, were it taken.
+  RunUntil([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_EQ(connection->ReceiveLength(), kMaxReadBuffer);
+  EXPECT_EQ(connection->ReceiveText(), std::string(static_cast<size_t>(kMaxReadBuffer), 'r'));
+  ASSERT_TRUE(RunUntil([&] { return connection->ReceiveLength() == 1; }));
+  EXPECT_EQ(connection->ReceiveText(), "r");
+}
+
 // The collector lists data clients by address and feeds one per address: every
 // address reads as dotted IPv4, never in the "::ffff:" form of a dual-stack
 // socket, from any loopback address and whether the client gave an address or a
