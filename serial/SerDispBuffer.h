@@ -14,7 +14,7 @@ constexpr int kDispatchBufferSize = 8192;
 
 class TSerDispatchBuffer {
  public:
-  serial::Mutex& mutex() RETURN_CAPABILITY(mutex_) { return mutex_; }
+  TSerMutex& mutex() RETURN_CAPABILITY(mutex_) { return mutex_; }
 
   void Allocate() REQUIRES(mutex_);
   void Release() REQUIRES(mutex_);
@@ -72,7 +72,7 @@ class TSerDispatchBuffer {
  private:
   int FillChunk(int count, const std::function<int(uint8_t* at, int room)>& read) REQUIRES(mutex_);
 
-  serial::Mutex mutex_;
+  TSerMutex mutex_;
   std::vector<uint8_t> data_ GUARDED_BY(mutex_);
   int head_ GUARDED_BY(mutex_) = 0;
   int tail_ GUARDED_BY(mutex_) = 0;

@@ -24,10 +24,8 @@
 #define RETURN_CAPABILITY(x) SER_TSA(lock_returned(x))
 #define NO_THREAD_SAFETY_ANALYSIS SER_TSA(no_thread_safety_analysis)
 
-namespace serial {
-
 // A plain (not recursive) mutex.
-class CAPABILITY("mutex") Mutex {
+class CAPABILITY("mutex") TSerMutex {
  public:
   void Lock() ACQUIRE() { mutex_.lock(); }
   void Unlock() RELEASE() { mutex_.unlock(); }
@@ -36,16 +34,14 @@ class CAPABILITY("mutex") Mutex {
   std::mutex mutex_;
 };
 
-// Holds a Mutex for its scope.
-class SCOPED_CAPABILITY MutexLock {
+// Holds a TSerMutex for its scope.
+class SCOPED_CAPABILITY TSerMutexLock {
  public:
-  explicit MutexLock(Mutex& mutex) ACQUIRE(mutex) : mutex_(mutex) { mutex_.Lock(); }
-  ~MutexLock() RELEASE() { mutex_.Unlock(); }
-  MutexLock(const MutexLock&) = delete;
-  MutexLock& operator=(const MutexLock&) = delete;
+  explicit TSerMutexLock(TSerMutex& mutex) ACQUIRE(mutex) : mutex_(mutex) { mutex_.Lock(); }
+  ~TSerMutexLock() RELEASE() { mutex_.Unlock(); }
+  TSerMutexLock(const TSerMutexLock&) = delete;
+  TSerMutexLock& operator=(const TSerMutexLock&) = delete;
 
  private:
-  Mutex& mutex_;
+  TSerMutex& mutex_;
 };
-
-}  // namespace serial

@@ -10,7 +10,7 @@
 
 class TSerOutputRing {
  public:
-  serial::Mutex& mutex() RETURN_CAPABILITY(mutex_) { return mutex_; }
+  TSerMutex& mutex() RETURN_CAPABILITY(mutex_) { return mutex_; }
 
   // Size bytes, empty; Release frees them (Queue then takes nothing).
   void Allocate(int size) REQUIRES(mutex_);
@@ -34,7 +34,7 @@ class TSerOutputRing {
   bool Idle() const REQUIRES(mutex_) { return !writing_ && Count() == 0; }
 
  private:
-  serial::Mutex mutex_;
+  TSerMutex mutex_;
   std::vector<uint8_t> data_ GUARDED_BY(mutex_);
   int size_ GUARDED_BY(mutex_) = 0;
   int head_ GUARDED_BY(mutex_) = 0;

@@ -132,12 +132,12 @@ void TSerBaseDispatcher::SyncCall(const std::function<void()>& fn) {
 void TSerBaseDispatcher::BoostThreads(uint8_t boost) {
   // Thread priorities above normal need privileges on Linux: the boost is kept for
   // the component to read back, and the threads run at normal priority.
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   priority_boost_ = boost;
 }
 
 void TSerBaseDispatcher::UpdateHandlerFlags(int kind) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   UpdateHandlerFlagsLocked(kind);
 }
 
@@ -159,7 +159,7 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
   close_requested_ = false;
   ring_seen_ = false;
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     handlers_removed_ = false;
   }
   event_arrived_ = std::make_unique<platform::CommEvent>();
@@ -187,9 +187,9 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
   pending_line_errors_ = 0;
   output_sent_ = false;
   {
-    serial::MutexLock in(in_.mutex());
-    serial::MutexLock main(main_lock_);
-    serial::MutexLock out(out_.mutex());
+    TSerMutexLock in(in_.mutex());
+    TSerMutexLock main(main_lock_);
+    TSerMutexLock out(out_.mutex());
     in_.Allocate();
     out_.Allocate(out_size);
     buffers_allocated_ = true;
@@ -199,7 +199,7 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
     modem_status_ = 0;
   }
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     platform::CommState settings;
     if (ReadDcb(settings) == 0) {
       line_settings_ = settings;
@@ -218,7 +218,7 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
   }
   ResetStatusTriggers();
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     ReadModemStatusLocked(0xF0);
     last_baud_ = 115200;
   }
@@ -226,7 +226,7 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
   if (line != 0) return fail(line);
   RefreshComStatus();
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     trace_.Stop();
     log_.Stop();
     time_of_opening_ = ElapsedMs();
@@ -236,7 +236,7 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
 }
 
 void TSerBaseDispatcher::SetDispatchExitHandler(std::function<void()> handler) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   dispatch_exit_handler_ = std::move(handler);
 }
 
@@ -276,9 +276,9 @@ void TSerBaseDispatcher::ReleaseBuffers() {
 }
 
 void TSerBaseDispatcher::ReleaseDispatchBuffers() {
-  serial::MutexLock in(in_.mutex());
-  serial::MutexLock main(main_lock_);
-  serial::MutexLock out(out_.mutex());
+  TSerMutexLock in(in_.mutex());
+  TSerMutexLock main(main_lock_);
+  TSerMutexLock out(out_.mutex());
   in_.Release();
   out_.Release();
   buffers_allocated_ = false;
@@ -297,7 +297,7 @@ int TSerBaseDispatcher::SetLine(int32_t baud, int parity, int data_bits, int sto
   if (stop_bits == 0) stop_bits = 1;
   if (stop_bits > 2 && stop_bits != 3) stop_bits = 2;
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     const platform::CommState s = CurrentSettings();
     const uint32_t new_baud = baud == 0 ? s.baud_rate : static_cast<uint32_t>(baud);
     const int new_parity = parity == 5 ? s.parity : parity;
@@ -316,7 +316,7 @@ int TSerBaseDispatcher::SetLine(int32_t baud, int parity, int data_bits, int sto
     }
   }
   DrainAndWait();
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   platform::CommState s = CurrentSettings();
   if (baud != 0) s.baud_rate = static_cast<uint32_t>(baud);
   if (parity != 5) s.parity = static_cast<uint8_t>(parity);
@@ -337,7 +337,7 @@ void TSerBaseDispatcher::DrainAndWait() {
   platform::CommState s;
   uint32_t last_baud;
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     s = CurrentSettings();
     last_baud = last_baud_;
   }
@@ -360,7 +360,7 @@ int TSerBaseDispatcher::ApplyDeviceState(platform::CommState& s) {
 }
 
 void TSerBaseDispatcher::GetLine(int32_t& baud, int& parity, int& data_bits, int& stop_bits) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   const platform::CommState s = CurrentSettings();
   baud = static_cast<int32_t>(ActualBaud(s.baud_rate));
   parity = s.parity;
@@ -369,7 +369,7 @@ void TSerBaseDispatcher::GetLine(int32_t& baud, int& parity, int& data_bits, int
 }
 
 int TSerBaseDispatcher::SetDTR(bool on) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return SetDTRLocked(on);
 }
 
@@ -381,7 +381,7 @@ int TSerBaseDispatcher::SetDTRLocked(bool on) {
 }
 
 int TSerBaseDispatcher::SetRTS(bool on) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return SetRTSLocked(on);
 }
 
@@ -393,7 +393,7 @@ int TSerBaseDispatcher::SetRTSLocked(bool on) {
 }
 
 uint8_t TSerBaseDispatcher::ReadModemStatus(uint8_t keep_mask) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return ReadModemStatusLocked(keep_mask);
 }
 
@@ -406,7 +406,7 @@ uint8_t TSerBaseDispatcher::ReadModemStatusLocked(uint8_t keep_mask) {
 }
 
 void TSerBaseDispatcher::RefreshModemDeltas() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   const uint32_t old = modem_status_;
   ReadModemStatusLocked(0xFF);
   modem_status_ |= ((old ^ modem_status_) >> 4) & 0x0F;
@@ -417,7 +417,7 @@ bool TSerBaseDispatcher::DSRState() {
 }
 
 int TSerBaseDispatcher::TakeLineError() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   const uint32_t pending = pending_line_errors_;
   int result = 0;
   if (pending & 0x01) {
@@ -436,7 +436,7 @@ int TSerBaseDispatcher::TakeLineError() {
 }
 
 bool TSerBaseDispatcher::TakeBreak() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return (pending_line_errors_.fetch_and(~0x10u) & 0x10) != 0;
 }
 
@@ -445,7 +445,7 @@ bool TSerBaseDispatcher::TakeBreak() {
 
 TDeviceStatus TSerBaseDispatcher::RefreshComStatus() {
   TDeviceStatus status;
-  serial::MutexLock lock(out_.mutex());
+  TSerMutexLock lock(out_.mutex());
   const uint32_t errors = ReadErrorState(status);
   status.out_queue = out_.Count();
   pending_line_errors_.fetch_or(errors & 0x1F);
@@ -453,48 +453,48 @@ TDeviceStatus TSerBaseDispatcher::RefreshComStatus() {
 }
 
 int TSerBaseDispatcher::InBuffUsed() {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   return in_.Unread();
 }
 
 int TSerBaseDispatcher::PeekChar(uint8_t& c, int n) {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   return in_.Peek(c, n);
 }
 
 int TSerBaseDispatcher::TakeChar(uint8_t& c) {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   const int result = in_.Take(c);
   if (result != 0) return result;
-  serial::MutexLock main(main_lock_);
+  TSerMutexLock main(main_lock_);
   if (trace_.On()) trace_.Add('R', c);
   return 0;
 }
 
 int TSerBaseDispatcher::TakeCharOutsideHandler(uint8_t& c) {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   const int result = in_.TakeOutside(c);
   if (result != 0) return result;
-  serial::MutexLock main(main_lock_);
+  TSerMutexLock main(main_lock_);
   if (trace_.On()) trace_.Add('R', c);
   return 0;
 }
 
 void TSerBaseDispatcher::FlushInBuffer() {
   PurgeQueues(1);
-  serial::MutexLock in(in_.mutex());
-  serial::MutexLock main(main_lock_);
+  TSerMutexLock in(in_.mutex());
+  TSerMutexLock main(main_lock_);
   in_.Flush();
   triggers_.ForgetMatches();
 }
 
 void TSerBaseDispatcher::ReadFromDevice() {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   if (in_.Full() || !in_.Allocated()) return;
   const uint32_t waiting = RefreshComStatus().in_queue;
   in_.Fill(waiting, [this](uint8_t* at, int room) {
     const int n = std::max(0, ReadDevice(at, room));
-    serial::MutexLock main(main_lock_);
+    TSerMutexLock main(main_lock_);
     if (log_.On()) {
       AddLogEntryLocked(kLogDispatch, kSubReadCom, static_cast<uint32_t>(n), at,
                         static_cast<uint32_t>(n));
@@ -512,7 +512,7 @@ int TSerBaseDispatcher::PutBlock(const uint8_t* buffer, int length) {
   if (!buffers_allocated_) return ecPutBlockFail;
   RefreshComStatus();
   {
-    serial::MutexLock lock(out_.mutex());
+    TSerMutexLock lock(out_.mutex());
     // The room only grows meanwhile: the output thread is the one other user.
     const int free = out_.Size() - static_cast<int>(out_.Count());
     if (out_.Size() == 0) return ecPutBlockFail;
@@ -532,7 +532,7 @@ int TSerBaseDispatcher::PutBlock(const uint8_t* buffer, int length) {
     }
     output_sent_ = true;
   }
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   if (log_.On()) {
     AddLogEntryLocked(kLogDispatch, kSubWriteCom, static_cast<uint32_t>(length), buffer,
                       static_cast<uint32_t>(length));
@@ -549,7 +549,7 @@ int TSerBaseDispatcher::QueueIntoRing(const uint8_t* buffer, int n) {
 }
 
 void TSerBaseDispatcher::EmptyRing() {
-  serial::MutexLock lock(out_.mutex());
+  TSerMutexLock lock(out_.mutex());
   out_.Empty();
 }
 
@@ -570,7 +570,7 @@ void TSerBaseDispatcher::FlushOutBuffer() {
 
 int TSerBaseDispatcher::SetHWFlowOptions(int buffer_full, int buffer_resume, uint32_t options) {
   if (buffer_full < buffer_resume || buffer_full > in_size_) return ecBadArgument;
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   platform::CommState s = CurrentSettings();
   s.outx_cts_flow = false;
   s.outx_dsr_flow = false;
@@ -603,7 +603,7 @@ int TSerBaseDispatcher::SetHWFlowOptions(int buffer_full, int buffer_resume, uin
 
 int TSerBaseDispatcher::SetSWFlowOptions(int buffer_full, int buffer_resume, uint32_t options) {
   if (buffer_full < buffer_resume || buffer_full > in_size_) return ecBadArgument;
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   platform::CommState s = CurrentSettings();
   if (options & 2) {
     s.in_x = true;
@@ -619,7 +619,7 @@ int TSerBaseDispatcher::SetSWFlowOptions(int buffer_full, int buffer_resume, uin
 }
 
 int TSerBaseDispatcher::SWFlowDisable() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   platform::CommState s = CurrentSettings();
   s.in_x = false;
   s.out_x = false;
@@ -627,7 +627,7 @@ int TSerBaseDispatcher::SWFlowDisable() {
 }
 
 int TSerBaseDispatcher::SetFlowChars(char xon, char xoff) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   platform::CommState s = CurrentSettings();
   s.xon_char = xon;
   s.xoff_char = xoff;
@@ -636,7 +636,7 @@ int TSerBaseDispatcher::SetFlowChars(char xon, char xoff) {
 
 void TSerBaseDispatcher::GetFlowOptions(uint32_t& hw_options, uint32_t& sw_options, char& xon,
                                         char& xoff) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   const platform::CommState s = CurrentSettings();
   hw_options = 0;
   if (s.dtr_control == platform::CommState::kDtrHandshake) hw_options |= 1;
@@ -652,7 +652,7 @@ void TSerBaseDispatcher::GetFlowOptions(uint32_t& hw_options, uint32_t& sw_optio
 // Triggers
 
 void TSerBaseDispatcher::SetTriggerLength(int32_t length) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   triggers_.SetTriggerLength(length);
   if (log_.On())
     AddLogEntryLocked(kLogTriggerDataChange, kSubAvailLength, static_cast<uint32_t>(length),
@@ -660,22 +660,22 @@ void TSerBaseDispatcher::SetTriggerLength(int32_t length) {
 }
 
 int32_t TSerBaseDispatcher::TriggerLength() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return triggers_.TriggerLength();
 }
 
 void TSerBaseDispatcher::ClearAllTriggers() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   triggers_.Clear();
 }
 
 void TSerBaseDispatcher::SaveTriggers(TSavedTriggers& saved) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   triggers_.Save(saved);
 }
 
 void TSerBaseDispatcher::RestoreTriggers(const TSavedTriggers& saved) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   triggers_.Restore(saved);
 }
 
@@ -685,7 +685,7 @@ void TSerBaseDispatcher::FreeSavedTriggers(TSavedTriggers& saved) {
 
 void TSerBaseDispatcher::AnnouncePending() {
   {
-    serial::MutexLock lock(in_.mutex());
+    TSerMutexLock lock(in_.mutex());
     in_.AnnounceAgain();
   }
   if (event_arrived_) event_arrived_->Set();
@@ -698,8 +698,8 @@ bool TSerBaseDispatcher::CheckDataTriggers() {
   // A handler still running holds the delivery: these bytes wait for its end.
   if (dispatching_) return false;
   {
-    serial::MutexLock in(in_.mutex());
-    serial::MutexLock main(main_lock_);
+    TSerMutexLock in(in_.mutex());
+    TSerMutexLock main(main_lock_);
     if (!in_.Allocated()) return false;
     const int32_t trigger_length = triggers_.TriggerLength();
     if (!triggers_.HasDataTriggers()) in_.SkipScan();
@@ -734,7 +734,7 @@ bool TSerBaseDispatcher::CheckDataTriggers() {
   for (const auto& [handle, length] : matched) {
     if (close_requested_ || dispatching_) return false;
     {
-      serial::MutexLock lock(main_lock_);
+      TSerMutexLock lock(main_lock_);
       if (log_.On())
         AddLogEntryLocked(kLogTrigger, kSubData, static_cast<uint32_t>(handle), nullptr, 0);
     }
@@ -749,7 +749,7 @@ bool TSerBaseDispatcher::CheckStatusTriggers() {
   uint32_t count = 0;
   if (dispatching_) return false;
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     const uint32_t modem = modem_status_;
     const auto holds = [this, modem](const TStatusTrigger& t, uint32_t& count) {
       switch (t.kind) {
@@ -786,7 +786,7 @@ bool TSerBaseDispatcher::CheckTimerTriggers() {
   int32_t handle = 0;
   if (dispatching_) return false;
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     if (!triggers_.FireTimer(handle)) return false;
     if (log_.On())
       AddLogEntryLocked(kLogTrigger, kSubTimer, static_cast<uint32_t>(handle), nullptr, 0);
@@ -795,44 +795,44 @@ bool TSerBaseDispatcher::CheckTimerTriggers() {
 }
 
 void TSerBaseDispatcher::ResetStatusTriggers() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   triggers_.ResetStatus();
   status_hit_ = false;
 }
 
 void TSerBaseDispatcher::SetOptionFlags(uint32_t bits) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   option_flags_ |= bits;
 }
 
 void TSerBaseDispatcher::ClearOptionFlags(uint32_t bits) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   option_flags_ &= ~bits;
 }
 
 uint32_t TSerBaseDispatcher::OptionFlags() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return option_flags_;
 }
 
 void TSerBaseDispatcher::SetRS485Mode(bool on) {
   // Linux, like Windows NT, switches RTS for each transmission in the driver (RTS
   // toggle in the line settings); the output thread has nothing to do by hand.
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   rs485_mode_ = on;
 }
 
 int TSerBaseDispatcher::BufferHead() {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   return in_.Head();
 }
 
 int TSerBaseDispatcher::BufferTail() {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   return in_.Tail();
 }
 
 bool TSerBaseDispatcher::BufferFull() {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   return in_.Full();
 }

@@ -348,7 +348,7 @@ class TSerBaseDispatcher {
 
   // The parts and their locks, in the order they are taken.
   TSerDispatchBuffer in_;
-  mutable serial::Mutex main_lock_ ACQUIRED_AFTER(in_.mutex()) ACQUIRED_BEFORE(out_.mutex());
+  mutable TSerMutex main_lock_ ACQUIRED_AFTER(in_.mutex()) ACQUIRED_BEFORE(out_.mutex());
   TSerTriggerLists triggers_ GUARDED_BY(main_lock_);
   TSerTraceRing trace_ GUARDED_BY(main_lock_);
   TSerLogRing log_ GUARDED_BY(main_lock_);

@@ -30,7 +30,7 @@ void EraseDeleted(List& list) {
 // Handlers
 
 void TSerBaseDispatcher::RegisterWindowHandler(TSerTriggerWindow* window) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   window_handlers_.push_back({window, false});
   handler_service_needed_ = true;
   if (log_.On()) {
@@ -40,7 +40,7 @@ void TSerBaseDispatcher::RegisterWindowHandler(TSerTriggerWindow* window) {
 }
 
 void TSerBaseDispatcher::DeregisterWindowHandler(TSerTriggerWindow* window) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   auto found = std::find_if(window_handlers_.begin(), window_handlers_.end(),
                             [window](const WindowHandler& h) { return h.window == window; });
   if (found != window_handlers_.end()) {
@@ -59,20 +59,20 @@ void TSerBaseDispatcher::DeregisterWindowHandler(TSerTriggerWindow* window) {
 }
 
 void TSerBaseDispatcher::RegisterProcHandler(TProcTriggerHandler handler) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   proc_handlers_.push_back({std::move(handler), false});
   handler_service_needed_ = true;
 }
 
 void TSerBaseDispatcher::RegisterEventHandler(TEventTriggerHandler handler, void* user,
                                               bool run_on_main_thread) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   event_handlers_.push_back({std::move(handler), user, false, run_on_main_thread});
   handler_service_needed_ = true;
 }
 
 bool TSerBaseDispatcher::BeginHandler(uint64_t delivery) {
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   if (delivery == 0 || current_delivery_ != delivery || !handler_accepting_) return false;
   handler_began_ = true;
   handler_running_ = true;
@@ -82,8 +82,8 @@ bool TSerBaseDispatcher::BeginHandler(uint64_t delivery) {
 void TSerBaseDispatcher::EndHandler(uint64_t delivery) {
   bool finished = false;
   {
-    serial::MutexLock in(in_.mutex());
-    serial::MutexLock main(main_lock_);
+    TSerMutexLock in(in_.mutex());
+    TSerMutexLock main(main_lock_);
     if (delivery == 0 || current_delivery_ != delivery || !handler_running_) return;
     handler_running_ = false;
     if (delivery_detached_) {
@@ -113,14 +113,14 @@ bool TSerBaseDispatcher::DispatchEvent(uint16_t msg, uint32_t first, uint32_t ex
   // Left to the running handler: the handlers after it do not get this message
   // (an avail is announced again with every unread byte once it returns).
   if (delivery.detached) return false;
-  serial::MutexLock in(in_.mutex());
-  serial::MutexLock main(main_lock_);
+  TSerMutexLock in(in_.mutex());
+  TSerMutexLock main(main_lock_);
   return FinishDelivery(delivery.stopped);
 }
 
 bool TSerBaseDispatcher::BeginDelivery(TDelivery& delivery) {
-  serial::MutexLock in(in_.mutex());
-  serial::MutexLock main(main_lock_);
+  TSerMutexLock in(in_.mutex());
+  TSerMutexLock main(main_lock_);
   if (dispatching_) return false;
   dispatching_ = true;
   in_.BeginDelivery(delivery.msg == kMsgTriggerAvail || delivery.msg == kMsgTriggerData);
@@ -136,13 +136,13 @@ bool TSerBaseDispatcher::BeginDelivery(TDelivery& delivery) {
 bool TSerBaseDispatcher::RunHandler(TDelivery& delivery,
                                     const std::function<TDeliveryOutcome()>& call) {
   {
-    serial::MutexLock lock(in_.mutex());
+    TSerMutexLock lock(in_.mutex());
     in_.BeginHandler();
     handler_accepting_ = true;
     handler_began_ = handler_running_ = false;
   }
   const TDeliveryOutcome outcome = call();
-  serial::MutexLock lock(in_.mutex());
+  TSerMutexLock lock(in_.mutex());
   handler_accepting_ = false;
   if (outcome == TDeliveryOutcome::kStillRunning) {
     if (handler_running_) {
@@ -172,7 +172,7 @@ void TSerBaseDispatcher::DeliverToEventHandlers(TDelivery& delivery) {
   for (size_t i = 0;; ++i) {
     EventHandler h;
     {
-      serial::MutexLock lock(main_lock_);
+      TSerMutexLock lock(main_lock_);
       if (i >= event_handlers_.size()) return;
       h = event_handlers_[i];
     }
@@ -194,7 +194,7 @@ void TSerBaseDispatcher::DeliverToProcHandlers(TDelivery& delivery) {
   for (size_t i = 0;; ++i) {
     ProcHandler h;
     {
-      serial::MutexLock lock(main_lock_);
+      TSerMutexLock lock(main_lock_);
       if (i >= proc_handlers_.size()) return;
       h = proc_handlers_[i];
     }
@@ -208,13 +208,13 @@ void TSerBaseDispatcher::DeliverToProcHandlers(TDelivery& delivery) {
 
 void TSerBaseDispatcher::DeliverToWindowHandlers(TDelivery& delivery) {
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     if (window_handlers_.size() <= 1 && !port_handler_installed_) return;
   }
   for (size_t i = 0;; ++i) {
     WindowHandler h;
     {
-      serial::MutexLock lock(main_lock_);
+      TSerMutexLock lock(main_lock_);
       if (i >= window_handlers_.size()) return;
       h = window_handlers_[i];
     }
@@ -255,7 +255,7 @@ bool TSerBaseDispatcher::FinishDelivery(bool stopped) {
 // Rounds of the dispatch thread
 
 bool TSerBaseDispatcher::StatusHit() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return status_hit_;
 }
 
@@ -290,7 +290,7 @@ void TSerBaseDispatcher::ProcessComEvent() {
 void TSerBaseDispatcher::ProcessStatusAndTimers() {
   if (close_requested_ || dispatching_) return;
   {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     status_hit_ = false;
   }
   while (!close_requested_ && (CheckStatusTriggers() || CheckTimerTriggers())) {
@@ -306,14 +306,14 @@ void TSerBaseDispatcher::WriteOutRingToDevice() {
   for (;;) {
     uint64_t epoch;
     {
-      serial::MutexLock lock(out_.mutex());
+      TSerMutexLock lock(out_.mutex());
       // One write covers everything waiting: a wrapped ring is taken in two pieces.
       if (!out_.TakeBlock(block, epoch)) return;
     }
     int error = 0;
     const int written = WriteBlock(block.data(), static_cast<int>(block.size()), &error);
     {
-      serial::MutexLock lock(out_.mutex());
+      TSerMutexLock lock(out_.mutex());
       // A failed write drops the block; a stopped one keeps what was not written.
       int advance = written;
       if (error != 0 && error != platform::kErrorOperationAborted) {
@@ -339,7 +339,7 @@ void TSerBaseDispatcher::ThreadStarted() {
 void TSerBaseDispatcher::ThreadDone(int which) {
   std::function<void()> exit_handler;
   if (which == kDispatchThread && close_requested_) {
-    serial::MutexLock lock(main_lock_);
+    TSerMutexLock lock(main_lock_);
     exit_handler = dispatch_exit_handler_;
   }
   --live_threads_;
@@ -438,7 +438,7 @@ void TSerBaseDispatcher::StopWorkerThreads() {
   while (live_threads_ > 0) {
     std::vector<TSerTriggerWindow*> windows;
     {
-      serial::MutexLock lock(main_lock_);
+      TSerMutexLock lock(main_lock_);
       for (const WindowHandler& h : window_handlers_)
         windows.push_back(h.window);
     }

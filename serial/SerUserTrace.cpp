@@ -350,55 +350,55 @@ int TSerLogRing::Dump(const std::string& file_name, bool append, bool in_hex, bo
 // The dispatcher's tracing and logging: the rings under the main lock.
 
 int TSerBaseDispatcher::StartTrace(uint32_t size) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return trace_.Start(size);
 }
 
 void TSerBaseDispatcher::AddTraceEntry(char kind, uint8_t byte) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   trace_.Add(kind, byte);
 }
 
 int TSerBaseDispatcher::ClearTrace() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   trace_.Clear();
   return 0;
 }
 
 void TSerBaseDispatcher::PauseTrace() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   trace_.Pause();
 }
 
 void TSerBaseDispatcher::ResumeTrace() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   trace_.Resume();
 }
 
 void TSerBaseDispatcher::StopTrace() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   trace_.Stop();
 }
 
 bool TSerBaseDispatcher::Tracing() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return trace_.On();
 }
 
 int TSerBaseDispatcher::DumpTrace(const std::string& file_name, bool append, bool in_hex,
                                   bool all_hex) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return trace_.Dump(file_name, append, in_hex, all_hex);
 }
 
 int TSerBaseDispatcher::StartLog(uint32_t size) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return log_.Start(size);
 }
 
 void TSerBaseDispatcher::AddLogEntry(uint8_t kind, uint8_t sub_kind, uint32_t value,
                                      const uint8_t* data, uint32_t length) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   AddLogEntryLocked(kind, sub_kind, value, data, length);
 }
 
@@ -408,33 +408,33 @@ void TSerBaseDispatcher::AddLogEntryLocked(uint8_t kind, uint8_t sub_kind, uint3
 }
 
 int TSerBaseDispatcher::ClearLog() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   log_.Clear();
   return 0;
 }
 
 void TSerBaseDispatcher::PauseLog() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   log_.Pause();
 }
 
 void TSerBaseDispatcher::ResumeLog() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   log_.Resume();
 }
 
 void TSerBaseDispatcher::StopLog() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   log_.Stop();
 }
 
 bool TSerBaseDispatcher::Logging() {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return log_.On();
 }
 
 int TSerBaseDispatcher::DumpLog(const std::string& file_name, bool append, bool in_hex,
                                 bool all_hex) {
-  serial::MutexLock lock(main_lock_);
+  TSerMutexLock lock(main_lock_);
   return log_.Dump(file_name, append, in_hex, all_hex, device_name_);
 }
