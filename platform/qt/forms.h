@@ -223,7 +223,6 @@ class TCheckBox : public TControl {
 
  private:
   QCheckBox* box_;
-  bool setting_ = false;
 };
 
 // A list of texts with a selected index; Style csDropDownList (the only one the
@@ -244,7 +243,6 @@ class TComboBox : public TControl {
 
  private:
   QComboBox* combo_;
-  bool setting_ = false;
 };
 
 // A multi-line text (the toolkit's memo), used as a list of lines. What the user
