@@ -55,6 +55,14 @@ class PortTest : public ::testing::Test {
     port.SetComNumber(number);
   }
 
+  // The avail handler reads every byte it is told of into Received.
+  static void ReadInto(TSerComPort& port, std::string& received) {
+    port.OnTriggerAvail = [&received](TSerCustomComPort& cp, uint16_t count) {
+      for (int i = 0; i < count; ++i)
+        received.push_back(cp.GetChar());
+    };
+  }
+
   ComPorts ports;
   std::string reported;
 };
@@ -199,10 +207,7 @@ TEST_F(PortTest, BytesBeforeTheHandlerIsAssignedAreAnnouncedWhenItIs) {
   pty.Write("early");
   ASSERT_TRUE(SpinUntil([&] { return port.GetDispatcher()->InBuffUsed() == 5; }));
   std::string received;
-  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
-    for (int i = 0; i < count; ++i)
-      received.push_back(cp.GetChar());
-  };
+  ReadInto(port, received);
   port.UpdateHandlerState();
   ASSERT_TRUE(SpinUntil([&] { return received == "early"; }));
 }
@@ -342,10 +347,7 @@ TEST_F(PortTest, HungUpDeviceCanBeClosedAndTheNumberReused) {
   TSerComPort port(nullptr);
   Configure(port, 9);
   std::string received;
-  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
-    for (int i = 0; i < count; ++i)
-      received.push_back(cp.GetChar());
-  };
+  ReadInto(port, received);
   port.SetOpen(true);
   pty.Write("before");
   ASSERT_TRUE(SpinUntil([&] { return received == "before"; }));
@@ -412,10 +414,7 @@ TEST_F(PortTest, RenumberingAnOpenPortReopensOnTheNewNumber) {
   TSerComPort port(nullptr);
   Configure(port, 10);
   std::string received;
-  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
-    for (int i = 0; i < count; ++i)
-      received.push_back(cp.GetChar());
-  };
+  ReadInto(port, received);
   port.SetTraceName(ports.path() + "/SER.TRC");  // the close writes the trace
   port.SetOpen(true);
   port.SetTracing(tlOn);
@@ -522,10 +521,7 @@ TEST_F(PortTest, ReadsOutsideAHandlerWhileADeliveryWaitsTakeEachByteOnce) {
   TSerComPort port(nullptr);
   Configure(port, 17);
   std::string received;
-  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
-    for (int i = 0; i < count; ++i)
-      received.push_back(cp.GetChar());
-  };
+  ReadInto(port, received);
   port.SetOpen(true);
   TSerBaseDispatcher* d = port.GetDispatcher();
   for (const std::string chunk : {"abc", "defgh", "ij"}) {
@@ -651,10 +647,7 @@ TEST_F(PortTest, ASecondStartOfTheThreadsIsRefused) {
   TSerComPort port(nullptr);
   Configure(port, 20);
   std::string received;
-  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t count) {
-    for (int i = 0; i < count; ++i)
-      received.push_back(cp.GetChar());
-  };
+  ReadInto(port, received);
   port.SetOpen(true);
   TSerBaseDispatcher* d = port.GetDispatcher();
   ASSERT_EQ(d->LiveThreads(), 3);
