@@ -305,6 +305,20 @@ void DataClientsFanOut(benchmark::State& state) {
 }
 BENCHMARK(DataClientsFanOut)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
+// The settings store of a Gasbridge whose data root is Folder, with Values (lines
+// of the export format) under its ABL key.
+void WriteStore(const std::string& folder, const std::string& values) {
+  std::ofstream(folder + "/reg.reg")
+      << "Windows Registry Editor Version 5.00\n\n"
+         "[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths]\n"
+         "\"ZQTData\"=\""
+      << folder
+      << "/ZQTDATA.INI\"\n\n"
+         "[HKEY_CURRENT_USER\\SOFTWARE\\QOR Fluvantronics AB\\Vistameter\\External "
+         "Collect\\1.0\\ABL]\n"
+      << values;
+}
+
 size_t OpenFiles() {
   size_t count = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
@@ -318,17 +332,9 @@ void RelayClientReconnects(benchmark::State& state) {
   QTcpServer server;
   server.listen(QHostAddress::AnyIPv4, 0);
   std::filesystem::create_directories(folder.path() + "/DATA");
-  char port[16];
-  std::snprintf(port, sizeof port, "%08x", server.serverPort());
-  std::ofstream(folder.path() + "/reg.reg")
-      << "Windows Registry Editor Version 5.00\n\n"
-         "[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths]\n"
-         "\"ZQTData\"=\""
-      << folder.path()
-      << "/ZQTDATA.INI\"\n\n"
-         "[HKEY_CURRENT_USER\\SOFTWARE\\QOR Fluvantronics AB\\Vistameter\\External "
-         "Collect\\1.0\\ABL]\n\"ClientSocketPort\"=dword:"
-      << port << "\n";
+  char port[48];
+  std::snprintf(port, sizeof port, "\"ClientSocketPort\"=dword:%08x\n", server.serverPort());
+  WriteStore(folder.path(), port);
   collector_test::ScopedEnv store("QOR_REGISTRY", folder.path() + "/reg.reg");
   collector_test::ScopedEnv runtime("XDG_RUNTIME_DIR", folder.path());
   platform::qt::ScopedFakeTimers timers;
@@ -422,15 +428,7 @@ void NoiseThenMessage(benchmark::State& state) {
   std::snprintf(ports, sizeof ports,
                 "\"ClientSocketPort\"=dword:%08x\n\"ABLSocketPort\"=dword:%08x\n",
                 relay_server.serverPort(), feed_port);
-  std::ofstream(folder.path() + "/reg.reg")
-      << "Windows Registry Editor Version 5.00\n\n"
-         "[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths]\n"
-         "\"ZQTData\"=\""
-      << folder.path()
-      << "/ZQTDATA.INI\"\n\n"
-         "[HKEY_CURRENT_USER\\SOFTWARE\\QOR Fluvantronics AB\\Vistameter\\External "
-         "Collect\\1.0\\ABL]\n"
-      << ports << "\"AutoCreate\"=dword:00000001\n";
+  WriteStore(folder.path(), std::string(ports) + "\"AutoCreate\"=dword:00000001\n");
   collector_test::ScopedEnv store("QOR_REGISTRY", folder.path() + "/reg.reg");
   collector_test::ScopedEnv runtime("XDG_RUNTIME_DIR", folder.path());
   TRecordingAutoObject automation;
