@@ -325,9 +325,8 @@ void TSaveItNew::ReadHeaderRecord(void* self, int32_t tag, TVistaReader& reader)
   }
 }
 
-void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
-  // The definition record R.
-  platform::MemoryStream record;
+void TSaveItNew::WriteDefinitionRecord(const TParameterSerie& definition,
+                                       platform::MemoryStream& record) {
   writer_->SetUseChecksums(false);
   writer_->SetStream(&record);
   writer_->BeginFolding(record_tag::kParameterDefinition);
@@ -340,6 +339,29 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   writer_->WriteStringField(record_tag::kDefinitionParameterID, info.ParameterID());
   writer_->EndFolding();
   writer_->SetStream(nullptr);
+}
+
+save_file::TWalkResult TSaveItNew::WholeRecordsOfLocked(const platform::MemoryStream& file,
+                                                        const platform::FileStamp& stamp) const {
+  save_file::TWalkResult walk;
+  walk.whole_end = file.Size();
+  if (reader_->FoldingMode()) return walk;
+  const KnownEnd& known = known_end_;
+  if (known.file_name == FileName && known.stamp == stamp && stamp.size == file.Size() &&
+      known.whole_end <= file.Size()) {
+    walk.whole_end = known.whole_end;
+    walk.torn = known.whole_end < file.Size();
+    walk.last_start = known.last_start;
+    walk.damage_at = known.damage_at;
+    return walk;
+  }
+  return WalkWholeFile(file);
+}
+
+void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
+  // The definition record R.
+  platform::MemoryStream record;
+  WriteDefinitionRecord(definition, record);
   const int64_t s = record.Size();
 
   // The file is held under the writers' lock from reading to replacing, so that no
@@ -362,23 +384,8 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   // The block's size comes from the file: it must lie within it.
   if (l < 0 || block_end > file.Size()) Corrupted();
 
-  // An incomplete last record (a torn append) is not carried into the new file. The
-  // end of its last whole record is known without a walk while the file is as this
-  // component last read or wrote it.
-  save_file::TWalkResult walk;
-  walk.whole_end = file.Size();
-  if (!reader_->FoldingMode()) {
-    const KnownEnd& known = known_end_;
-    if (known.file_name == FileName && known.stamp == stamp && stamp.size == file.Size() &&
-        known.whole_end <= file.Size()) {
-      walk.whole_end = known.whole_end;
-      walk.torn = known.whole_end < file.Size();
-      walk.last_start = known.last_start;
-      walk.damage_at = known.damage_at;
-    } else {
-      walk = WalkWholeFile(file);
-    }
-  }
+  // An incomplete last record (a torn append) is not carried into the new file.
+  const save_file::TWalkResult walk = WholeRecordsOfLocked(file, stamp);
   const int64_t whole_end = std::max(walk.whole_end, block_end);
   const int64_t torn = file.Size() - whole_end;
   if (walk.damage_at >= 0) NotifyDamage(walk.damage_at);

@@ -242,6 +242,13 @@ class TSaveItNew : public TComponent {
   // Record (WholeEnd - LastStart of them).
   void LearnEnd(const platform::FileStamp& stamp, int64_t whole_end, int64_t last_start,
                 const uint8_t* record, int64_t damage_at = -1);
+  // The definition record of Definition, written into Record.
+  void WriteDefinitionRecord(const TParameterSerie& definition, platform::MemoryStream& record);
+  // Where the whole records of File (the locked file's bytes as Stamp describes
+  // them) end: known without a walk while the file is as this component last read
+  // or wrote it, else walked. A folded file is taken whole.
+  save_file::TWalkResult WholeRecordsOfLocked(const platform::MemoryStream& file,
+                                              const platform::FileStamp& stamp) const;
   // What a walk of the open file finds, from what was learnt when that holds for
   // the file as it is, else by walking what changed (or all of it). None for a file
   // that is no plain data file, which nothing may be appended to.
