@@ -712,6 +712,27 @@ TEST_F(CollectorCoreTest, ALogThatCannotBeSavedIsShownInTheErrorLine) {
   EXPECT_EQ(LogLines().back(), "entry");
 }
 
+TEST(PatientNameTest, TheLastNameFieldIsReadToItsEndAndNoFurther) {
+  using namespace std::string_literals;
+  // Bytes 0-1, the last-name field (2-21) full, then bytes no name holds.
+  const std::string head = "\xF1\x00"s + "ABCDEFGHIJKLMNOPQRST" + "UVW";
+  ASSERT_EQ(head.size(), kPatientNameReadBytes);
+  const struct {
+    std::string bytes;
+    std::string name;
+  } cases[] = {
+      {head + std::string(246, 'Z'), "ABCDEFGHIJKLMNOPQRST"},  // a whole file's size
+      {head, "ABCDEFGHIJKLMNOPQRST"},                          // just what is read
+      {head.substr(0, 22), "ABCDEFGHIJKLMNOPQRST"},            // up to the field's end
+      {head.substr(0, 21), "ABCDEFGHIJKLMNOPQRS"},             // one byte short of it
+  };
+  platform_test::TempFolder folder;
+  for (const auto& c : cases) {
+    std::ofstream(folder.path() + "/PATIENT", std::ios::binary | std::ios::trunc) << c.bytes;
+    EXPECT_EQ(TCollectorCore::ReadPatientName(folder.path() + "/"), c.name) << c.bytes.size();
+  }
+}
+
 TEST(TransferLogTest, ReadingKeepsTheNewestLinesOfAnyLineEnds) {
   platform_test::TempFolder folder;
   const std::string path = folder.path() + "/log.txt";
@@ -743,6 +764,39 @@ TEST(TransferLogTest, OnlyTheTailOfAHugeFileIsRead) {
   EXPECT_EQ(log.Lines().size(), 201u);
   EXPECT_EQ(log.Lines().back(), "the end");
   EXPECT_EQ(log.Lines().front(), std::string(1000, 'x'));
+}
+
+TEST(TransferLogTest, LoadingAtTheLineBoundsAndOnePast) {
+  const auto numbered = [](int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+      text += "line " + std::to_string(i) + "\r\n";
+    return text;
+  };
+  const std::string at_bound(TTransferLog::kMaxEntryBytes, 'a');
+  const struct {
+    std::string text;
+    size_t lines;
+    std::string first;
+    std::string last;
+  } cases[] = {
+      // 201 lines are kept; of 202 the oldest goes.
+      {numbered(201), 201, "line 0", "line 200"},
+      {numbered(202), 201, "line 1", "line 201"},
+      // A line of 1,024 bytes is taken whole; one byte longer, it is cut.
+      {"a\r\n" + at_bound + "\r\n", 2, "a", at_bound},
+      {"a\r\n" + at_bound + "b\r\n", 2, "a", std::string(1018, 'a') + " [cut]"},
+  };
+  platform_test::TempFolder folder;
+  const std::string path = folder.path() + "/log.txt";
+  for (const auto& c : cases) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+    TTransferLog log(path);
+    ASSERT_TRUE(log.Load());
+    ASSERT_EQ(log.Lines().size(), c.lines) << c.first;
+    EXPECT_EQ(log.Lines().front(), c.first);
+    EXPECT_EQ(log.Lines().back(), c.last);
+  }
 }
 
 TEST(TransferLogTest, EntriesAreOneLineEach) {
