@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -796,6 +797,52 @@ TEST(TransferLogTest, LoadingAtTheLineBoundsAndOnePast) {
     ASSERT_EQ(log.Lines().size(), c.lines) << c.first;
     EXPECT_EQ(log.Lines().front(), c.first);
     EXPECT_EQ(log.Lines().back(), c.last);
+  }
+}
+
+TEST(TransferLogTest, TheTailReadAtItsBoundAndOneBytePast) {
+  // A file of Size bytes: Start, the line "first", lines of 10,000 bytes, and a
+  // last line that makes up the size; all ended CR LF.
+  const auto log_file = [](const std::string& start, size_t size) {
+    std::string text = start + "first\r\n";
+    for (int i = 1; size - text.size() > 20000; ++i) {
+      std::string line = "line " + std::to_string(i);
+      line.resize(10000, 'x');
+      text += line + "\r\n";
+    }
+    std::string last = "last";
+    last.resize(size - text.size() - 2, 'x');
+    return text + last + "\r\n";
+  };
+  constexpr size_t kTail = TTransferLog::kMaxReadBytes;
+  static_assert(kTail == 1048576);
+  const struct {
+    const char* name;
+    std::string text;
+    std::string first;  // the start of the first line loaded
+  } cases[] = {
+      // At the bound the whole file is read.
+      {"whole", log_file("", kTail), "first"},
+      // One byte more: the tail starts inside the first line, which is dropped whole
+      // (its CR LF too: no empty line).
+      {"inside a line", log_file("X", kTail + 1), "line 1"},
+      // The tail starts where a line starts: that line is whole, and kept.
+      {"at a line's start", log_file("\n", kTail + 1), "first"},
+      {"after a CR LF", log_file("\r\n", kTail + 2), "first"},
+      // Between a CR and its LF: the line after them comes first.
+      {"inside a CR LF", log_file("a\r\n", kTail + 2), "first"},
+  };
+  platform_test::TempFolder folder;
+  const std::string path = folder.path() + "/log.txt";
+  for (const auto& c : cases) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+    TTransferLog log(path);
+    ASSERT_TRUE(log.Load()) << c.name;
+    const std::vector<std::string>& lines = log.Lines();
+    ASSERT_FALSE(lines.empty()) << c.name;
+    EXPECT_EQ(lines.front().substr(0, c.first.size()), c.first) << c.name;
+    EXPECT_EQ(lines.back().substr(0, 4), "last") << c.name;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), ""), 0) << c.name;
   }
 }
 
