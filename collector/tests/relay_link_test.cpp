@@ -219,6 +219,34 @@ TEST(RelayLinkTest, TheDefaultLineBoundAtAndOnePast) {
   }
 }
 
+TEST(RelayLinkTest, AUnitWithoutItsStxOrCrHasTheSameLineBound) {
+  // The unit's STX and CR are taken off when they are there; the bound is the
+  // line's, however its unit came.
+  const struct {
+    const char* name;
+    std::string before;
+    std::string after;
+  } forms[] = {
+      {"without CR", "\x05\x02", "\n\x03"},
+      {"without STX", "\x05", "\r\n\x03"},
+      {"without either", "\x05", "\n\x03"},
+  };
+  for (const auto& form : forms) {
+    for (const size_t bytes : {65536u, 65537u}) {
+      StreamRecorder recorder;
+      TRelayLink link(recorder);
+      const std::string line = "1R|" + std::string(bytes - 2, 'x');
+      link.Receive(form.before + line + form.after + kLineP + kEot);
+      const bool taken = bytes == 65536;
+      ASSERT_EQ(recorder.messages.size(), 1u) << form.name << " " << bytes;
+      // Sizes only: the lines are too long to show.
+      EXPECT_EQ(recorder.messages[0].size(), taken ? 2u : 1u) << form.name << " " << bytes;
+      EXPECT_EQ(recorder.messages[0][0].size(), taken ? bytes + 1 : 8u) << form.name;
+      EXPECT_EQ(recorder.notices.size(), taken ? 0u : 1u) << form.name << " " << bytes;
+    }
+  }
+}
+
 TEST(RelayLinkTest, TheDefaultMessageBoundsAtAndOnePast) {
   for (const collector_test::TMessageBoundCase& c : collector_test::kMessageBoundCases) {
     std::string bytes;
