@@ -99,7 +99,7 @@ void TAnalyzerLink::HandleByte(char c) {
       frame_.push_back(c);
       if (c == astm::kETX || c == astm::kETB) {
         state_ = State::kChecksum1;
-      } else if (frame_.size() >= 2 * limits_.max_frame_bytes + 2) {
+      } else if (frame_.size() >= limits_.ReceiveBufferBytes()) {
         // Nothing this long ends a frame we take; keep the newest bytes, which may
         // still hold the start of a frame without STX.
         const size_t dropped = frame_.size() - limits_.max_frame_bytes;

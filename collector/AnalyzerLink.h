@@ -36,9 +36,10 @@
 //   notice (E1381 senders send the whole message again). A message with its L
 //   record is complete however its last frame ended. An empty message (ENQ, EOT)
 //   is ignored without a notice.
-// - Frames of up to kMaxFrameBytes (frame digit through end mark) are taken; a
+// - Frames of up to max_frame_bytes (frame digit through end mark) are taken; a
 //   longer one is dropped unanswered, with a notice. Bytes that never end a frame
-//   are kept up to twice that; then the oldest go, with a notice.
+//   are kept until they fill the receive buffer (ReceiveBufferBytes, about twice
+//   that); then the oldest go, with a notice.
 // - A message of more record lines or bytes than its limits is dropped, with a
 //   notice; its frames are still answered, so the analyzer moves on.
 #pragma once
@@ -142,10 +143,22 @@ class TAnalyzerLinkEvents {
   virtual void LinkNotice(const TLinkNotice& notice) = 0;
 };
 
+// The bounds of one message, on the serial link and the TCP links (StreamLink.h)
+// alike: its record lines, and the bytes of their text (frame digits included).
+inline constexpr size_t kMaxMessageLines = 10000;
+inline constexpr size_t kMaxMessageBytes = 8 << 20;
+// The longest frame taken: frame digit through end mark.
+inline constexpr size_t kMaxFrameBytes = 65536;
+
 struct TAnalyzerLinkLimits {
-  size_t max_frame_bytes = 65536;  // frame digit through end mark
-  size_t max_message_lines = 10000;
-  size_t max_message_bytes = 8 << 20;  // record text of one message
+  size_t max_frame_bytes = kMaxFrameBytes;
+  size_t max_message_lines = kMaxMessageLines;
+  size_t max_message_bytes = kMaxMessageBytes;
+
+  // The unended bytes that fill the receive buffer: when the bytes since the last
+  // frame's end reach this many, the oldest go and the newest max_frame_bytes stay
+  // (they may still hold the start of a frame sent without STX).
+  constexpr size_t ReceiveBufferBytes() const { return 2 * max_frame_bytes + 2; }
 };
 
 class TAnalyzerLink {

@@ -97,3 +97,7 @@ std::vector<uint8_t> BuildPatientFile(std::string_view shown_id, std::string_vie
 // The last name stored in a patient file from its first bytes: bytes 3 to 22
 // (from 1) cut at the first NUL; missing bytes count as NUL.
 std::string PatientNameFromFile(std::span<const uint8_t> first_bytes);
+// What is read of a patient file for its last name: the rest of the file belongs
+// to the main application.
+inline constexpr size_t kPatientNameReadBytes = 25;
+static_assert(kPatientNameReadBytes >= 22, "the read holds the last-name field");

@@ -82,7 +82,12 @@ void TRelayLink::EndLine() {
   std::string line(text);
   line_.clear();
   state_ = State::kBetweenUnits;
-  if (!line.empty()) lines_.Add(std::move(line));
+  if (line.size() > limits_.max_line_bytes + 1) {
+    // Within the unit's bound, but only because the unit lacked its STX or CR.
+    lines_.LineTooLong();
+  } else if (!line.empty()) {
+    lines_.Add(std::move(line));
+  }
   events_.SignOfLife();
 }
 

@@ -16,10 +16,13 @@
 
 #include "collector/AnalyzerLink.h"
 
+// The longest record line taken, its frame digit aside.
+inline constexpr size_t kMaxLineBytes = 65536;
+
 struct TStreamLinkLimits {
-  size_t max_line_bytes = 65536;
-  size_t max_message_lines = 10000;
-  size_t max_message_bytes = 8 << 20;  // record text of one message
+  size_t max_line_bytes = kMaxLineBytes;
+  size_t max_message_lines = kMaxMessageLines;
+  size_t max_message_bytes = kMaxMessageBytes;
 };
 
 // What a stream decoder tells the window.

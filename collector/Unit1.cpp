@@ -186,7 +186,7 @@ void TForm1::FormCreate() {
   });
   // 6-9
   RelayConnected = false;
-  ReconnectCountdown = 10;
+  ReconnectCountdown = kReconnectTicks;
   cbPatientIDReductionUseFirstTen->SetHint(platform::LoadResString(SUseFirstTenHint));
   UpdateCaption("");
   may_close_ = false;

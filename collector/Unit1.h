@@ -247,7 +247,12 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   bool CheckForDSR = false;
   std::string RelayHost;
   bool RelayConnected = false;
-  int32_t ReconnectCountdown = 10;
+  // The relay client's 500 ms ticks after a failed attempt before the next one,
+  // which comes on the tick after them (11 ticks, 5.5 s); a countdown never reached
+  // while the user is asked for the host.
+  static constexpr int32_t kReconnectTicks = 10;
+  static constexpr int32_t kReconnectHeld = 1000000000;
+  int32_t ReconnectCountdown = kReconnectTicks;
   // Monotonic milliseconds (MonotonicMs) of the last send to the data clients and
   // the last sign of life from the relay server.
   int64_t LastRelaySend = 0;

@@ -190,17 +190,17 @@ void TForm1::ClearClientList() {
 
 void TForm1::ConnectToRelayServer(bool ask) {
   // No reconnection starts while the user is asked.
-  ReconnectCountdown = 1000000000;
+  ReconnectCountdown = kReconnectHeld;
   if (ask) {
     std::string host = RelayHost;
     if (!platform::InputQuery(platform::LoadResString(SHostCaption),
                               platform::LoadResString(SHostPrompt), host)) {
-      ReconnectCountdown = 10;
+      ReconnectCountdown = kReconnectTicks;
       return;
     }
     RelayHost = host;
   }
-  ReconnectCountdown = 10;
+  ReconnectCountdown = kReconnectTicks;
   // An attempt still under way gives way to this one.
   ClientSocket1->SetActive(false);
   if (!RelayHost.empty()) {

@@ -10,16 +10,24 @@
 
 namespace {
 
-// The last kMaxReadBytes of the file; false when it cannot be read.
+// The lines that lie wholly within the last kMaxReadBytes of the file; false when
+// it cannot be read.
 bool ReadTail(const std::string& path, std::string& text) {
+  // The byte before the last kMaxReadBytes too, to tell whether they start a line.
   std::optional<platform::FileTail> tail =
-      platform::ReadFileTail(path, TTransferLog::kMaxReadBytes);
+      platform::ReadFileTail(path, TTransferLog::kMaxReadBytes + 1);
   if (!tail) return false;
   text = std::move(tail->bytes);
-  // A tail cut from a larger file starts inside a line: drop that part line.
-  if (tail->offset > 0) {
-    const size_t eol = text.find_first_of("\r\n");
-    text.erase(0, eol == std::string::npos ? text.size() : eol + 1);
+  // Cut from a larger file: drop through the first line end (a CR LF is one), which
+  // leaves a line that started before the tail, or only the end of the line before.
+  if (tail->offset > 0 || text.size() > TTransferLog::kMaxReadBytes) {
+    size_t end = text.find_first_of("\r\n");
+    if (end == std::string::npos) {
+      end = text.size();
+    } else if (text[end++] == '\r' && end < text.size() && text[end] == '\n') {
+      ++end;
+    }
+    text.erase(0, end);
   }
   return true;
 }

@@ -6,8 +6,8 @@
 // a temporary file and a rename, so a failed save leaves the previous log whole).
 // The file holds Windows-1252 text with CR LF line ends, as the main application's
 // tools have always read it; reading accepts any line end. Reading keeps only the
-// newest lines, and reads at most the last kMaxReadBytes of a file, so a huge or
-// foreign file cannot swamp the window.
+// newest lines, and only those wholly within the last kMaxReadBytes of a file, so a
+// huge or foreign file cannot swamp the window.
 //
 // Entries are made from data off the wire: control characters in them (which would
 // break the file's lines) become "?", and an entry (a loaded line too) longer than

@@ -266,8 +266,7 @@ bool TCollectorCore::PatientExists(const std::string& folder) {
 std::string TCollectorCore::ReadPatientName(const std::string& folder) {
   const std::optional<std::string> file = platform::FindNoCase(folder, "PATIENT.");
   if (!file) return "";
-  // The last name lies within the first 25 bytes; the rest of the file is not ours.
-  const std::optional<std::string> head = platform::ReadFileHead(*file, 25);
+  const std::optional<std::string> head = platform::ReadFileHead(*file, kPatientNameReadBytes);
   if (!head) return "";
   return PatientNameFromFile(
       std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(head->data()), head->size()));

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "collector/tests/sized_records.h"
+
 namespace {
 
 using ::testing::ElementsAre;
@@ -374,6 +376,61 @@ TEST(AnalyzerLinkTest, ReceiveBufferIsBounded) {
   recorder.events.clear();
   link.Receive(kENQ + Frame('1', "H|a") + kEOT);
   EXPECT_THAT(recorder.events, ElementsAre("ACK", "ACK", "message 1"));
+}
+
+TEST(AnalyzerLinkTest, TheReceiveBufferFillsAtItsBound) {
+  EXPECT_EQ(TAnalyzerLinkLimits{}.ReceiveBufferBytes(), 131074u);
+  // Bytes that end no frame: one short of the bound all stay; the one that fills
+  // the buffer drops the oldest, down to one frame's worth; the next is kept again.
+  const struct {
+    size_t received;
+    size_t buffered;
+    size_t notices;
+  } cases[] = {
+      {131073, 131073, 0},
+      {131074, 65536, 1},
+      {131075, 65537, 1},
+  };
+  for (const auto& c : cases) {
+    Recorder recorder;
+    TAnalyzerLink link(recorder);
+    link.Receive(std::string(c.received, 'j'));
+    EXPECT_EQ(link.BufferedBytes(), c.buffered) << c.received;
+    ASSERT_EQ(recorder.notices.size(), c.notices) << c.received;
+    if (c.notices > 0) {
+      EXPECT_EQ(recorder.notices[0].text, "Receive buffer full: 65538 bytes dropped");
+      EXPECT_EQ(recorder.notices[0].count, 65538u);
+    }
+  }
+}
+
+TEST(AnalyzerLinkTest, TheDefaultMessageBoundsAtAndOnePast) {
+  for (const collector_test::TMessageBoundCase& c : collector_test::kMessageBoundCases) {
+    const std::vector<std::string> records = collector_test::SizedRecords(c.lines, c.bytes);
+    std::string bytes = kENQ;
+    bytes.reserve(c.bytes + 8 * c.lines);
+    // Frame digits 1-7 and 0 in turn, as a sender numbers its frames.
+    for (size_t i = 0; i < records.size(); ++i)
+      bytes += Frame(static_cast<char>('0' + (i + 1) % 8), records[i]);
+    bytes += kEOT;
+    Recorder recorder;
+    TAnalyzerLink link(recorder);
+    link.Receive(bytes);
+    // Every frame is answered either way.
+    EXPECT_EQ(recorder.sent, std::string(c.lines + 1, '\x06')) << c.lines << " " << c.bytes;
+    if (c.notice == nullptr) {
+      ASSERT_EQ(recorder.messages.size(), 1u) << c.lines << " " << c.bytes;
+      EXPECT_EQ(recorder.messages[0].size(), c.lines);
+      EXPECT_EQ(collector_test::LineBytes(recorder.messages[0]), c.bytes);
+      EXPECT_TRUE(recorder.notices.empty());
+    } else {
+      EXPECT_TRUE(recorder.messages.empty()) << c.lines << " " << c.bytes;
+      ASSERT_EQ(recorder.notices.size(), 1u) << c.lines << " " << c.bytes;
+      EXPECT_EQ(recorder.notices[0].kind, c.kind);
+      EXPECT_EQ(recorder.notices[0].text, c.notice);
+      EXPECT_EQ(recorder.notices[0].count, c.count);
+    }
+  }
 }
 
 TEST(AnalyzerLinkTest, MessagesBeyondTheirLimitsAreDropped) {

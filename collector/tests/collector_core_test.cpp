@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -712,6 +713,27 @@ TEST_F(CollectorCoreTest, ALogThatCannotBeSavedIsShownInTheErrorLine) {
   EXPECT_EQ(LogLines().back(), "entry");
 }
 
+TEST(PatientNameTest, TheLastNameFieldIsReadToItsEndAndNoFurther) {
+  using namespace std::string_literals;
+  // Bytes 0-1, the last-name field (2-21) full, then bytes no name holds.
+  const std::string head = "\xF1\x00"s + "ABCDEFGHIJKLMNOPQRST" + "UVW";
+  ASSERT_EQ(head.size(), kPatientNameReadBytes);
+  const struct {
+    std::string bytes;
+    std::string name;
+  } cases[] = {
+      {head + std::string(246, 'Z'), "ABCDEFGHIJKLMNOPQRST"},  // a whole file's size
+      {head, "ABCDEFGHIJKLMNOPQRST"},                          // just what is read
+      {head.substr(0, 22), "ABCDEFGHIJKLMNOPQRST"},            // up to the field's end
+      {head.substr(0, 21), "ABCDEFGHIJKLMNOPQRS"},             // one byte short of it
+  };
+  platform_test::TempFolder folder;
+  for (const auto& c : cases) {
+    std::ofstream(folder.path() + "/PATIENT", std::ios::binary | std::ios::trunc) << c.bytes;
+    EXPECT_EQ(TCollectorCore::ReadPatientName(folder.path() + "/"), c.name) << c.bytes.size();
+  }
+}
+
 TEST(TransferLogTest, ReadingKeepsTheNewestLinesOfAnyLineEnds) {
   platform_test::TempFolder folder;
   const std::string path = folder.path() + "/log.txt";
@@ -743,6 +765,85 @@ TEST(TransferLogTest, OnlyTheTailOfAHugeFileIsRead) {
   EXPECT_EQ(log.Lines().size(), 201u);
   EXPECT_EQ(log.Lines().back(), "the end");
   EXPECT_EQ(log.Lines().front(), std::string(1000, 'x'));
+}
+
+TEST(TransferLogTest, LoadingAtTheLineBoundsAndOnePast) {
+  const auto numbered = [](int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+      text += "line " + std::to_string(i) + "\r\n";
+    return text;
+  };
+  const std::string at_bound(TTransferLog::kMaxEntryBytes, 'a');
+  const struct {
+    std::string text;
+    size_t lines;
+    std::string first;
+    std::string last;
+  } cases[] = {
+      // 201 lines are kept; of 202 the oldest goes.
+      {numbered(201), 201, "line 0", "line 200"},
+      {numbered(202), 201, "line 1", "line 201"},
+      // A line of 1,024 bytes is taken whole; one byte longer, it is cut.
+      {"a\r\n" + at_bound + "\r\n", 2, "a", at_bound},
+      {"a\r\n" + at_bound + "b\r\n", 2, "a", std::string(1018, 'a') + " [cut]"},
+  };
+  platform_test::TempFolder folder;
+  const std::string path = folder.path() + "/log.txt";
+  for (const auto& c : cases) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+    TTransferLog log(path);
+    ASSERT_TRUE(log.Load());
+    ASSERT_EQ(log.Lines().size(), c.lines) << c.first;
+    EXPECT_EQ(log.Lines().front(), c.first);
+    EXPECT_EQ(log.Lines().back(), c.last);
+  }
+}
+
+TEST(TransferLogTest, TheTailReadAtItsBoundAndOneBytePast) {
+  // A file of Size bytes: Start, the line "first", lines of 10,000 bytes, and a
+  // last line that makes up the size; all ended CR LF.
+  const auto log_file = [](const std::string& start, size_t size) {
+    std::string text = start + "first\r\n";
+    for (int i = 1; size - text.size() > 20000; ++i) {
+      std::string line = "line " + std::to_string(i);
+      line.resize(10000, 'x');
+      text += line + "\r\n";
+    }
+    std::string last = "last";
+    last.resize(size - text.size() - 2, 'x');
+    return text + last + "\r\n";
+  };
+  constexpr size_t kTail = TTransferLog::kMaxReadBytes;
+  static_assert(kTail == 1048576);
+  const struct {
+    const char* name;
+    std::string text;
+    std::string first;  // the start of the first line loaded
+  } cases[] = {
+      // At the bound the whole file is read.
+      {"whole", log_file("", kTail), "first"},
+      // One byte more: the tail starts inside the first line, which is dropped whole
+      // (its CR LF too: no empty line).
+      {"inside a line", log_file("X", kTail + 1), "line 1"},
+      // The tail starts where a line starts: that line is whole, and kept.
+      {"at a line's start", log_file("\n", kTail + 1), "first"},
+      {"after a CR LF", log_file("\r\n", kTail + 2), "first"},
+      // Between a CR and its LF: the line after them comes first.
+      {"inside a CR LF", log_file("a\r\n", kTail + 2), "first"},
+  };
+  platform_test::TempFolder folder;
+  const std::string path = folder.path() + "/log.txt";
+  for (const auto& c : cases) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << c.text;
+    TTransferLog log(path);
+    ASSERT_TRUE(log.Load()) << c.name;
+    const std::vector<std::string>& lines = log.Lines();
+    ASSERT_FALSE(lines.empty()) << c.name;
+    EXPECT_EQ(lines.front().substr(0, c.first.size()), c.first) << c.name;
+    EXPECT_EQ(lines.back().substr(0, 4), "last") << c.name;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), ""), 0) << c.name;
+  }
 }
 
 TEST(TransferLogTest, EntriesAreOneLineEach) {

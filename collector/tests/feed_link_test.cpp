@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "collector/tests/sized_records.h"
 #include "collector/tests/stream_recorder.h"
 
 namespace {
@@ -165,6 +166,61 @@ TEST(FeedLinkTest, AMessageBeyondItsLimitsIsDroppedWholeAndTheNextOneTaken) {
     EXPECT_THAT(recorder.events, ElementsAre(StreamRecorder::NoticeEvent(c.kind), "message 1"));
     EXPECT_EQ(recorder.notices[0].text, c.text);
     EXPECT_THAT(recorder.messages[0], ElementsAre("1H|b"));
+  }
+}
+
+TEST(FeedLinkTest, TheDefaultLineBoundAtAndOnePast) {
+  // A line of 65,536 bytes (its frame digit aside) is taken; one of 65,537 is
+  // dropped as its last byte comes, and the rest of the message is still taken.
+  const struct {
+    size_t bytes;
+    bool taken;
+  } cases[] = {{65536, true}, {65537, false}};
+  for (const auto& c : cases) {
+    StreamRecorder recorder;
+    TFeedLink link(recorder);
+    const std::string record = "R|" + std::string(c.bytes - 2, 'x');
+    link.Receive("\x01H|a\r" + record);
+    EXPECT_EQ(link.BufferedBytes(), c.taken ? 65536u : 0u) << c.bytes;
+    link.Receive("\rR|1\r\x04");
+    ASSERT_EQ(recorder.messages.size(), 1u) << c.bytes;
+    if (c.taken) {
+      EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a", "1" + record, "1R|1"));
+      EXPECT_THAT(recorder.notices, IsEmpty());
+    } else {
+      EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a", "1R|1"));
+      ASSERT_EQ(recorder.notices.size(), 1u);
+      EXPECT_EQ(recorder.notices[0].kind, TLinkNoticeKind::kLineTooLong);
+      EXPECT_EQ(recorder.notices[0].text, "Record line dropped: more than 65536 bytes");
+      EXPECT_EQ(recorder.notices[0].count, 65537u);
+    }
+  }
+}
+
+TEST(FeedLinkTest, TheDefaultMessageBoundsAtAndOnePast) {
+  for (const collector_test::TMessageBoundCase& c : collector_test::kMessageBoundCases) {
+    std::string bytes = "\x01";
+    bytes.reserve(c.bytes + 2);
+    for (const std::string& record : collector_test::SizedRecords(c.lines, c.bytes)) {
+      bytes += record;
+      bytes += '\r';
+    }
+    bytes += '\x04';
+    StreamRecorder recorder;
+    TFeedLink link(recorder);
+    link.Receive(bytes);
+    if (c.notice == nullptr) {
+      ASSERT_EQ(recorder.messages.size(), 1u) << c.lines << " " << c.bytes;
+      EXPECT_EQ(recorder.messages[0].size(), c.lines);
+      EXPECT_EQ(collector_test::LineBytes(recorder.messages[0]), c.bytes);
+      EXPECT_THAT(recorder.notices, IsEmpty());
+    } else {
+      EXPECT_THAT(recorder.messages, IsEmpty()) << c.lines << " " << c.bytes;
+      ASSERT_EQ(recorder.notices.size(), 1u) << c.lines << " " << c.bytes;
+      EXPECT_EQ(recorder.notices[0].kind, c.kind);
+      EXPECT_EQ(recorder.notices[0].text, c.notice);
+      EXPECT_EQ(recorder.notices[0].count, c.count);
+    }
   }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collector/FeedLink.h"
+#include "collector/tests/sized_records.h"
 #include "collector/tests/stream_recorder.h"
 
 namespace {
@@ -187,6 +188,88 @@ TEST(RelayLinkTest, AMessageBeyondItsLimitIsDroppedWholeAndTheNextOneTaken) {
               ElementsAre(kLife, StreamRecorder::NoticeEvent(TLinkNoticeKind::kTooManyLines), kLife,
                           kLife, kLife, "message 1", kLife));
   EXPECT_THAT(recorder.messages[0], ElementsAre("2P|1||42"));
+}
+
+TEST(RelayLinkTest, TheDefaultLineBoundAtAndOnePast) {
+  // A line of 65,536 bytes and its frame digit is taken, its unit held whole; one
+  // of 65,537 is dropped as its unit outgrows that, and the next line is taken.
+  const struct {
+    size_t bytes;
+    bool taken;
+  } cases[] = {{65536, true}, {65537, false}};
+  for (const auto& c : cases) {
+    StreamRecorder recorder;
+    TRelayLink link(recorder);
+    const std::string line = "1R|" + std::string(c.bytes - 2, 'x');
+    const std::string unit = FrameRelayLine(line);
+    // The unit up to its LF: ENQ aside, everything is held.
+    link.Receive(unit.substr(0, unit.size() - 2));
+    EXPECT_EQ(link.BufferedBytes(), c.taken ? 65536u + TRelayLink::kUnitOverhead : 0u) << c.bytes;
+    link.Receive(unit.substr(unit.size() - 2) + kLineP + kEot);
+    ASSERT_EQ(recorder.messages.size(), 1u) << c.bytes;
+    if (c.taken) {
+      EXPECT_THAT(recorder.messages[0], ElementsAre(line, "2P|1||42"));
+      EXPECT_THAT(recorder.notices, IsEmpty());
+    } else {
+      EXPECT_THAT(recorder.messages[0], ElementsAre("2P|1||42"));
+      ASSERT_EQ(recorder.notices.size(), 1u);
+      EXPECT_EQ(recorder.notices[0].kind, TLinkNoticeKind::kLineTooLong);
+      EXPECT_EQ(recorder.notices[0].text, "Record line dropped: more than 65536 bytes");
+    }
+  }
+}
+
+TEST(RelayLinkTest, AUnitWithoutItsStxOrCrHasTheSameLineBound) {
+  // The unit's STX and CR are taken off when they are there; the bound is the
+  // line's, however its unit came.
+  const struct {
+    const char* name;
+    std::string before;
+    std::string after;
+  } forms[] = {
+      {"without CR", "\x05\x02", "\n\x03"},
+      {"without STX", "\x05", "\r\n\x03"},
+      {"without either", "\x05", "\n\x03"},
+  };
+  for (const auto& form : forms) {
+    for (const size_t bytes : {65536u, 65537u}) {
+      StreamRecorder recorder;
+      TRelayLink link(recorder);
+      const std::string line = "1R|" + std::string(bytes - 2, 'x');
+      link.Receive(form.before + line + form.after + kLineP + kEot);
+      const bool taken = bytes == 65536;
+      ASSERT_EQ(recorder.messages.size(), 1u) << form.name << " " << bytes;
+      // Sizes only: the lines are too long to show.
+      EXPECT_EQ(recorder.messages[0].size(), taken ? 2u : 1u) << form.name << " " << bytes;
+      EXPECT_EQ(recorder.messages[0][0].size(), taken ? bytes + 1 : 8u) << form.name;
+      EXPECT_EQ(recorder.notices.size(), taken ? 0u : 1u) << form.name << " " << bytes;
+    }
+  }
+}
+
+TEST(RelayLinkTest, TheDefaultMessageBoundsAtAndOnePast) {
+  for (const collector_test::TMessageBoundCase& c : collector_test::kMessageBoundCases) {
+    std::string bytes;
+    bytes.reserve(c.bytes + 6 * c.lines + 1);
+    for (const std::string& record : collector_test::SizedRecords(c.lines, c.bytes))
+      bytes += FrameRelayLine("1" + record);
+    bytes += kEot;
+    StreamRecorder recorder;
+    TRelayLink link(recorder);
+    link.Receive(bytes);
+    if (c.notice == nullptr) {
+      ASSERT_EQ(recorder.messages.size(), 1u) << c.lines << " " << c.bytes;
+      EXPECT_EQ(recorder.messages[0].size(), c.lines);
+      EXPECT_EQ(collector_test::LineBytes(recorder.messages[0]), c.bytes);
+      EXPECT_THAT(recorder.notices, IsEmpty());
+    } else {
+      EXPECT_THAT(recorder.messages, IsEmpty()) << c.lines << " " << c.bytes;
+      ASSERT_EQ(recorder.notices.size(), 1u) << c.lines << " " << c.bytes;
+      EXPECT_EQ(recorder.notices[0].kind, c.kind);
+      EXPECT_EQ(recorder.notices[0].text, c.notice);
+      EXPECT_EQ(recorder.notices[0].count, c.count);
+    }
+  }
 }
 
 TEST(RelayLinkTest, AConnectionThatEndsInTheMiddleOfAMessageDropsItAndTheNextStartsAfresh) {

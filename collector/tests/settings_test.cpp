@@ -158,6 +158,7 @@ TEST(DataSourceTest, FromTheCommandLineAndTheAutostartEntry) {
       {"COM20", std::nullopt, TDataSource{Kind::kSerial, 20, ""}, ""},
       {"COM0", std::nullopt, TDataSource{}, ""},
       {"COMX", std::nullopt, std::nullopt, "Faulty parameter - COMX"},
+      {"COM255", std::nullopt, TDataSource{Kind::kSerial, 255, ""}, ""},
       {"COM256", std::nullopt, std::nullopt, "Faulty parameter - COM256"},
       // The command line wins over the autostart entry.
       {"COM2", program + "|COM5", TDataSource{Kind::kSerial, 2, ""}, ""},
@@ -167,6 +168,8 @@ TEST(DataSourceTest, FromTheCommandLineAndTheAutostartEntry) {
       {"", program + "|WARDVORTAhost", std::nullopt, ""},
       {"", program + "|ABLhost", std::nullopt, ""},
       {"", program + "|COMX", std::nullopt, ""},
+      {"", program + "|COM255", TDataSource{Kind::kSerial, 255, ""}, ""},
+      {"", program + "|COM256", std::nullopt, ""},
       // "COM" in the path means nothing.
       {"", "/opt/COM1/gasbridge|", std::nullopt, ""},
       {"", "/opt/COM1/gasbridge|WARDVORTACOM2", std::nullopt, ""},
