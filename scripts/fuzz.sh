@@ -36,7 +36,10 @@ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_T
 cmake --build "$dir" --target "$program" ubsan_fatal_check
 # Refuse to fuzz with a build in which undefined behaviour does not end the run.
 ctest --test-dir "$dir" -R '^UbsanFindingsAreFatal$' --output-on-failure
-mkdir -p "$dir/corpus-$target"
-cd "$dir"
+mkdir -p "$dir/corpus-$target" "$dir/log-$target"
+# Each target keeps its job log (fuzz-0.log) in a folder of its own, so that two
+# targets can run at once; crashes still land in build-fuzz/.
+cd "$dir/log-$target"
 ASAN_OPTIONS=detect_leaks=1 "$dir/$folder/$program" -max_total_time="$seconds" -timeout=5 \
-  -rss_limit_mb=1024 -max_len="$max_len" -jobs=1 "$dir/corpus-$target" "$root/$folder/$corpus"
+  -rss_limit_mb=1024 -max_len="$max_len" -jobs=1 -artifact_prefix="$dir/" \
+  "$dir/corpus-$target" "$root/$folder/$corpus"
