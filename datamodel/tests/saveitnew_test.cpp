@@ -944,6 +944,22 @@ TEST_F(SaveItNewTest, APointIsNeverAppendedToAFileWithoutTheHeader) {
 // ---------------------------------------------------------------------------
 // Another writer at the same moment
 
+TEST_F(SaveItNewTest, AHeaderVersionNumberIsReadUpTo9999999) {
+  // Up to that number the file is walked and gets its point; above it the file is
+  // taken for none of the current header, and gets none.
+  for (const bool read : {true, false}) {
+    const char* version = read ? "2.9999999" : "2.10000000";
+    SCOPED_TRACE(version);
+    notices_.clear();
+    Use("ABL.vor");
+    const Bytes file = DataFile(Record(3, Cat({IntField(2, 8), IntField(30, 0)})), version);
+    WriteBytes(save_.FileName, file);
+    EXPECT_EQ(save_.AppendDataPoint(0, 45000, 1), read);
+    EXPECT_EQ(File(), (read ? Cat({file, DataPoint(0, 45000, 1)}) : file).vec());
+    EXPECT_EQ(notices_.size(), read ? 0u : 1u);
+  }
+}
+
 TEST_F(SaveItNewTest, AnAppendGoesIntoTheFileADefinitionPutInPlaceMeanwhile) {
   Use("ABL.vor");
   Open();
