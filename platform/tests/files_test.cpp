@@ -312,8 +312,8 @@ TEST_F(FilesTest, OnlyLeftoversOfTheSameFileAreRemoved) {
       {".~f.txt." + own + ".Ef34Gh", 120, true},                 // unchanged for two minutes
       {".~f.txt.Ij56Kl", 120, true},                             // an old one without a process
       {".~f.txt.Mn78Op", 0, false},                              // ... not old yet
-      // A minute is the bound, counted in whole seconds: a margin of one keeps
-      // these true however the clock ticks before the save looks.
+      // A minute is the bound, counted in whole seconds: a second's margin keeps
+      // these true should the clock tick before the save looks.
       {".~f.txt.Mn59Op", 59, false},       // a minute old at most
       {".~f.txt.Mn61Op", 61, true},        // more than a minute old
       {".~f.txt.bak.Qr90St", 120, false},  // another file's
