@@ -493,6 +493,22 @@ TEST_F(ReaderTest, ASizeEndingAtTheEndIsReadAndOneByteMoreIsNot) {
   }
 }
 
+// Records are opened and closed without recursion: nesting has no bound but the
+// stream's size, and costs no stack.
+TEST_F(ReaderTest, NestingIsBoundOnlyByTheStream) {
+  constexpr int kDepth = 100000;
+  Bytes body;
+  for (int i = 0; i < kDepth; ++i)
+    body.I32(100).I32((kDepth - 1 - i) * 8 + 12);
+  body.I32(7).I32(4).I32(5);
+  walk_.kinds = {{7, Kind::kInt}, {100, Kind::kEnter}};
+  EXPECT_TRUE(ReadBytes(PlainFile(body)));
+  ASSERT_GT(walk_.seen.size(), size_t{kDepth});
+  EXPECT_EQ(walk_.seen[0], "100{");
+  EXPECT_EQ(walk_.seen[kDepth - 1], "100{");
+  EXPECT_EQ(walk_.seen[kDepth], "7=5");
+}
+
 // A plain file is read to the end of the stream whatever size its header record
 // states; only a checksummed file needs that size.
 TEST_F(ReaderTest, PlainHeaderRecordSizeIsNotUsed) {
