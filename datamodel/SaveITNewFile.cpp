@@ -68,7 +68,7 @@ bool IsAppendedKind(int32_t tag) {
 int32_t FixedSizeOf(int32_t tag) {
   if (tag == record_tag::kDataPoint || tag == record_tag::kRecordDelimiterPoint)
     return record_tag::kDataPointBodySize;
-  if (tag == record_tag::kVideoFrame) return 12;
+  if (tag == record_tag::kVideoFrame) return record_tag::kVideoFrameBodySize;
   return 0;
 }
 
