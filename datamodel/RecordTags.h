@@ -158,5 +158,7 @@ inline constexpr int32_t kVideoInfo = 232;
 // A data-point record: int32 tag, int32 size 18, int16 index, Double time, Double value.
 inline constexpr int32_t kDataPointBodySize = 18;
 inline constexpr int32_t kDataPointRecordSize = 8 + kDataPointBodySize;
+// A video-frame record's body: Double time, int32 frame number.
+inline constexpr int32_t kVideoFrameBodySize = 12;
 
 }  // namespace record_tag

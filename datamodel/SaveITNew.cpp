@@ -56,9 +56,14 @@ const uint8_t* LastRecordOf(const uint8_t* data, const save_file::TWalkResult& w
   return walk.last_start >= 0 ? data + walk.last_start : nullptr;
 }
 
-// The last whole record a learnt end keeps for the check is at most this long; a
-// longer one (a large reserved block) is not learnt, and the next append walks.
+// The last whole record a learnt end keeps for the check is at most this long (its
+// tag and size included); a longer one (a large reserved block) is not learnt, and
+// the next append walks.
 constexpr int64_t kLongestKeptRecord = 64 * 1024;
+
+// How much of a file a check reads first: the records before the reserved block
+// are near the start, and only a file whose block lies beyond this is read whole.
+constexpr int64_t kHeadBytes = 64 * 1024;
 
 }  // namespace
 
@@ -231,7 +236,6 @@ void TSaveItNew::LoadHead() {
   // The load stops at the reserved block, near the start of the file: the start is
   // read first, and the whole file only when the records before the block reach
   // beyond it (or it is no monitor-data file).
-  constexpr int64_t kHeadBytes = 64 * 1024;
   if (stamp.size > kHeadBytes) {
     file.SetSize(kHeadBytes);
     opened.ReadAt(0, file.Memory(), kHeadBytes);

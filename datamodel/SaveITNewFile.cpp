@@ -14,11 +14,17 @@ int32_t Int32At(const uint8_t* data, int64_t offset) {
   return qor::LoadLittleEndian<int32_t>(data + offset);
 }
 
+// A version number is read while it is below this, so that no string of digits
+// overflows it: 9,999,999 is the largest read, and a file with a larger one is
+// taken for none of the current header.
+constexpr int64_t kVersionNumberReadBelow = 1000000;
+
 // The decimal number at the start of Text, and how many characters it took.
 bool LeadingNumber(std::string_view text, int32_t& value, size_t& used) {
   used = 0;
   int64_t v = 0;
-  while (used < text.size() && text[used] >= '0' && text[used] <= '9' && v < 1000000) {
+  while (used < text.size() && text[used] >= '0' && text[used] <= '9' &&
+         v < kVersionNumberReadBelow) {
     v = v * 10 + (text[used] - '0');
     ++used;
   }
@@ -62,7 +68,7 @@ bool IsAppendedKind(int32_t tag) {
 int32_t FixedSizeOf(int32_t tag) {
   if (tag == record_tag::kDataPoint || tag == record_tag::kRecordDelimiterPoint)
     return record_tag::kDataPointBodySize;
-  if (tag == record_tag::kVideoFrame) return 12;
+  if (tag == record_tag::kVideoFrame) return record_tag::kVideoFrameBodySize;
   return 0;
 }
 

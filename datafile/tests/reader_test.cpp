@@ -446,6 +446,69 @@ TEST_F(ReaderTest, HostileSizes) {
   }
 }
 
+// The reader has no fixed bounds: every size is held against the bytes there are.
+// A size that ends exactly where its stream or enclosing folding ends is read; a
+// size one byte larger is the error HostileSizes shows for larger ones.
+TEST_F(ReaderTest, ASizeEndingAtTheEndIsReadAndOneByteMoreIsNot) {
+  walk_.kinds = {{6, Kind::kString}, {7, Kind::kInt}, {100, Kind::kEnter}};
+  const size_t plain_size_at = PlainFile(Bytes()).size() + 4;
+  const size_t checked_size_at = ChecksummedFile(Bytes()).size() - 1 + 4;
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    size_t size_at;  // the low byte of the size that ends at the end
+    std::vector<std::string> seen;
+    const char* message_past;
+  };
+  const Case cases[] = {
+      {"a field",
+       PlainFile(Bytes().I32(50).I32(3).U8(1).U8(2).U8(3)),
+       plain_size_at,
+       {"50"},
+       "Exception:Error in file"},
+      {"a string",
+       PlainFile(Bytes().I32(6).I32(7).I32(1).Text("abc")),
+       plain_size_at,
+       {"6='abc'"},
+       "Stream read error"},
+      {"a record",
+       PlainFile(Bytes().I32(100).I32(12).Append(Bytes().I32(7).I32(4).I32(5))),
+       plain_size_at,
+       {"100{", "7=5", "}!"},
+       "Exception:The file has been corrupted."},
+      {"a folding in the header record",
+       ChecksummedFile(qor_test::CheckedRecord(100, Bytes().I32(7).I32(4).I32(5))),
+       checked_size_at,
+       {"100{", "7=5", "}", "}"},
+       "Exception:The file has been corrupted."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    walk_.seen.clear();
+    EXPECT_EQ(ReadError(c.bytes), "");
+    ExpectSeen(c.seen);
+    std::vector<uint8_t> past = c.bytes;
+    ++past[c.size_at];
+    EXPECT_EQ(ReadError(past), c.message_past);
+  }
+}
+
+// Records are opened and closed without recursion: nesting has no bound but the
+// stream's size, and costs no stack.
+TEST_F(ReaderTest, NestingIsBoundOnlyByTheStream) {
+  constexpr int kDepth = 100000;
+  Bytes body;
+  for (int i = 0; i < kDepth; ++i)
+    body.I32(100).I32((kDepth - 1 - i) * 8 + 12);
+  body.I32(7).I32(4).I32(5);
+  walk_.kinds = {{7, Kind::kInt}, {100, Kind::kEnter}};
+  EXPECT_TRUE(ReadBytes(PlainFile(body)));
+  ASSERT_GT(walk_.seen.size(), size_t{kDepth});
+  EXPECT_EQ(walk_.seen[0], "100{");
+  EXPECT_EQ(walk_.seen[kDepth - 1], "100{");
+  EXPECT_EQ(walk_.seen[kDepth], "7=5");
+}
+
 // A plain file is read to the end of the stream whatever size its header record
 // states; only a checksummed file needs that size.
 TEST_F(ReaderTest, PlainHeaderRecordSizeIsNotUsed) {

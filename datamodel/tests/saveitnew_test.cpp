@@ -21,6 +21,7 @@
 
 #include "datafile/QORClassIdentity.h"
 #include "datamodel/Axis.h"
+#include "datamodel/SaveITNewFile.h"
 #include "datamodel/tests/saveitnew_test_support.h"
 #include "platform/dialogs.h"
 #include "platform/exception.h"
@@ -42,6 +43,24 @@ std::function<void()>& BeforeNextLock() {
 extern "C" int flock(int fd, int operation) noexcept {
   if (std::function<void()> action = std::exchange(BeforeNextLock(), nullptr)) action();
   return static_cast<int>(::syscall(SYS_flock, fd, operation));
+}
+
+namespace {
+
+// The bytes this program has read with pread since a test last set it to 0: how
+// much of a file an operation read.
+int64_t& BytesRead() {
+  static int64_t bytes = 0;
+  return bytes;
+}
+
+}  // namespace
+
+// Every pread of this program passes here, as every flock does above.
+extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+  const auto n = static_cast<ssize_t>(::syscall(SYS_pread64, fd, buffer, count, offset));
+  if (n > 0) BytesRead() += n;
+  return n;
 }
 
 namespace {
@@ -263,6 +282,33 @@ TEST_F(SaveItNewTest, LargeFilesAreCheckedByTheirHead) {
     ASSERT_EQ(save_.Items().size(), 2u);
     EXPECT_EQ(dynamic_cast<TMonitorInfo&>(*save_.Items()[0]).PatientName, c.who.patient_name);
     EXPECT_EQ(ItemsOf<TParameterSerie>(save_)[0]->Serie(), nullptr);  // no points
+  }
+}
+
+TEST_F(SaveItNewTest, TheHeadServesWhileTheBlocksTagLiesInIt) {
+  // The check reads the first 64 KiB and stops at the reserved block's tag. With the
+  // tag's last byte the head's last, nothing more is read; one byte further on, the
+  // whole file is read as well. The patient's name moves the block.
+  constexpr int64_t kHead = 64 * 1024;
+  Bytes points;
+  for (int i = 0; i < 4000; ++i)
+    points.Append(DataPoint(0, 45000 + i, i));
+  Identity unnamed;
+  unnamed.patient_name.clear();
+  const int64_t block_at_unnamed = static_cast<int64_t>(MonitorFile(unnamed, 0).size()) - 8;
+  for (const int64_t tag_end : {kHead, kHead + 1}) {
+    SCOPED_TRACE(tag_end);
+    Identity who;
+    who.patient_name = std::string(static_cast<size_t>(tag_end - 4 - block_at_unnamed), 'n');
+    const Bytes file = MonitorFile(who, 100, {}, points);
+    ASSERT_EQ(static_cast<int64_t>(MonitorFile(who, 0).size()) - 4, tag_end);
+    Use("ABL.vor");
+    WriteBytes(save_.FileName, file);
+    BytesRead() = 0;
+    Open(who);
+    EXPECT_EQ(BytesRead(), tag_end <= kHead ? kHead : kHead + static_cast<int64_t>(file.size()));
+    ASSERT_EQ(ItemsOf<TMonitorInfo>(save_).size(), 1u);
+    EXPECT_EQ(ItemsOf<TMonitorInfo>(save_)[0]->PatientName, who.patient_name);
   }
 }
 
@@ -776,6 +822,67 @@ TEST_F(TornTailTest, AnAppendAfterAnotherWriterAddedWalksOnlyWhatItAdded) {
   EXPECT_EQ(notices_[0].count, 10);
 }
 
+TEST_F(TornTailTest, AnAnalyzerPointIsTornOnlyUpToTheLongestAppendedRecord) {
+  // A torn analyzer point whose size is exactly the bound is cut off; one stating a
+  // byte more is a damaged size: reported, and nothing cut. Torn where two bytes of
+  // the size are there, where the whole size is, and where the vial id's length is.
+  const auto analyzer = [](int32_t size) {
+    // Index, two doubles and a byte, the id's length and character size, the id,
+    // the attempt number: 31 bytes beyond the id's text.
+    return Record(221, Bytes()
+                           .I16(1)
+                           .F64(45000.4)
+                           .F64(7.4)
+                           .U8(0)
+                           .Str(std::string(static_cast<size_t>(size - 31), 'V'))
+                           .I32(1));
+  };
+  constexpr int32_t kLimit = save_file::kLongestAppendedRecord;
+  ASSERT_EQ(kLimit, 4096);
+  for (const int32_t size : {kLimit, kLimit + 1}) {
+    const Bytes record = analyzer(size);
+    ASSERT_EQ(record.size(), static_cast<size_t>(size) + 8);
+    for (const size_t torn : {6u, 8u, 40u}) {
+      SCOPED_TRACE("size " + std::to_string(size) + ", torn at " + std::to_string(torn));
+      notices_.clear();
+      Use("ABL.vor");
+      Bytes file = Whole();
+      file.Raw(record.vec().data(), torn);
+      WriteBytes(save_.FileName, file);
+      EXPECT_TRUE(save_.AppendDataPoint(1, 45000.5, 7.5));
+      ASSERT_EQ(notices_.size(), 1u);
+      if (size <= kLimit) {
+        EXPECT_EQ(File(), Cat({Whole(), DataPoint(1, 45000.5, 7.5)}).vec());
+        EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kTornTail);
+        EXPECT_EQ(notices_[0].count, static_cast<int64_t>(torn));
+      } else {
+        EXPECT_EQ(File(), Cat({file, DataPoint(1, 45000.5, 7.5)}).vec());
+        EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kDamaged);
+        EXPECT_EQ(notices_[0].count, static_cast<int64_t>(Whole().size()));
+      }
+    }
+  }
+}
+
+TEST_F(TornTailTest, ALastRecordUpToTheLongestKeptIsLearntAndSparesTheNextAppendAWalk) {
+  // The last record is the reserved block. At 64 KiB in all (its tag and size
+  // included) the load keeps it for the check, and the next append reads nothing of
+  // the unchanged file; a byte longer, and the append reads the whole file again.
+  constexpr int32_t kLongestKept = 64 * 1024;
+  for (const int32_t record : {kLongestKept, kLongestKept + 1}) {
+    SCOPED_TRACE(record);
+    Use("ABL.vor");
+    const Bytes file = MonitorFile(Identity(), record - 8, {{0, "pH", "", "", "", ""}});
+    WriteBytes(save_.FileName, file);
+    save_.Refresh();
+    ASSERT_EQ(ItemsOf<TParameterSerie>(save_).size(), 1u);
+    BytesRead() = 0;
+    EXPECT_TRUE(save_.AppendDataPoint(0, 45000, 7));
+    EXPECT_EQ(BytesRead(), record <= kLongestKept ? 0 : static_cast<int64_t>(file.size()));
+    EXPECT_EQ(File(), Cat({file, DataPoint(0, 45000, 7)}).vec());
+  }
+}
+
 TEST_F(TornTailTest, ARecordShorterThanItsPointAddsNothing) {
   // Each short record stands between whole points; the load ends with the reader's
   // error, and what it loaded before holds no point made of the bytes after it.
@@ -836,6 +943,22 @@ TEST_F(SaveItNewTest, APointIsNeverAppendedToAFileWithoutTheHeader) {
 
 // ---------------------------------------------------------------------------
 // Another writer at the same moment
+
+TEST_F(SaveItNewTest, AHeaderVersionNumberIsReadUpTo9999999) {
+  // Up to that number the file is walked and gets its point; above it the file is
+  // taken for none of the current header, and gets none.
+  for (const bool read : {true, false}) {
+    const char* version = read ? "2.9999999" : "2.10000000";
+    SCOPED_TRACE(version);
+    notices_.clear();
+    Use("ABL.vor");
+    const Bytes file = DataFile(Record(3, Cat({IntField(2, 8), IntField(30, 0)})), version);
+    WriteBytes(save_.FileName, file);
+    EXPECT_EQ(save_.AppendDataPoint(0, 45000, 1), read);
+    EXPECT_EQ(File(), (read ? Cat({file, DataPoint(0, 45000, 1)}) : file).vec());
+    EXPECT_EQ(notices_.size(), read ? 0u : 1u);
+  }
+}
 
 TEST_F(SaveItNewTest, AnAppendGoesIntoTheFileADefinitionPutInPlaceMeanwhile) {
   Use("ABL.vor");

@@ -312,7 +312,11 @@ TEST_F(FilesTest, OnlyLeftoversOfTheSameFileAreRemoved) {
       {".~f.txt." + own + ".Ef34Gh", 120, true},                 // unchanged for two minutes
       {".~f.txt.Ij56Kl", 120, true},                             // an old one without a process
       {".~f.txt.Mn78Op", 0, false},                              // ... not old yet
-      {".~f.txt.bak.Qr90St", 120, false},                        // another file's
+      // A minute is the bound, counted in whole seconds: a second's margin keeps
+      // these true should the clock tick before the save looks.
+      {".~f.txt.Mn59Op", 59, false},       // a minute old at most
+      {".~f.txt.Mn61Op", 61, true},        // more than a minute old
+      {".~f.txt.bak.Qr90St", 120, false},  // another file's
       {".~g.txt." + std::to_string(gone) + ".Uv12Wx", 0, false},
       {".~f.txt." + std::to_string(gone) + ".Yz3", 120, false},  // not mkstemp's
       {"f.txt.Ab12Cd", 120, false},
