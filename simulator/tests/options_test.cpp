@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(TGasmimicOptions, ValidCommandLines) {
+TEST(GasmimicOptionsTest, ValidCommandLines) {
   auto parsed = ParseGasmimicOptions({});
   EXPECT_EQ(parsed.error, "");
   EXPECT_FALSE(parsed.options.com || parsed.options.network_host || parsed.options.start);
@@ -34,7 +34,7 @@ TEST(TGasmimicOptions, ValidCommandLines) {
   EXPECT_TRUE(parsed.options.start);
 }
 
-TEST(TGasmimicOptions, WrongCommandLinesSayWhatIsWrong) {
+TEST(GasmimicOptionsTest, WrongCommandLinesSayWhatIsWrong) {
   const struct {
     std::vector<std::string> args;
     std::string error;
@@ -64,7 +64,7 @@ TEST(TGasmimicOptions, WrongCommandLinesSayWhatIsWrong) {
 }
 
 // Each number is taken at both ends of its range and refused one past either.
-TEST(TGasmimicOptions, NumbersAreTakenToTheirLimitsAndRefusedOnePast) {
+TEST(GasmimicOptionsTest, NumbersAreTakenToTheirLimitsAndRefusedOnePast) {
   using Field = std::optional<int> TGasmimicOptions::*;
   const struct {
     const char* option;
