@@ -83,13 +83,18 @@ void Release(const std::string& name) {
   Held().erase(it);
 }
 
+// How long a second start waits on the first instance, to connect and then to hand
+// over its request: one that does not take it by then is not asked, and the second
+// start ends all the same, so a hung first instance never holds it up for long.
+constexpr int kGiveWayWaitMs = 1000;
+
 // Another instance holds the guard: ask it to come forward, then end.
 void GiveWay() {
   QLocalSocket socket;
   socket.connectToServer(QString::fromStdString(TOnlyOne::SocketPath()));
-  if (socket.waitForConnected(1000)) {
+  if (socket.waitForConnected(kGiveWayWaitMs)) {
     socket.write("show\n");
-    socket.waitForBytesWritten(1000);
+    socket.waitForBytesWritten(kGiveWayWaitMs);
     socket.disconnectFromServer();
   }
   platform::SetApplicationTitle("destroy me");

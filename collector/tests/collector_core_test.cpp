@@ -649,6 +649,29 @@ TEST_F(CollectorCoreTest, LongTextsThatAreNotNumbersAreCutInTheLog) {
   EXPECT_LE(ReadFile(paths_.log_file).size(), 4096u);
 }
 
+TEST_F(CollectorCoreTest, TextsThatAreNotNumbersAreQuotedUpTo64Bytes) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  // The parameter as quoted is the specimen's source, a blank and the name.
+  const std::string source = "Arterial ";
+  const struct {
+    std::string name;
+    std::string value;
+    std::string quoted;
+  } cases[] = {
+      {"Code", std::string(64, 'x'), "Arterial Code \"" + std::string(64, 'x') + "\""},
+      {"Code", std::string(65, 'x'), "Arterial Code \"" + std::string(58, 'x') + " [cut]\""},
+      {std::string(64 - source.size(), 'C'), "x", source + std::string(55, 'C') + " \"x\""},
+      {std::string(65 - source.size(), 'C'), "x", source + std::string(49, 'C') + " [cut] \"x\""},
+  };
+  for (const auto& c : cases) {
+    Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
+          ResultRec(c.name, c.value, "")});
+    EXPECT_EQ(LogLines().back(),
+              "2024-03-01 10:00:00: Not a number, not filed for Doe (123456-7890): " + c.quoted)
+        << c.name.size() << ", " << c.value.size();
+  }
+}
+
 TEST_F(CollectorCoreTest, TheNoticesOfOneReadAreOneEntryWithACountAndOneSave) {
   const int changes = view_.log_changes;
   {

@@ -87,6 +87,25 @@ TEST(FeedLinkTest, LinesWithoutSohAreTakenButALastLineWithoutCrIsDropped) {
   EXPECT_THAT(Feed({"\x04\x01\x04\r\x04"}), IsEmpty());
 }
 
+TEST(FeedLinkTest, TheDroppedUnendedLineIsShownUpToItsBound) {
+  const struct {
+    size_t bytes;
+    std::string shown;
+  } cases[] = {
+      {80, std::string(80, 'R')},
+      {81, std::string(74, 'R') + " [cut]"},
+  };
+  static_assert(TFeedLink::kShownBytes == 80);
+  for (const auto& c : cases) {
+    StreamRecorder recorder;
+    Feed({"\x01" + std::string(c.bytes, 'R') + "\x04"}, &recorder);
+    ASSERT_EQ(recorder.notices.size(), 1u) << c.bytes;
+    EXPECT_EQ(recorder.notices[0].text,
+              "Record line dropped: the message ended before its CR: " + c.shown)
+        << c.bytes;
+  }
+}
+
 TEST(FeedLinkTest, AnSohInTheMiddleOfAMessageDropsTheHalfMessage) {
   const struct {
     const char* name;

@@ -30,15 +30,18 @@
 namespace collector_test {
 
 // A serial port that the test drives: what the window sends is kept, bytes are
-// delivered by the test, ports in Missing cannot be opened.
+// delivered by the test, ports in Missing cannot be opened, and an open port hangs
+// up when the test says so.
 struct TPortScript {
   std::string sent;
   std::string incoming;
   int com_number = 0;
   bool open = false;
   bool dsr = true;
+  bool hung_up = false;
   std::set<int> missing;
   std::vector<int> opened;
+  int open_requests = 0;  // opened or not
   TSerPortSettings settings;
   TSerPortDevice* port = nullptr;
 
@@ -57,11 +60,13 @@ class TScriptedPort : public TSerPortDevice {
   void SetComNumber(int number) override { script_.com_number = number; }
   bool Open() const override { return script_.open; }
   void SetOpen(bool open) override {
+    if (open) ++script_.open_requests;
     if (open && (script_.com_number <= 0 || script_.missing.count(script_.com_number))) {
       throw Exception("Port COM" + std::to_string(script_.com_number) + " does not exist");
     }
     if (open) script_.opened.push_back(script_.com_number);
     script_.open = open;
+    if (!open) script_.hung_up = false;
   }
   char GetChar() override {
     if (script_.incoming.empty()) return '\0';
@@ -71,6 +76,7 @@ class TScriptedPort : public TSerPortDevice {
   }
   void PutString(const std::string& bytes) override { script_.sent += bytes; }
   bool GetDSR() override { return script_.open && script_.dsr; }
+  bool HungUp() override { return script_.open && script_.hung_up; }
   size_t OutputPending() override { return 0; }
 
  private:

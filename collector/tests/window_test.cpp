@@ -291,6 +291,36 @@ TEST_F(WindowTest, ALowDataSetReadyLineShowsTheWindowAndBlinks) {
   EXPECT_FALSE(form.lblDisconnected->Visible());
 }
 
+TEST_F(WindowTest, AHungUpPortIsTriedAgainASecondAfterTheHangUpAndAfterEachFailedAttempt) {
+  Store();
+  platform::qt::FakeTimerClock& timers = timers_.emplace().clock();
+  TForm1& form = Start("COM1");
+  ASSERT_TRUE(port_.open);
+  // Timer1 runs every 500 ms of the timers' clock; the window's own clock says how
+  // long it has been.
+  const auto tick_after = [&](int64_t ms) {
+    clock_ms_ += ms;
+    timers.Advance(500);
+  };
+  port_.hung_up = true;
+  port_.missing = {1};  // the device is gone
+  tick_after(0);
+  EXPECT_FALSE(port_.open);
+  const int requests = port_.open_requests;
+  tick_after(999);
+  EXPECT_EQ(port_.open_requests, requests);
+  tick_after(1);
+  EXPECT_EQ(port_.open_requests, requests + 1);
+  EXPECT_FALSE(port_.open);
+  port_.missing.clear();  // the device is back
+  tick_after(999);
+  EXPECT_EQ(port_.open_requests, requests + 1);
+  tick_after(1);
+  EXPECT_EQ(port_.open_requests, requests + 2);
+  EXPECT_TRUE(port_.open);
+  EXPECT_THAT(form.Memo4->Lines().back(), HasSubstr("COM1 is back and open again"));
+}
+
 TEST_F(WindowTest, ClosingAnsweredNoKeepsCollectingYesEndsTheProgram) {
   Store();
   TForm1& form = Start();

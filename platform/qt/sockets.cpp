@@ -243,7 +243,7 @@ void TServerSocket::SetActive(bool active) {
   }
   server_ = std::make_unique<QTcpServer>();
   server_->setProxy(QNetworkProxy::NoProxy);
-  if (port_ < 0 || port_ > 65535 ||
+  if (port_ < 0 || port_ > kMaxTcpPort ||
       !server_->listen(QHostAddress::AnyIPv4, static_cast<quint16>(port_))) {
     const ErrorInfo info = InfoOf(server_->serverError());
     const std::string text = FromQString(server_->errorString());
@@ -425,7 +425,7 @@ void TClientSocket::SetActive(bool active) {
                                  info.code, info.api, text);
                    });
   const std::string& target = address_.empty() ? host_ : address_;
-  socket->connectToHost(ToQString(target), static_cast<quint16>(std::clamp(port_, 0, 65535)),
+  socket->connectToHost(ToQString(target), static_cast<quint16>(std::clamp(port_, 0, kMaxTcpPort)),
                         QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
 }
 

@@ -24,6 +24,8 @@
 //   code to 0, ESocketError "Socket error: <text> (<code>), on API '<api>'" goes to
 //   the application-wide exception hook. Activating a server whose port cannot be
 //   bound raises ESocketError to the caller.
+// - TCP ports end at kMaxTcpPort: a server on a larger (or negative) port cannot be
+//   bound; a client's port is held to 0..kMaxTcpPort when it connects.
 // - Every handler runs through the exception hook.
 #pragma once
 
@@ -54,6 +56,7 @@ namespace platform::qt {
 constexpr std::chrono::milliseconds kReverseLookupLimit{1000};
 constexpr int64_t kMaxPendingSend = 1 << 20;
 constexpr int64_t kMaxReadBuffer = 64 << 10;
+constexpr int kMaxTcpPort = 65535;
 
 enum class TErrorEvent : uint8_t {
   eeGeneral,

@@ -269,6 +269,44 @@ TEST_F(SocketsTest, ClosingReportsTheEndAtOnce) {
   EXPECT_TRUE(server_.Connections().empty());
 }
 
+TEST_F(SocketsTest, TcpPortsEndAt65535) {
+  static_assert(kMaxTcpPort == 65535);
+  TServerSocket last(nullptr, "last");
+  int accepted = 0;
+  last.OnClientConnect = [&](TComponentBase*, TCustomWinSocket*) { ++accepted; };
+  last.SetPort(65535);
+  try {
+    last.Open();
+  } catch (const ESocketError& e) {
+    GTEST_SKIP() << "port 65535 is taken on this machine: " << e.what();
+  }
+  EXPECT_EQ(last.LocalPort(), 65535);
+  // A server one past it is refused before it listens.
+  TServerSocket past(nullptr, "past");
+  past.SetPort(65536);
+  try {
+    past.Open();
+    ADD_FAILURE() << "a server on port 65536 listens";
+  } catch (const ESocketError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Socket error: ", 0), 0u) << e.what();
+    EXPECT_NE(std::string(e.what()).find("on API 'bind'"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(past.Active());
+  // A client's port is held to the range: one past the last reaches the last.
+  for (const int port : {65535, 65536}) {
+    const int before = accepted;
+    TClientSocket client(nullptr, "ClientSocket1");
+    bool connected = false;
+    client.OnConnect = [&](TComponentBase*, TCustomWinSocket*) { connected = true; };
+    client.SetAddress("127.0.0.1");
+    client.SetPort(port);
+    client.Open();
+    EXPECT_TRUE(RunUntil([&] { return connected && accepted == before + 1; })) << port;
+    client.Close();
+  }
+  EXPECT_TRUE(hooked_.empty());
+}
+
 TEST_F(SocketsTest, ErrorsGoToTheHandlerOrTheHook) {
   // A port nothing listens on: take one and free it again.
   int free_port = 0;
