@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "collector/tests/sized_records.h"
+#include "collector/tests/stream_bounds.h"
 #include "collector/tests/stream_recorder.h"
 
 namespace {
@@ -228,18 +229,7 @@ TEST(FeedLinkTest, TheDefaultMessageBoundsAtAndOnePast) {
     StreamRecorder recorder;
     TFeedLink link(recorder);
     link.Receive(bytes);
-    if (c.notice == nullptr) {
-      ASSERT_EQ(recorder.messages.size(), 1u) << c.lines << " " << c.bytes;
-      EXPECT_EQ(recorder.messages[0].size(), c.lines);
-      EXPECT_EQ(collector_test::LineBytes(recorder.messages[0]), c.bytes);
-      EXPECT_THAT(recorder.notices, IsEmpty());
-    } else {
-      EXPECT_THAT(recorder.messages, IsEmpty()) << c.lines << " " << c.bytes;
-      ASSERT_EQ(recorder.notices.size(), 1u) << c.lines << " " << c.bytes;
-      EXPECT_EQ(recorder.notices[0].kind, c.kind);
-      EXPECT_EQ(recorder.notices[0].text, c.notice);
-      EXPECT_EQ(recorder.notices[0].count, c.count);
-    }
+    collector_test::ExpectBoundOutcome(c, recorder);
   }
 }
 

@@ -10,6 +10,7 @@
 
 #include "collector/FeedLink.h"
 #include "collector/tests/sized_records.h"
+#include "collector/tests/stream_bounds.h"
 #include "collector/tests/stream_recorder.h"
 
 namespace {
@@ -257,18 +258,7 @@ TEST(RelayLinkTest, TheDefaultMessageBoundsAtAndOnePast) {
     StreamRecorder recorder;
     TRelayLink link(recorder);
     link.Receive(bytes);
-    if (c.notice == nullptr) {
-      ASSERT_EQ(recorder.messages.size(), 1u) << c.lines << " " << c.bytes;
-      EXPECT_EQ(recorder.messages[0].size(), c.lines);
-      EXPECT_EQ(collector_test::LineBytes(recorder.messages[0]), c.bytes);
-      EXPECT_THAT(recorder.notices, IsEmpty());
-    } else {
-      EXPECT_THAT(recorder.messages, IsEmpty()) << c.lines << " " << c.bytes;
-      ASSERT_EQ(recorder.notices.size(), 1u) << c.lines << " " << c.bytes;
-      EXPECT_EQ(recorder.notices[0].kind, c.kind);
-      EXPECT_EQ(recorder.notices[0].text, c.notice);
-      EXPECT_EQ(recorder.notices[0].count, c.count);
-    }
+    collector_test::ExpectBoundOutcome(c, recorder);
   }
 }
 
