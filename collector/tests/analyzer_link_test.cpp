@@ -418,18 +418,7 @@ TEST(AnalyzerLinkTest, TheDefaultMessageBoundsAtAndOnePast) {
     link.Receive(bytes);
     // Every frame is answered either way.
     EXPECT_EQ(recorder.sent, std::string(c.lines + 1, '\x06')) << c.lines << " " << c.bytes;
-    if (c.notice == nullptr) {
-      ASSERT_EQ(recorder.messages.size(), 1u) << c.lines << " " << c.bytes;
-      EXPECT_EQ(recorder.messages[0].size(), c.lines);
-      EXPECT_EQ(collector_test::LineBytes(recorder.messages[0]), c.bytes);
-      EXPECT_TRUE(recorder.notices.empty());
-    } else {
-      EXPECT_TRUE(recorder.messages.empty()) << c.lines << " " << c.bytes;
-      ASSERT_EQ(recorder.notices.size(), 1u) << c.lines << " " << c.bytes;
-      EXPECT_EQ(recorder.notices[0].kind, c.kind);
-      EXPECT_EQ(recorder.notices[0].text, c.notice);
-      EXPECT_EQ(recorder.notices[0].count, c.count);
-    }
+    collector_test::ExpectBoundOutcome(c, recorder);
   }
 }
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "collector/tests/sized_records.h"
-#include "collector/tests/stream_bounds.h"
 #include "collector/tests/stream_recorder.h"
 
 namespace {

@@ -10,7 +10,6 @@
 
 #include "collector/FeedLink.h"
 #include "collector/tests/sized_records.h"
-#include "collector/tests/stream_bounds.h"
 #include "collector/tests/stream_recorder.h"
 
 namespace {

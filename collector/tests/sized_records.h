@@ -2,6 +2,8 @@
 // its bounds and one past them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -52,5 +54,23 @@ inline constexpr TMessageBoundCase kMessageBoundCases[] = {
     {200, 8388609, "Message dropped: more than 8388608 bytes of records",
      TLinkNoticeKind::kTooManyBytes, 199},
 };
+
+// What a link told Recorder (any recorder with `messages` and `notices`) of a
+// message at or past its bounds, as the case says.
+template <class Recorder>
+void ExpectBoundOutcome(const TMessageBoundCase& c, const Recorder& recorder) {
+  if (c.notice == nullptr) {
+    ASSERT_EQ(recorder.messages.size(), 1u) << c.lines << " " << c.bytes;
+    EXPECT_EQ(recorder.messages[0].size(), c.lines);
+    EXPECT_EQ(LineBytes(recorder.messages[0]), c.bytes);
+    EXPECT_TRUE(recorder.notices.empty());
+  } else {
+    EXPECT_TRUE(recorder.messages.empty()) << c.lines << " " << c.bytes;
+    ASSERT_EQ(recorder.notices.size(), 1u) << c.lines << " " << c.bytes;
+    EXPECT_EQ(recorder.notices[0].kind, c.kind);
+    EXPECT_EQ(recorder.notices[0].text, c.notice);
+    EXPECT_EQ(recorder.notices[0].count, c.count);
+  }
+}
 
 }  // namespace collector_test
