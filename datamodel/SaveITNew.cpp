@@ -199,9 +199,7 @@ void TSaveItNew::LoadItems() {
   const platform::FileStamp stamp = LoadFile(buffer);
   // Every whole record is loaded; an incomplete last record is left out (and cut off
   // the file by the next append).
-  const save_file::TWalkResult walk = WalkWholeFile(buffer, &points_of_index_);
-  LearnEnd(stamp, walk.whole_end, walk.last_start, LastRecordOf(buffer.Memory(), walk),
-           walk.damage_at);
+  const save_file::TWalkResult walk = WalkAndLearn(stamp, buffer, &points_of_index_);
   if (walk.torn) {
     load_report_.torn_tail_bytes = buffer.Size() - walk.whole_end;
     buffer.SetSize(walk.whole_end);
@@ -249,9 +247,7 @@ void TSaveItNew::LoadHead() {
   }
   file.SetSize(stamp.size);
   opened.ReadAt(0, file.Memory(), stamp.size);
-  const save_file::TWalkResult walk = WalkWholeFile(file);
-  LearnEnd(stamp, walk.whole_end, walk.last_start, LastRecordOf(file.Memory(), walk),
-           walk.damage_at);
+  const save_file::TWalkResult walk = WalkAndLearn(stamp, file);
   file.SetSize(walk.whole_end);
   Parse(file, &TSaveItNew::ReadAnyRecord);
 }
@@ -288,10 +284,7 @@ void TSaveItNew::OpenMonitorFile(const std::string& monitor_name, const std::str
     if (platform::CreateFileExclusively(FileName, file.Memory(),
                                         static_cast<size_t>(file.Size()))) {
       const std::optional<platform::FileStamp> stamp = platform::GetFileStamp(FileName);
-      if (stamp && stamp->size == file.Size()) {
-        const save_file::TWalkResult walk = WalkWholeFile(file);
-        LearnEnd(*stamp, walk.whole_end, walk.last_start, LastRecordOf(file.Memory(), walk));
-      }
+      if (stamp && stamp->size == file.Size()) WalkAndLearn(*stamp, file);
       if (OnFileStructureChanged) OnFileStructureChanged(FileName);
       return;
     }
@@ -347,17 +340,13 @@ void TSaveItNew::WriteDefinitionRecord(const TParameterSerie& definition,
 
 save_file::TWalkResult TSaveItNew::WholeRecordsOfLocked(const platform::MemoryStream& file,
                                                         const platform::FileStamp& stamp) const {
-  save_file::TWalkResult walk;
-  walk.whole_end = file.Size();
-  if (reader_->FoldingMode()) return walk;
-  const KnownEnd& known = known_end_;
-  if (known.file_name == FileName && known.stamp == stamp && stamp.size == file.Size() &&
-      known.whole_end <= file.Size()) {
-    walk.whole_end = known.whole_end;
-    walk.torn = known.whole_end < file.Size();
-    walk.last_start = known.last_start;
-    walk.damage_at = known.damage_at;
-    return walk;
+  if (reader_->FoldingMode()) {
+    save_file::TWalkResult whole;
+    whole.whole_end = file.Size();
+    return whole;
+  }
+  if (stamp.size == file.Size()) {
+    if (std::optional<save_file::TWalkResult> known = KnownWalk(stamp)) return *known;
   }
   return WalkWholeFile(file);
 }
@@ -448,6 +437,22 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
 // ---------------------------------------------------------------------------
 // Data points
 
+save_file::TWalkResult TSaveItNew::WalkAndLearn(const platform::FileStamp& stamp,
+                                                const platform::MemoryStream& file,
+                                                std::vector<int32_t>* points_of_index) {
+  const std::optional<save_file::TWalkResult> walk =
+      WalkDataFile(file.Memory(), file.Size(), points_of_index);
+  if (!walk) {
+    // Nothing may be appended to a file without the header, so nothing of it is
+    // learnt: the next append looks at the file itself.
+    known_end_ = KnownEnd();
+    return WalkWholeFile(file);
+  }
+  LearnEnd(stamp, walk->whole_end, walk->last_start, LastRecordOf(file.Memory(), *walk),
+           walk->damage_at);
+  return *walk;
+}
+
 void TSaveItNew::LearnEnd(const platform::FileStamp& stamp, int64_t whole_end, int64_t last_start,
                           const uint8_t* record, int64_t damage_at) {
   known_end_ = KnownEnd();
@@ -466,6 +471,20 @@ void TSaveItNew::NotifyDamage(int64_t offset) {
          platform::Format(platform::LoadResString(SDamaged), {FileName, offset}));
 }
 
+std::optional<save_file::TWalkResult> TSaveItNew::KnownWalk(
+    const platform::FileStamp& stamp) const {
+  const KnownEnd& known = known_end_;
+  if (known.file_name != FileName || !(known.stamp == stamp) || known.whole_end > stamp.size) {
+    return std::nullopt;
+  }
+  save_file::TWalkResult walk;
+  walk.whole_end = known.whole_end;
+  walk.torn = known.whole_end < stamp.size;
+  walk.last_start = known.last_start;
+  walk.damage_at = known.damage_at;
+  return walk;
+}
+
 bool TSaveItNew::LastRecordStillThere(const platform::OpenedFile& file) const {
   const KnownEnd& known = known_end_;
   // A file learnt without records (none after the header) has nothing to check
@@ -478,16 +497,9 @@ bool TSaveItNew::LastRecordStillThere(const platform::OpenedFile& file) const {
 
 std::optional<save_file::TWalkResult> TSaveItNew::WalkOf(const platform::OpenedFile& file,
                                                          const platform::FileStamp& stamp) const {
+  if (std::optional<save_file::TWalkResult> walk = KnownWalk(stamp)) return walk;
   const KnownEnd& known = known_end_;
   if (known.file_name == FileName && known.stamp.SameFile(stamp) && known.whole_end <= stamp.size) {
-    if (known.stamp == stamp) {
-      save_file::TWalkResult walk;
-      walk.whole_end = known.whole_end;
-      walk.torn = known.whole_end < stamp.size;
-      walk.last_start = known.last_start;
-      walk.damage_at = known.damage_at;
-      return walk;
-    }
     // Another writer changed the file since. When it only added to it, the last
     // whole record learnt is still there and only what follows needs walking; a
     // program that rewrote the file in place (a copy over it) moved the records,

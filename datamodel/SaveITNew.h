@@ -237,6 +237,12 @@ class TSaveItNew : public TComponent {
   void LoadItems();
   // The check's load: the monitor record and the definitions, up to the block.
   void LoadHead();
+  // Walks File, read whole as Stamp describes it, and learns its end when it is a
+  // plain data file; for any other file the walk takes it whole and nothing is
+  // learnt.
+  save_file::TWalkResult WalkAndLearn(const platform::FileStamp& stamp,
+                                      const platform::MemoryStream& file,
+                                      std::vector<int32_t>* points_of_index = nullptr);
   // Remembers that the file as Stamp describes it ends its last whole record at
   // WholeEnd, that record beginning at LastStart (-1: none) with the bytes at
   // Record (WholeEnd - LastStart of them).
@@ -254,6 +260,9 @@ class TSaveItNew : public TComponent {
   // that is no plain data file, which nothing may be appended to.
   std::optional<save_file::TWalkResult> WalkOf(const platform::OpenedFile& file,
                                                const platform::FileStamp& stamp) const;
+  // What was learnt of the file, as a walk, when the file is still in the state
+  // Stamp describes; else none.
+  std::optional<save_file::TWalkResult> KnownWalk(const platform::FileStamp& stamp) const;
   // Whether the last whole record learnt is still in the open file where it was.
   bool LastRecordStillThere(const platform::OpenedFile& file) const;
   void NotifyDamage(int64_t offset);

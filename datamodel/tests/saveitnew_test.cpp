@@ -933,6 +933,18 @@ TEST_F(SaveItNewTest, APointIsNeverAppendedToAFileWithoutTheHeader) {
     EXPECT_EQ(notices_[0].text, "A data point of series 0 was not written to " + save_.FileName +
                                     ": The file is empty or no monitor-data file.");
   }
+  // A file this component tried to load first: what that load learnt is no licence.
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("loaded first: ") + c.what);
+    Use("loaded.vor");
+    WriteBytes(save_.FileName, c.file);
+    try {
+      save_.Refresh();
+    } catch (const std::exception&) {
+    }
+    EXPECT_FALSE(save_.AppendDataPoint(0, 45000, 1));
+    EXPECT_EQ(File(), c.file.vec());
+  }
   // A file this component made and another program emptied.
   Use("made.vor");
   Open();
