@@ -1,7 +1,6 @@
 #include "platform/comm_lock.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cstring>
 
 #include "platform/comm.h"
+#include "platform/system_info.h"
 
 namespace platform {
 
@@ -52,11 +52,6 @@ LockOwner ReadLockOwner(const std::string& file) {
     ++end;
   if (*end != '\0') return {LockOwner::kNoPid};
   return {LockOwner::kPid, static_cast<pid_t>(pid)};
-}
-
-bool ProcessGone(pid_t pid) {
-  // EPERM: alive, of another user.
-  return ::kill(pid, 0) != 0 && errno == ESRCH;
 }
 
 // Creates the file with this process's id; 0, or errno.
@@ -124,16 +119,17 @@ std::unique_ptr<CommLock> CommLock::Acquire(const std::string& device, int* erro
       if (detail) *detail = "lock file " + file + " holds no process id";
       return nullptr;
     }
-    if (!ProcessGone(owner.pid)) {
+    if (!ProcessIsGone(owner.pid)) {
       *error = kErrorAccessDenied;
       return nullptr;
     }
     if (::unlink(file.c_str()) != 0 && errno != ENOENT) {
       // A sticky folder keeps another user's file.
+      const int why = errno;
       *error = kErrorAccessDenied;
       if (detail) {
         *detail = "stale lock file " + file + " of ended process " + std::to_string(owner.pid) +
-                  " cannot be removed: " + std::strerror(errno);
+                  " cannot be removed: " + std::strerror(why);
       }
       return nullptr;
     }

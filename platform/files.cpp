@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +16,7 @@
 
 #include "platform/exception.h"
 #include "platform/paths.h"
+#include "platform/system_info.h"
 #include "platform/text_1252.h"
 
 namespace platform {
@@ -230,11 +230,6 @@ long TempOwner(std::string_view rest) {
     pid = pid * 10 + (c - '0');
   }
   return pid > 0 ? pid : -1;
-}
-
-bool ProcessIsGone(long pid) {
-  // A process of another user answers EPERM: it is there.
-  return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 // Removes the leftover temporary files of saves of Name in Folder (both of the

@@ -1,7 +1,10 @@
 #include "platform/system_info.h"
 
+#include <signal.h>
 #include <sys/utsname.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace platform {
 
@@ -13,6 +16,10 @@ std::optional<std::string> OperatingSystemName() {
 
 unsigned CurrentUserId() {
   return static_cast<unsigned>(::getuid());
+}
+
+bool ProcessIsGone(long pid) {
+  return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 }  // namespace platform

@@ -13,4 +13,8 @@ std::optional<std::string> OperatingSystemName();
 // The numeric id of the user the process runs as (its real user id).
 unsigned CurrentUserId();
 
+// Whether no process of that id runs any more. A process of another user counts as
+// running (the system answers that it may not be signalled, not that it is gone).
+bool ProcessIsGone(long pid);
+
 }  // namespace platform
