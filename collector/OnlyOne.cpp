@@ -137,7 +137,9 @@ std::string TOnlyOne::GuardName() {
   for (char& c : title) {
     if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) c = '_';
   }
-  const size_t store = std::hash<std::string>{}(platform::RegistryStorePath());
+  // The store by its resolved path: "./registry.reg" beside "registry.reg" is one
+  // store, "registry.reg" in two folders two.
+  const size_t store = std::hash<std::string>{}(platform::ResolvedRegistryStorePath());
   char suffix[64];
   std::snprintf(suffix, sizeof suffix, "-%u-%016zx", platform::CurrentUserId(), store);
   return "OnlyOne" + title + suffix;

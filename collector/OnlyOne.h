@@ -6,8 +6,9 @@
 // killed instance never blocks a later start. The first instance also listens on a
 // local socket; a second one sends it a request and the first comes forward (shown
 // when hidden, restored when minimised, then raised). The guard is scoped by the
-// application title and the settings store in use (QOR_REGISTRY), so collectors
-// with stores of their own run side by side. The lock file and the socket live in
+// application title and the settings store in use (QOR_REGISTRY), known by its
+// resolved path whatever the spelling, so collectors with stores of their own run
+// side by side and two on one store never do. The lock file and the socket live in
 // $XDG_RUNTIME_DIR (else the temporary folder).
 //
 // The program decides before it makes any window: right after the application

@@ -450,7 +450,9 @@ void TQORDataSet::SetYOffset(double value) {
 
 void TQORDataSet::SetPercentReference(double value) {
   if (value == percent_reference_) return;
-  percent_reference_ = value == 0 ? 100.0 : value;
+  // Every percent value divides by it: one that is not a finite number (a damaged
+  // file's) would make them all NaN or 0, as 0 would make them infinite.
+  percent_reference_ = value == 0 || !std::isfinite(value) ? 100.0 : value;
   highlighted_.clear();
   Notify(data_set_notice::kPercentReferenceChanged, nullptr);
 }

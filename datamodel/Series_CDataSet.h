@@ -175,7 +175,7 @@ class TQORDataSet : public TPersistent {
   void SetXOffset(double value);
   void SetYOffset(double value);
   double PercentReference() const { return percent_reference_; }
-  // 0 stores 100: the reference is never 0.
+  // 0, or a value that is not a finite number, stores 100: the reference is never 0.
   void SetPercentReference(double value);
   bool Unsorted() const { return unsorted_; }
   void SetUnsorted(bool value);

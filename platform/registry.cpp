@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -25,6 +26,12 @@ constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
   throw ERegistryException(std::string(what) + " '" + name + "'");
 }
 
+// Why: what kept the store from being changed, when known.
+[[noreturn]] void FailToSet(const std::string& name, const std::string& why) {
+  throw ERegistryException("Failed to set data for '" + name + "'" +
+                           (why.empty() ? std::string() : ": " + why));
+}
+
 // What identifies one version of the store file; a replaced file has another inode.
 struct FileStamp {
   dev_t device = 0;
@@ -34,11 +41,17 @@ struct FileStamp {
   friend bool operator==(const FileStamp&, const FileStamp&) = default;
 };
 
+struct CachedStore {
+  FileStamp stamp;
+  RegDocument document;
+  std::string not_rewritable;  // NotRewritable of the file's text
+};
+
 // The documents last read, per store file, so that a program reading a handful of
 // values parses the file once, yet sees every change another program saves.
 struct Cache {
   std::mutex mutex;
-  std::map<std::string, std::pair<FileStamp, RegDocument>> documents;
+  std::map<std::string, CachedStore> documents;
 };
 
 Cache& TheCache() {
@@ -48,7 +61,11 @@ Cache& TheCache() {
 
 enum class LoadResult { kLoaded, kMissing, kUnreadable };
 
-LoadResult Load(const std::string& path, RegDocument& document) {
+// Reads the store; NotRewritable (when given) says why a loaded one must not be
+// rewritten, "" when it may be.
+LoadResult Load(const std::string& path, RegDocument& document,
+                std::string* not_rewritable = nullptr) {
+  if (not_rewritable) not_rewritable->clear();
   struct stat st;
   const std::string os_path = ToOsPath(path);
   if (::stat(os_path.c_str(), &st) != 0) {
@@ -61,8 +78,9 @@ LoadResult Load(const std::string& path, RegDocument& document) {
   {
     std::lock_guard lock(cache.mutex);
     auto it = cache.documents.find(path);
-    if (it != cache.documents.end() && it->second.first == stamp) {
-      document = it->second.second;
+    if (it != cache.documents.end() && it->second.stamp == stamp) {
+      document = it->second.document;
+      if (not_rewritable) *not_rewritable = it->second.not_rewritable;
       return LoadResult::kLoaded;
     }
   }
@@ -74,9 +92,30 @@ LoadResult Load(const std::string& path, RegDocument& document) {
     return LoadResult::kUnreadable;
   }
   document = ParseRegExport(text);
+  const std::string problem = NotRewritable(text);
+  if (not_rewritable) *not_rewritable = problem;
   std::lock_guard lock(cache.mutex);
-  cache.documents[path] = {stamp, document};
+  cache.documents[path] = {stamp, document, problem};
   return LoadResult::kLoaded;
+}
+
+// Why a store in that state is not changed; "" when it may be.
+std::string Refusal(const std::string& path, LoadResult result, const std::string& not_rewritable) {
+  if (result == LoadResult::kUnreadable)
+    return "the settings store " + path + " cannot be read, so it is left as it is";
+  if (!not_rewritable.empty()) {
+    return "the settings store " + path + " is not UTF-8 text (" + not_rewritable +
+           "), so it is left as it is";
+  }
+  return "";
+}
+
+// Why the store is not changed as it is now; "" when it may be.
+std::string StoreRefusal(const std::string& path) {
+  RegDocument document;
+  std::string not_rewritable;
+  const LoadResult result = Load(path, document, &not_rewritable);
+  return Refusal(path, result, not_rewritable);
 }
 
 bool MakeParentFolders(const std::string& os_path) {
@@ -89,9 +128,12 @@ bool MakeParentFolders(const std::string& os_path) {
 }
 
 // Runs Change on the store's current document under the store's lock and saves the
-// document when Change reports a change. False when the store cannot be read or
-// written; nothing is saved then.
-bool Modify(const std::string& path, const std::function<bool(RegDocument&)>& change) {
+// document when Change reports a change. False when the store cannot be read, must
+// not be rewritten or cannot be written; nothing is saved then, and Why tells why
+// when that is known.
+bool Modify(const std::string& path, const std::function<bool(RegDocument&)>& change,
+            std::string& why) {
+  why.clear();
   const std::string os_path = ToOsPath(path);
   if (!MakeParentFolders(os_path)) return false;
   const int lock_fd = ::open((os_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -103,17 +145,21 @@ bool Modify(const std::string& path, const std::function<bool(RegDocument&)>& ch
   bool ok = false;
   if (locked == 0) {
     RegDocument document;
+    std::string not_rewritable;
     // A store that exists but cannot be read is never overwritten: that would lose
-    // every other setting in it.
-    if (Load(path, document) != LoadResult::kUnreadable) {
+    // every other setting in it. Nor is one in another form than the store's own.
+    const LoadResult loaded = Load(path, document, &not_rewritable);
+    why = Refusal(path, loaded, not_rewritable);
+    if (why.empty()) {
       try {
         ok = true;
         if (change(document)) {
           const std::string text = WriteRegExport(document);
           WriteFileAtomically(path, text.data(), text.size());
         }
-      } catch (const Exception&) {
+      } catch (const Exception& error) {
         ok = false;
+        why = error.what();
       }
     }
   }
@@ -142,6 +188,16 @@ std::string RegistryStorePath() {
   return Utf8ToWin1252(config) + "/qor/registry.reg";
 }
 
+std::string ResolvedRegistryStorePath() {
+  const std::string store = RegistryStorePath();
+  std::error_code error;
+  // weakly_canonical leaves a relative path relative when no part of it exists yet.
+  const std::filesystem::path absolute = std::filesystem::absolute(ToOsPath(store), error);
+  if (error) return store;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+  return error ? absolute.string() : resolved.string();
+}
+
 TRegistry::TRegistry() : TRegistry(RegistryStorePath()) {}
 
 TRegistry::TRegistry(std::string store_path) : store_path_(std::move(store_path)) {}
@@ -158,11 +214,15 @@ bool TRegistry::OpenKey(const std::string& key, bool can_create) {
   Load(store_path_, document);
   if (!document.FindKey(full) && full != kRoot) {
     if (!can_create) return false;
-    const bool created = Modify(store_path_, [&full](RegDocument& doc) {
-      if (doc.FindKey(full)) return false;
-      doc.AddKey(full);
-      return true;
-    });
+    std::string why;
+    const bool created = Modify(
+        store_path_,
+        [&full](RegDocument& doc) {
+          if (doc.FindKey(full)) return false;
+          doc.AddKey(full);
+          return true;
+        },
+        why);
     if (!created) return false;
   }
   current_ = full;
@@ -222,6 +282,8 @@ RegDataType TRegistry::GetDataType(const std::string& name) const {
       return RegDataType::kInteger;
     case RegValueKind::kOther:
       break;
+    case RegValueKind::kLine:  // never found
+      return RegDataType::kUnknown;
   }
   return RegDataType::kBinary;
 }
@@ -243,29 +305,37 @@ int32_t TRegistry::ReadInteger(const std::string& name) const {
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
   // A name is written as a quoted text only, where a line break would end it.
   if (current_.empty() || read_only_ || HasControlCharacters(name)) {
-    Fail("Failed to set data for", name);
+    FailToSet(name, current_.empty() ? StoreRefusal(store_path_) : "");
   }
-  RegValue entry{name, RegValueKind::kString, value, 0};
+  RegValue entry{name, RegValueKind::kString, value, 0, ""};
   const std::string& key = current_;
-  if (!Modify(store_path_, [&](RegDocument& doc) {
-        doc.AddKey(key).SetValue(entry);
-        return true;
-      })) {
-    Fail("Failed to set data for", name);
+  std::string why;
+  if (!Modify(
+          store_path_,
+          [&](RegDocument& doc) {
+            doc.AddKey(key).SetValue(entry);
+            return true;
+          },
+          why)) {
+    FailToSet(name, why);
   }
 }
 
 void TRegistry::WriteInteger(const std::string& name, int32_t value) {
   if (current_.empty() || read_only_ || HasControlCharacters(name)) {
-    Fail("Failed to set data for", name);
+    FailToSet(name, current_.empty() ? StoreRefusal(store_path_) : "");
   }
-  RegValue entry{name, RegValueKind::kDword, "", static_cast<uint32_t>(value)};
+  RegValue entry{name, RegValueKind::kDword, "", static_cast<uint32_t>(value), ""};
   const std::string& key = current_;
-  if (!Modify(store_path_, [&](RegDocument& doc) {
-        doc.AddKey(key).SetValue(entry);
-        return true;
-      })) {
-    Fail("Failed to set data for", name);
+  std::string why;
+  if (!Modify(
+          store_path_,
+          [&](RegDocument& doc) {
+            doc.AddKey(key).SetValue(entry);
+            return true;
+          },
+          why)) {
+    FailToSet(name, why);
   }
 }
 
@@ -273,12 +343,16 @@ bool TRegistry::DeleteValue(const std::string& name) {
   if (current_.empty() || read_only_) return false;
   bool deleted = false;
   const std::string& key = current_;
-  Modify(store_path_, [&](RegDocument& doc) {
-    RegKey* found = doc.FindKey(key);
-    deleted = found && found->DeleteValue(name);
-    return deleted;
-  });
-  return deleted;
+  std::string why;
+  const bool saved = Modify(
+      store_path_,
+      [&](RegDocument& doc) {
+        RegKey* found = doc.FindKey(key);
+        deleted = found && found->DeleteValue(name);
+        return deleted;
+      },
+      why);
+  return saved && deleted;
 }
 
 }  // namespace platform

@@ -6,7 +6,11 @@
 // Several programs share it, so every change is made under an advisory lock on
 // "<file>.lock": the file is read again, changed, written to a temporary file and
 // renamed over the old one. Readers take no lock: they see the old file or the new
-// one, never a half-written one.
+// one, never a half-written one. A rewrite keeps every line of the old file it does
+// not change (comments and lines it cannot read among them, registry_file.h). A store
+// that cannot be read, or is not UTF-8 text (a UTF-16 export of the registry editor,
+// which is still read), is never rewritten: every change fails with an error that
+// names the file and, for the latter, the line.
 //
 // TRegistry keeps the results of the Windows calls it stands for: key paths are
 // below HKEY_CURRENT_USER, compared without case, with a leading "\" ignored; a
@@ -32,6 +36,12 @@ enum class RegDataType : uint8_t { kUnknown, kString, kInteger, kBinary };
 
 // The store file in use: $QOR_REGISTRY, else the per-user default.
 std::string RegistryStorePath();
+
+// The same file as one text for every spelling of its path, to tell stores apart:
+// absolute, with ".", ".." and symbolic links resolved as far as the path exists
+// (so a store that a first start has yet to create has one too). In the operating
+// system's form (UTF-8); RegistryStorePath itself when the path cannot be resolved.
+std::string ResolvedRegistryStorePath();
 
 class TRegistry {
  public:
@@ -65,7 +75,8 @@ class TRegistry {
   bool ReadBool(const std::string& name) const { return ReadInteger(name) != 0; }
 
   // "Failed to set data for '<name>'" when no key is open for writing or the store
-  // cannot be written.
+  // cannot be written, followed by ": " and the reason where the store refused the
+  // change.
   void WriteString(const std::string& name, const std::string& value);
   void WriteInteger(const std::string& name, int32_t value);
   void WriteBool(const std::string& name, bool value) { WriteInteger(name, value ? 1 : 0); }

@@ -1,5 +1,6 @@
 #include "platform/registry_file.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/text_1252.h"
@@ -10,30 +11,99 @@ namespace {
 constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kOldHeader = "REGEDIT4";
 
+// One logical line of the file and the physical lines it was read from.
+struct FileLine {
+  std::string text;  // continued lines joined, the continuation marks gone
+  std::string raw;   // the physical lines as they were, without their line ends
+};
+
 // The logical lines of the file: physical lines, with those ending in "\" joined to
 // the next one (whose leading blanks go), as long hex data is written.
-std::vector<std::string> LogicalLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::string pending;
+std::vector<FileLine> LogicalLines(std::string_view text) {
+  std::vector<FileLine> lines;
+  FileLine pending;
   bool continuing = false;
   while (!text.empty()) {
     const size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    std::string_view physical = line;
+    while (!physical.empty() && physical.back() == '\r')
+      physical.remove_suffix(1);
+    if (continuing) pending.raw += '\n';
+    pending.raw += physical;
     // Only hex data ends a line in "\": texts end in a quote, keys in "]".
-    pending += continuing ? TrimLine(line) : line;
-    while (!pending.empty() && (pending.back() == '\r' || pending.back() == ' '))
-      pending.pop_back();
-    continuing = !pending.empty() && pending.back() == '\\';
+    pending.text += continuing ? TrimLine(line) : line;
+    while (!pending.text.empty() && (pending.text.back() == '\r' || pending.text.back() == ' '))
+      pending.text.pop_back();
+    continuing = !pending.text.empty() && pending.text.back() == '\\';
     if (continuing) {
-      pending.pop_back();
+      pending.text.pop_back();
       continue;
     }
     lines.push_back(std::move(pending));
-    pending.clear();
+    pending = FileLine{};
   }
-  if (!pending.empty()) lines.push_back(std::move(pending));
+  if (continuing) {
+    // The file ends in a continuation mark: written back before another line, it
+    // would join that line to this one.
+    while (!pending.raw.empty() && pending.raw.back() != '\\')
+      pending.raw.pop_back();
+    if (!pending.raw.empty()) pending.raw.pop_back();
+    lines.push_back(std::move(pending));
+  }
   return lines;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | c >> 6);
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | c >> 12);
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | c >> 18);
+    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// UTF-16 bytes (after their byte-order mark) as UTF-8; a lone surrogate becomes
+// U+FFFD, an odd last byte is dropped.
+std::string Utf16BytesToUtf8(std::string_view bytes, bool little_endian) {
+  const auto unit = [&](size_t i) -> char32_t {
+    const auto first = static_cast<unsigned char>(bytes[i]);
+    const auto second = static_cast<unsigned char>(bytes[i + 1]);
+    return little_endian ? char32_t(second) << 8 | first : char32_t(first) << 8 | second;
+  };
+  std::string out;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t c = unit(i);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+      const char32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+bool StartsWithUtf16Mark(std::string_view text) {
+  return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+}
+
+// Whether the system's 8-bit texts hold that UTF-8 text without loss.
+bool Holds1252(std::string_view utf8) {
+  return Win1252ToUtf8(Utf8ToWin1252(utf8)) == utf8;
 }
 
 // Reads a "..."-quoted text with \\ and \" escapes from the start of S; on success
@@ -137,8 +207,12 @@ bool ParseValueLine(std::string_view line, RegValue& value) {
   if (line.front() == '@') {
     value.name.clear();
     line.remove_prefix(1);
-  } else if (!ReadQuoted(line, value.name)) {
-    return false;
+  } else {
+    std::string name;
+    // A name the system's texts cannot hold would be found, and rewritten, as
+    // another.
+    if (!ReadQuoted(line, name) || !Holds1252(name)) return false;
+    value.name = Utf8ToWin1252(name);
   }
   line = TrimLine(line);
   if (line.empty() || line.front() != '=') return false;
@@ -181,7 +255,7 @@ std::string NormalizeKeyPath(std::string_view path) {
 
 RegValue* RegKey::FindValue(std::string_view name) {
   for (RegValue& value : values) {
-    if (SameText1252(value.name, name)) return &value;
+    if (value.kind != RegValueKind::kLine && SameText1252(value.name, name)) return &value;
   }
   return nullptr;
 }
@@ -202,7 +276,7 @@ void RegKey::SetValue(RegValue value) {
 
 bool RegKey::DeleteValue(std::string_view name) {
   for (auto it = values.begin(); it != values.end(); ++it) {
-    if (SameText1252(it->name, name)) {
+    if (it->kind != RegValueKind::kLine && SameText1252(it->name, name)) {
       values.erase(it);
       return true;
     }
@@ -212,6 +286,7 @@ bool RegKey::DeleteValue(std::string_view name) {
 
 RegKey* RegDocument::FindKey(std::string_view path) {
   const std::string wanted = NormalizeKeyPath(path);
+  if (wanted.empty()) return nullptr;
   for (RegKey& key : keys) {
     if (SameText1252(key.path, wanted)) return &key;
   }
@@ -228,26 +303,50 @@ RegKey& RegDocument::AddKey(std::string_view path) {
   // Parents first, below the root key, which is never written on its own.
   const size_t last = wanted.rfind('\\');
   if (last != std::string::npos && wanted.find('\\') != last) AddKey(wanted.substr(0, last));
-  keys.push_back(RegKey{wanted, {}});
+  keys.push_back(RegKey{wanted, "", {}});
   return keys.back();
 }
 
 RegDocument ParseRegExport(std::string_view file_text) {
+  std::string decoded;
+  if (StartsWithUtf16Mark(file_text)) {
+    decoded = Utf16BytesToUtf8(file_text.substr(2), file_text.front() == '\xFF');
+    file_text = decoded;
+  }
   if (file_text.starts_with("\xEF\xBB\xBF")) file_text.remove_prefix(3);
   RegDocument document;
-  RegKey* current = nullptr;
-  for (const std::string& raw : LogicalLines(file_text)) {
-    const std::string_view line = TrimLine(raw);
-    if (line.empty() || line.front() == ';' || line == kHeader || line == kOldHeader) continue;
-    if (line.front() == '[') {
-      current = nullptr;
-      if (line.back() != ']' || line.starts_with("[-")) continue;
-      const std::string path = NormalizeKeyPath(Utf8ToWin1252(line.substr(1, line.size() - 2)));
-      if (!path.empty()) current = &document.AddKey(path);
+  RegKey* current = nullptr;  // the part of the file the lines belong to
+  bool header_seen = false;
+  bool keys_seen = false;
+  for (FileLine& read : LogicalLines(file_text)) {
+    const std::string_view line = TrimLine(read.text);
+    if (line.empty()) continue;
+    if (!keys_seen && !header_seen && (line == kHeader || line == kOldHeader)) {
+      header_seen = true;
       continue;
     }
+    if (line.front() == '[') {
+      keys_seen = true;
+      std::string path;
+      if (line.back() == ']' && !line.starts_with("[-")) {
+        const std::string_view name = line.substr(1, line.size() - 2);
+        if (Holds1252(name)) path = NormalizeKeyPath(Utf8ToWin1252(name));
+      }
+      if (path.empty()) {
+        current = &document.keys.emplace_back(RegKey{"", std::move(read.raw), {}});
+      } else {
+        current = &document.AddKey(path);
+      }
+      continue;
+    }
+    if (!current) current = &document.keys.emplace_back();  // the lines before the first key
     RegValue value;
-    if (current && ParseValueLine(line, value)) current->SetValue(std::move(value));
+    if (!current->path.empty() && ParseValueLine(line, value)) {
+      value.line = std::move(read.raw);
+      current->SetValue(std::move(value));
+    } else {
+      current->values.push_back(RegValue{"", RegValueKind::kLine, "", 0, std::move(read.raw)});
+    }
   }
   return document;
 }
@@ -256,10 +355,23 @@ std::string WriteRegExport(const RegDocument& document) {
   std::string out(kHeader);
   out += "\n\n";
   for (const RegKey& key : document.keys) {
-    out += '[';
-    out += Win1252ToUtf8(key.path);
-    out += "]\n";
+    if (!key.path.empty()) {
+      out += '[';
+      out += Win1252ToUtf8(key.path);
+      out += "]\n";
+    } else if (!key.header.empty()) {
+      out += key.header;
+      out += '\n';
+    } else if (key.values.empty()) {
+      continue;
+    }
     for (const RegValue& value : key.values) {
+      if (!value.line.empty()) {
+        out += value.line;
+        out += '\n';
+        continue;
+      }
+      if (value.kind == RegValueKind::kLine) continue;
       out += value.name.empty() ? std::string("@") : Quote(value.name);
       out += '=';
       switch (value.kind) {
@@ -275,12 +387,23 @@ std::string WriteRegExport(const RegDocument& document) {
         case RegValueKind::kOther:
           out += value.text;
           break;
+        case RegValueKind::kLine:
+          break;
       }
       out += '\n';
     }
     out += '\n';
   }
   return out;
+}
+
+std::string NotRewritable(std::string_view file_text) {
+  if (StartsWithUtf16Mark(file_text)) return "line 1 begins with a UTF-16 byte-order mark";
+  const size_t nul = file_text.find('\0');
+  if (nul == std::string_view::npos) return "";
+  const size_t line =
+      1 + static_cast<size_t>(std::count(file_text.begin(), file_text.begin() + nul, '\n'));
+  return "line " + std::to_string(line) + " holds a NUL byte";
 }
 
 }  // namespace platform

@@ -13,10 +13,13 @@
 // are kept as written, so that editing one value never loses another. The file is
 // UTF-8; texts in memory are Windows-1252 like every text of the system.
 //
-// Reading is lenient: a byte-order mark, blank lines, ";" comments, lines ending in
-// "\" continued on the next line, deletions ("[-...]", "=-") and lines it cannot
-// read are skipped, never fatal. Key paths compare without case; a path keeps the
-// spelling it was first written with.
+// Reading is lenient: a byte-order mark (a UTF-16 file with one is read too), blank
+// lines, and lines ending in "\" continued on the next line are taken as the
+// registry editor writes them; ";" comments, deletions ("[-...]", "=-") and lines
+// it cannot read are never fatal. Such lines are kept as read, in their place under
+// their key, and so is every value the program has not changed: rewriting the file
+// after a change loses no line a person or another program put there. Key paths
+// compare without case; a path keeps the spelling it was first written with.
 #pragma once
 
 #include <cstdint>
@@ -26,19 +29,29 @@
 
 namespace platform {
 
-enum class RegValueKind : uint8_t { kString, kDword, kOther };
+// kLine: no value but a line of the file kept as it was (a comment, a deletion, a
+// line that cannot be read), which no lookup finds.
+enum class RegValueKind : uint8_t { kString, kDword, kOther, kLine };
 
 struct RegValue {
   std::string name;  // "" is the key's default value, written "@"
   RegValueKind kind = RegValueKind::kString;
   std::string text;    // kString: the text; kOther: the data as written after "="
   uint32_t dword = 0;  // kDword
+  // The line (or continued lines) as read from the file, written back as it was so
+  // that an unchanged value keeps its form; "" for a value the program set.
+  std::string line;
   friend bool operator==(const RegValue&, const RegValue&) = default;
 };
 
 struct RegKey {
-  std::string path;  // full path from the root key, e.g. "HKEY_CURRENT_USER\Software\X"
-  std::vector<RegValue> values;
+  // The full path from the root key, e.g. "HKEY_CURRENT_USER\Software\X"; "" for
+  // a part of the file that is no key: the lines before the first key, or those
+  // under a header that cannot be read (a deletion "[-...]", no closing "]", a
+  // name the system's texts cannot hold), which Header keeps. No lookup finds it.
+  std::string path;
+  std::string header;
+  std::vector<RegValue> values;  // and the kept lines (kLine), in file order
 
   RegValue* FindValue(std::string_view name);
   const RegValue* FindValue(std::string_view name) const;
@@ -63,5 +76,11 @@ std::string NormalizeKeyPath(std::string_view path);
 
 RegDocument ParseRegExport(std::string_view file_text);
 std::string WriteRegExport(const RegDocument& document);
+
+// Why a file of that text must not be rewritten, though it can be read: it is not
+// the UTF-8 text the store is made of, and rewriting it would change the form the
+// program that wrote it reads. "" when it may be rewritten; else the line and what
+// is wrong with it, e.g. "line 1 begins with a UTF-16 byte-order mark".
+std::string NotRewritable(std::string_view file_text);
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <QPixmap>
 #include <QProcess>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -133,13 +134,15 @@ class OnlyOneTest : public ::testing::Test {
 
 // Runs a second start of the program (the probe) to its end while this process
 // serves its requests; its exit code (onlyone_probe.cpp), -1 when it did not end.
-int SecondStart(const std::string& store = "") {
+// Store: its QOR_REGISTRY, Folder: its working folder, when given.
+int SecondStart(const std::string& store = "", const std::string& folder = "") {
   QProcess probe;
   if (!store.empty()) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QOR_REGISTRY", QString::fromStdString(store));
     probe.setProcessEnvironment(environment);
   }
+  if (!folder.empty()) probe.setWorkingDirectory(QString::fromStdString(folder));
   probe.start(QOR_ONLYONE_PROBE, {"Gasbridge test"});
   // Checked again after the loop: a loop ended by something else is no end of it.
   if (!RunUntil([&] { return probe.state() == QProcess::NotRunning; }) ||
@@ -225,6 +228,30 @@ TEST_F(OnlyOneTest, CollectorsWithStoresOfTheirOwnRunSideBySide) {
   // A program of its own for each store.
   EXPECT_EQ(SecondStart(folder_.path() + "/third.reg"), 0);
   EXPECT_EQ(SecondStart(folder_.path() + "/other.reg"), 3);
+}
+
+TEST_F(OnlyOneTest, OneGuardPerStoreWhateverTheSpellingOfItsPath) {
+  const std::string a = folder_.path() + "/a";
+  std::filesystem::create_directories(a);
+  std::filesystem::create_directories(folder_.path() + "/b");
+  std::filesystem::create_directory_symlink(a, folder_.path() + "/link");
+  {
+    ::setenv("QOR_REGISTRY", (a + "/registry.reg").c_str(), 1);  // not there yet
+    TOnlyOne first(nullptr, "OnlyOne1");
+    ASSERT_TRUE(first.CheckOnlyOne());
+    for (const std::string& same : {a + "/./registry.reg", a + "/../a/registry.reg",
+                                    a + "//registry.reg", folder_.path() + "/link/registry.reg"}) {
+      EXPECT_EQ(SecondStart(same), 3) << same;
+    }
+    EXPECT_EQ(SecondStart("registry.reg", a), 3);
+    EXPECT_EQ(SecondStart("registry.reg", folder_.path() + "/b"), 0);
+  }
+  // The same text from two folders: two stores.
+  ::setenv("QOR_REGISTRY", "registry.reg", 1);
+  TOnlyOne here(nullptr, "OnlyOne1");
+  ASSERT_TRUE(here.CheckOnlyOne());
+  EXPECT_EQ(SecondStart("registry.reg", a), 0);
+  EXPECT_EQ(SecondStart((std::filesystem::current_path() / "registry.reg").string()), 3);
 }
 
 }  // namespace

@@ -92,6 +92,40 @@ TEST_F(AxisDrawingTest, ValueAxisTicksAndLabels) {
   EXPECT_TRUE(Texts(target_).empty());
 }
 
+TEST_F(AxisDrawingTest, MinorTicksFromTheStartOfAnAxisBelowZero) {
+  struct Case {
+    double minimum;
+    uint8_t minor_ticks;
+    std::vector<int32_t> minor_x;  // where the minor ticks fall, in pixels
+    std::vector<int32_t> major_x;
+  };
+  const Case cases[] = {
+      // The major ticks at 0 and 4 (30 and 70 pixels), the minor ones every 1 from -3.
+      {-3, 3, {0, 10, 20, 30, 40, 50, 60, 70, 80, 90}, {30, 70}},
+      // The first minor tick, at -4, lies 0.4 pixels before the axis' start: drawn
+      // there.
+      {-3.96, 1, {0, 20, 40, 60, 80, 100}, {40, 80}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.minimum);
+    TAxis axis(&own_, {0, 100}, {100, 100});
+    axis.SetKind(akValue);
+    axis.TimeFormat = 0;
+    axis.SetMinimum(c.minimum);
+    axis.SetSpan(10);
+    axis.SetTickStep(4);
+    axis.MinorTicks = c.minor_ticks;
+    own_.Clear();
+    axis.DrawAxis(target_, 0, {0, 0});
+    std::vector<Segment> expected;
+    for (int32_t x : c.minor_x)
+      expected.push_back({{x, 100}, {x, 104}});
+    for (int32_t x : c.major_x)
+      expected.push_back({{x, 100}, {x, 107}});
+    EXPECT_EQ(Lines(own_), expected);
+  }
+}
+
 TEST_F(AxisDrawingTest, VerticalLabelsDoNotOverlap) {
   TAxis axis(&own_, {50, 100}, {50, 0});
   axis.SetKind(akValue);

@@ -290,6 +290,16 @@ TEST(DataSetTest, ExtentsOfAnEmptyDataSetAndOfRemovals) {
   EXPECT_EQ(data->MaxOrdinal(), 40);
 }
 
+TEST(DataSetTest, APercentReferenceIsNeverZeroNorAnythingButAFiniteNumber) {
+  for (double reference : {0.0, std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    SCOPED_TRACE(reference);
+    TDataSetRef data = MakeDataSet();
+    data->SetPercentReference(50);
+    data->SetPercentReference(reference);
+    EXPECT_EQ(data->PercentReference(), 100.0);
+  }
+}
+
 TEST(DataSetTest, SettersAndTheirNotifications) {
   TDataSetRef data = MakeDataSet();
   Listener listener(*data);

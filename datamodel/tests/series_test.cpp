@@ -162,6 +162,19 @@ TEST_F(SeriesTest, FieldsAndPointRecordsInsideTheSeries) {
   EXPECT_EQ(data.ControlPoints()[0]->XValue, 2.5);
 }
 
+TEST_F(SeriesTest, APercentReferenceThatIsNotAFiniteNumberIsTakenAs100) {
+  for (double reference : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    SCOPED_TRACE(reference);
+    Bytes fields;
+    fields.I32(31).I32(1).U8(1).I32(32).I32(8).F64(reference);
+    fields.Append(qor_test::PlainRecord(22, Bytes().F64(1).F64(7.5).I32(1)));
+    std::unique_ptr<TSerie> serie = ReadSerie(SerieFile(fields));
+    ASSERT_TRUE(serie->PercentMode());
+    EXPECT_EQ(serie->DataSet().PercentReference(), 100.0);
+    EXPECT_EQ(serie->YValueOf(*serie->DataSet().GetPoint(0)), 7.5);
+  }
+}
+
 TEST_F(SeriesTest, OldFilesMeantAutomaticMarkers) {
   // A version 1.3 file in the old header form: int32 1, then the header string.
   Bytes file = Bytes().I32(1).Str("QOR Fluvantronics Save File Header 1.3");
@@ -740,6 +753,15 @@ TEST_F(PlotTest, AreasBetween) {
   serie.SetStyle(0x02);
   EXPECT_TRUE(serie.AreaBetween(0.5, 2, area));
   EXPECT_DOUBLE_EQ(area, 12 * (15 + 20) / 2.0);
+  // To inside the pair: the end value lies on the line, three quarters of the way.
+  EXPECT_TRUE(serie.AreaBetween(-1, 0.75, area));
+  EXPECT_DOUBLE_EQ(area, 18 * (10 + 17.5) / 2.0);
+  EXPECT_TRUE(serie.AreaBetween(0.25, 0.75, area));
+  EXPECT_DOUBLE_EQ(area, 12 * (12.5 + 17.5) / 2.0);
+  serie.SetStyle(0x20);
+  EXPECT_TRUE(serie.AreaBetween(0.25, 0.75, area));
+  EXPECT_DOUBLE_EQ(area, 12 * 10.0);
+  serie.SetStyle(0x02);
   EXPECT_FALSE(TSerieObject(nullptr).AreaBetween(0, 1, area));
   serie.SetUseXAxis(nullptr);
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/registry_file.h"
 #include "platform/tests/message_of.h"
@@ -30,6 +31,33 @@ std::string ReadText(const std::string& path) {
 
 void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// The lines of a store's text that hold something, without their line ends.
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+// Whether every line of Before stands in After, in the same order (so under the
+// same key as before).
+::testing::AssertionResult KeepsEveryLine(const std::string& before, const std::string& after) {
+  const std::vector<std::string> old_lines = LinesOf(before);
+  const std::vector<std::string> new_lines = LinesOf(after);
+  size_t at = 0;
+  for (const std::string& line : old_lines) {
+    while (at < new_lines.size() && new_lines[at] != line)
+      ++at;
+    if (at == new_lines.size())
+      return ::testing::AssertionFailure() << "lost: " << line << "\n" << after;
+    ++at;
+  }
+  return ::testing::AssertionSuccess();
 }
 
 class RegistryTest : public ::testing::Test {
@@ -172,6 +200,126 @@ TEST_F(RegistryTest, ValuesOfOtherKindsSurviveChangesToTheirNeighbours) {
   EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Other]\n\"X\"=\"y\"\n"), std::string::npos) << text;
 }
 
+TEST_F(RegistryTest, AChangeKeepsTheCommentsAndTheLinesItCannotRead) {
+  std::filesystem::create_directories(folder_.path() + "/sub");
+  const std::string before =
+      "Windows Registry Editor Version 5.00\r\n"
+      "\r\n"
+      "; written by hand\r\n"
+      "[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths]\r\n"
+      "; the data root\r\n"
+      "\"ZQTData\"=\"/data/ZQTDATA.INI\r\n"
+      "\"Gone\"=-\r\n"
+      "\r\n"
+      "[-HKEY_CURRENT_USER\\Software\\Removed]\r\n"
+      "\"Under\"=\"a deletion\"\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Unclosed\r\n"
+      "\"Also\"=\"kept\"\r\n"
+      "[HKEY_CURRENT_USER\\Software\\\xCE\xA9]\r\n"  // a name the system cannot hold
+      "\"In\"=\"it\"\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Names]\r\n"
+      "\"\xCE\xA9\"=\"a value the system cannot name\"\r\n"
+      "REGEDIT4\r\n";
+  WriteText(store_, before);
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("Software\\QOR Fluvantronics AB\\Autostart\\ABL625", true));
+  reg.WriteInteger("DoStart", 1);
+  const std::string after = ReadText(store_);
+  EXPECT_TRUE(KeepsEveryLine(before, after));
+  EXPECT_NE(after.find("[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Autostart\\ABL625]\n"
+                       "\"DoStart\"=dword:00000001\n"),
+            std::string::npos)
+      << after;
+  // They are kept, not read.
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths"));
+  EXPECT_FALSE(reg.ValueExists("ZQTData"));
+  EXPECT_FALSE(reg.KeyExists("Software\\Unclosed"));
+  ASSERT_TRUE(reg.OpenKey("Software\\Names", false));
+  EXPECT_FALSE(reg.ValueExists("?"));
+  // A change beside them, and one more: still every line in its place.
+  reg.WriteString("?", "new");
+  EXPECT_TRUE(KeepsEveryLine(before, ReadText(store_)));
+  EXPECT_EQ(reg.ReadString("?"), "new");
+  reg.WriteString("?", "newer");
+  EXPECT_TRUE(KeepsEveryLine(before, ReadText(store_)));
+}
+
+TEST_F(RegistryTest, ValuesLeftAloneKeepTheirLinesByteForByte) {
+  std::filesystem::create_directories(folder_.path() + "/sub");
+  const std::string values =
+      "\"Wide\"=\"\xCE\xA9 \xC3\xA5\"\n"             // omega, a-ring
+      "\"Short\"=dword:1\n"                          // four digits fewer
+      "\"Two\"=hex(1):41,00,00,00,42,00,00,00\n"     // a text after its end
+      "\"Odd\"=hex(1):41,00,0d,00,0a,00,42,00,\\\n"  // continued
+      "  00,00\n";
+  WriteText(store_, "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\S]\n" + values);
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("S", false));
+  EXPECT_EQ(reg.ReadString("Wide"), "? \xE5");
+  EXPECT_EQ(reg.ReadInteger("Short"), 1);
+  reg.WriteInteger("New", 2);
+  EXPECT_EQ(ReadText(store_), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\S]\n" +
+                                  values + "\"New\"=dword:00000002\n\n");
+  // A value the program changes is written in the store's own form.
+  reg.WriteInteger("Short", 1);
+  EXPECT_NE(ReadText(store_).find("\"Short\"=dword:00000001\n"), std::string::npos);
+}
+
+TEST_F(RegistryTest, NamesOutsideAsciiSurviveRewrites) {
+  TRegistry reg(store_);
+  ASSERT_TRUE(reg.OpenKey("Software\\N", true));
+  reg.WriteInteger("P\xE5th", 1);  // a-ring, Windows-1252
+  reg.WriteInteger("Other", 2);
+  reg.WriteInteger("P\xE5th", 3);
+  EXPECT_EQ(reg.ReadInteger("P\xC5TH"), 3);
+  EXPECT_EQ(ReadText(store_).find("P\xC3\xA5th"), ReadText(store_).rfind("P\xC3\xA5th"));
+  EXPECT_NE(ReadText(store_).find("\"P\xC3\xA5th\"=dword:00000003\n"), std::string::npos)
+      << ReadText(store_);
+}
+
+// The UTF-16 text of a store, with its byte-order mark, as the registry editor
+// exports one.
+std::string Utf16Le(std::string_view ascii) {
+  std::string bytes = "\xFF\xFE";
+  for (char c : ascii) {
+    bytes += c;
+    bytes += '\0';
+  }
+  return bytes;
+}
+
+TEST_F(RegistryTest, AStoreInAnotherFormIsReadButNeverRewritten) {
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths]\r\n"
+      "\"ZQTData\"=\"/data/ZQTDATA.INI\"\r\n";
+  struct Case {
+    std::string bytes;
+    std::string line;  // what the refusal names
+  };
+  const Case cases[] = {
+      {Utf16Le(text), "line 1 begins with a UTF-16 byte-order mark"},
+      {text + "\"Bad\"=\"a" + std::string(1, '\0') + "b\"\r\n", "line 5 holds a NUL byte"},
+  };
+  std::filesystem::create_directories(folder_.path() + "/sub");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    WriteText(store_, c.bytes);
+    TRegistry reg(store_);
+    ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths"));
+    EXPECT_EQ(reg.ReadString("ZQTData"), "/data/ZQTDATA.INI");
+    const std::string refused = "Failed to set data for 'DoStart': the settings store " + store_ +
+                                " is not UTF-8 text (" + c.line + "), so it is left as it is";
+    // A key to create, and one that is there.
+    EXPECT_FALSE(reg.OpenKey("Software\\QOR Fluvantronics AB\\Autostart\\ABL625", true));
+    EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.WriteInteger("DoStart", 1); }), refused);
+    ASSERT_TRUE(reg.OpenKey("Software\\QOR Fluvantronics AB\\Wardvorta\\2.0\\File Paths", false));
+    EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.WriteInteger("DoStart", 1); }), refused);
+    EXPECT_FALSE(reg.DeleteValue("ZQTData"));
+    EXPECT_EQ(ReadText(store_), c.bytes);
+  }
+}
+
 TEST_F(RegistryTest, SeesChangesSavedByAnotherRegistryObject) {
   TRegistry first(store_);
   TRegistry second(store_);
@@ -269,10 +417,16 @@ TEST(RegistryFileTest, ParsingIsLenientAndWritingIsStable) {
       "REGEDIT4\n[HKEY_CURRENT_USER\\\\A\\\\]\n@=\"d\"\n\"n\"=dword:zz\n\"m\"=dword:123456789\n"
       "[-HKEY_CURRENT_USER\\B]\n\"lost\"=\"x\"\n[unclosed\n\"also "
       "lost\"=\"y\"\n\"q\"=\"unterminated\n");
-  ASSERT_EQ(document.keys.size(), 1u);
-  EXPECT_EQ(document.keys[0].path, "HKEY_CURRENT_USER\\A");
-  ASSERT_EQ(document.keys[0].values.size(), 1u);
-  EXPECT_EQ(document.keys[0].values[0], (RegValue{"", RegValueKind::kString, "d", 0}));
+  // One key; the lines that cannot be read are kept, but no lookup finds them.
+  ASSERT_NE(document.FindKey("HKEY_CURRENT_USER\\A"), nullptr);
+  const RegKey& key = *document.FindKey("HKEY_CURRENT_USER\\A");
+  EXPECT_EQ(key.path, "HKEY_CURRENT_USER\\A");
+  ASSERT_NE(key.FindValue(""), nullptr);
+  EXPECT_EQ(*key.FindValue(""), (RegValue{"", RegValueKind::kString, "d", 0, "@=\"d\""}));
+  EXPECT_EQ(key.FindValue("n"), nullptr);
+  EXPECT_EQ(key.FindValue("m"), nullptr);
+  EXPECT_EQ(document.FindKey("HKEY_CURRENT_USER\\B"), nullptr);
+  EXPECT_EQ(document.FindKey("unclosed"), nullptr);
   const std::string once = WriteRegExport(document);
   EXPECT_EQ(WriteRegExport(ParseRegExport(once)), once);
 }
