@@ -312,12 +312,12 @@ TEST(RecordingCanvasTest, BitmapsRecordOnTheirOwnCanvas) {
   screen.Draw(3, 4, *bitmap);
   bitmap->canvas().FillRect(Rect{0, 0, 1, 1});  // after the copy: not part of it
 
-  EXPECT_THAT(OpsOf(screen.calls()), ElementsAre(CanvasOp::kCreateBitmap, CanvasOp::kDraw));
+  ASSERT_THAT(OpsOf(screen.calls()), ElementsAre(CanvasOp::kCreateBitmap, CanvasOp::kDraw));
   EXPECT_THAT(screen.calls()[0].values, ElementsAre(40, 30));
   const CanvasCall& draw = screen.calls()[1];
   EXPECT_THAT(draw.points, ElementsAre(Point{3, 4}));
   EXPECT_THAT(draw.values, ElementsAre(40, 30));
-  EXPECT_THAT(OpsOf(draw.bitmap_calls), ElementsAre(CanvasOp::kMoveTo, CanvasOp::kLineTo));
+  ASSERT_THAT(OpsOf(draw.bitmap_calls), ElementsAre(CanvasOp::kMoveTo, CanvasOp::kLineTo));
   EXPECT_THAT(draw.bitmap_calls[1].points, ElementsAre(Point{0, 0}, Point{39, 29}));
 
   std::ostringstream printed;
