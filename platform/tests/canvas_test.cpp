@@ -331,11 +331,13 @@ TEST(RecordingCanvasTest, BitmapSizesAndForeignBitmaps) {
   std::unique_ptr<Bitmap> bitmap = screen.CreateBitmap(-5, 7);
   EXPECT_EQ(bitmap->Width(), 0);
   EXPECT_EQ(bitmap->Height(), 7);
+  ASSERT_EQ(screen.calls().size(), 1u);
   EXPECT_THAT(screen.calls()[0].values, ElementsAre(0, 7));
 
   PlainBitmap foreign;
   foreign.canvas().LineTo(1, 1);
   screen.Draw(0, 0, foreign);
+  ASSERT_EQ(screen.calls().size(), 2u);
   EXPECT_THAT(screen.calls().back().values, ElementsAre(7, 9));
   EXPECT_TRUE(screen.calls().back().bitmap_calls.empty());
 }
