@@ -76,7 +76,7 @@ void TCollectorCore::ReportFailure(const std::string& text) {
   AddLogEntry(entry);
   if (!log_loaded_) return;
   // Cut before the count goes on, so that a long entry still shows its count.
-  repeated_entry_ = CutText(entry, TTransferLog::kMaxEntryBytes - 24);
+  repeated_entry_ = CutText(entry, TTransferLog::kMaxEntryBytes - kRepeatCountBytes);
   repeated_failure_ = text;
   repeats_ = 1;
 }

@@ -26,7 +26,11 @@
 // Failures are never silent and never shown as success. Whatever goes wrong (a
 // rejected id, a patient that could not be created, a save file that would not
 // open, a point not written, a walk ended by an error, a dropped message) goes to
-// the error line and the transfer log, with the patient where there is one. A walk
+// the error line and the transfer log, with the patient where there is one. A
+// result that cannot be written (neither its series' definition nor its point) is
+// lost alone: it is still handed to the automation object, the log names it with
+// its value, unit and sample time so that it can be filed by hand, and the
+// patient's next results and the next patient are filed as ever. A walk
 // ended by an error has relayed the whole message all the same, tells the
 // automation object the message is done when the patient was known, and leaves
 // nothing behind for the next message. A message's results go only to the patient
@@ -128,6 +132,9 @@ class TCollectorCore : private TAnalyzerLinkEvents {
  public:
   // Record lines that may wait in the queue; a message beyond it is dropped.
   static constexpr size_t kMaxQueuedLines = 100000;
+  // Transfer log entries that name the results of one patient's section that were
+  // not written; the results beyond them are counted in the last.
+  static constexpr size_t kMaxNotWrittenEntries = 20;
 
   TCollectorCore(TCollectorView& view, TCollectorPaths paths, TSaveFileAccess& save,
                  TAnalyzerLinkLimits limits = {});
@@ -199,6 +206,9 @@ class TCollectorCore : private TAnalyzerLinkEvents {
   void SendToAnalyzer(std::string_view bytes) override;
   void MessageComplete(std::vector<std::string> lines) override;
   void LinkNotice(const TLinkNotice& notice) override;
+
+  // What an entry keeps free for " (20000 times)" when a failure repeats.
+  static constexpr size_t kRepeatCountBytes = 24;
 
   // The walk's steps.
   struct TWalk;

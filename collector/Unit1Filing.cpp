@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "collector/RecordParsing.h"
+#include "collector/Unit1TransferLog.h"
 #include "platform/exception.h"
 
 bool TResultFiling::OpenPatientSaveFile(const TFilingPatient& patient, std::string* failure) {
@@ -98,11 +99,25 @@ TResultFiling::TStored TResultFiling::StoreResult(const TResultToFile& result,
         break;
       }
     }
-    if (!serie) serie = &NewParameterSerie(result);
-    stored = save_.AppendDataPoint(serie->index, result.sample_time, result.value)
-                 ? TStored::kFiled
-                 : TStored::kNotWritten;
-    CollectNotice();
+    if (!serie) {
+      try {
+        serie = &NewParameterSerie(result);
+      } catch (const std::exception& error) {
+        // Only this result is lost: the file stays open for the patient's next
+        // results, and the series list holds what the file holds.
+        CollectNotice();
+        notices_.push_back(platform::LoadResString(SDefinitionNotWritten) + save_file_name_ + " (" +
+                           CutText(name, kMaxQuotedBytes) + "): " + error.what());
+      }
+    }
+    if (serie) {
+      stored = save_.AppendDataPoint(serie->index, result.sample_time, result.value)
+                   ? TStored::kFiled
+                   : TStored::kNotWritten;
+      CollectNotice();
+    } else {
+      stored = TStored::kNotWritten;
+    }
   }
   if (grouping) {
     automation_.AddValueWithSource(patient_id, result.parameter, specimen_source, result.unit,

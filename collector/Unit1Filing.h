@@ -27,6 +27,8 @@ inline constexpr platform::ResourceString SRuttenIndex{
     "Unit1.SRuttenIndex", "There is something rutten in the state of Index"};
 inline constexpr platform::ResourceString STooManySeries{
     "Unit1.STooManySeries", "The save file holds as many parameter series as it can"};
+inline constexpr platform::ResourceString SDefinitionNotWritten{
+    "Unit1.SDefinitionNotWritten", "A series definition was not written to "};
 
 // The patient whose results are being filed: the id as shown, the folder (ending
 // in a separator) and the last name as the patient file stores it.
@@ -78,8 +80,10 @@ class TResultFiling {
     kNotWritten,  // the save file is open but the point could not be written
   };
   // Files one result and hands it to the automation object: AddValueWithSource
-  // (with the specimen source apart) while Grouping, else AddValue. Raises when a
-  // new definition cannot be written.
+  // (with the specimen source apart) while Grouping, else AddValue. A result whose
+  // new series cannot be defined is not written, as a point that cannot be
+  // appended is not: the reason goes to the notices, and the next result is tried
+  // afresh (a series not defined is tried again).
   TStored StoreResult(const TResultToFile& result, const std::string& patient_id,
                       const std::string& specimen_source, bool grouping);
   // The end of a message of a known patient, for the automation object.

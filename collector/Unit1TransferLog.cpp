@@ -42,6 +42,41 @@ std::string CutText(std::string_view text, size_t bytes) {
   return cut;
 }
 
+std::vector<std::string> ListInEntries(std::string_view head, const std::vector<std::string>& items,
+                                       size_t bytes, size_t max_entries) {
+  const std::string start = CutText(head, bytes / 2);
+  const auto more = [&items](size_t rest) {
+    return " and " + std::to_string(rest) + " more (" + std::to_string(items.size()) + " in all)";
+  };
+  std::vector<std::string> entries;
+  size_t next = 0;
+  while (next < items.size()) {
+    const bool last = entries.size() + 1 >= max_entries;
+    // The last entry keeps room for the longest count there can be, unless all the
+    // items left fit in it.
+    size_t room = 0;
+    if (last) {
+      size_t all = start.size();
+      for (size_t i = next; i < items.size(); ++i)
+        all += (i > next ? 2 : 0) + items[i].size();
+      if (all > bytes) room = more(items.size()).size();
+    }
+    std::string entry = start;
+    for (size_t taken = 0; next < items.size(); ++taken, ++next) {
+      const std::string_view separator = taken > 0 ? "; " : "";
+      if (taken > 0 && entry.size() + separator.size() + items[next].size() + room > bytes) break;
+      entry += separator;
+      entry += items[next];
+    }
+    if (last && next < items.size()) {
+      entry += more(items.size() - next);
+      next = items.size();
+    }
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
 std::string OneLine(std::string_view text) {
   std::string line = CutText(text, TTransferLog::kMaxEntryBytes);
   for (char& c : line) {

@@ -54,9 +54,19 @@ class TTransferLog {
 
 // What ends a text that was cut short.
 inline constexpr std::string_view kCutMark = " [cut]";
+// What an entry shows of one text from the wire within it (a parameter, a unit, a
+// value that is not a number), so that one long text leaves room for the others.
+inline constexpr size_t kMaxQuotedBytes = 64;
 
 // Text fit for one line of a log or a window: control characters become "?", and
 // at most kMaxEntryBytes bytes.
 std::string OneLine(std::string_view text);
 // Text of at most Bytes bytes: a longer one is cut to end in kCutMark.
 std::string CutText(std::string_view text, size_t bytes);
+// Entries of at most Bytes bytes that list Items after Head, "; " between them, each
+// entry as many whole items as fit (and at least one, so that no item is left out
+// for its size). At most MaxEntries entries: the items that find no room in them
+// are counted at the end of the last, " and 12 more (20 in all)". A Head longer
+// than half of Bytes is cut to that, so that items still find room after it.
+std::vector<std::string> ListInEntries(std::string_view head, const std::vector<std::string>& items,
+                                       size_t bytes, size_t max_entries);

@@ -9,6 +9,7 @@
 #include "platform/date_time_format.h"
 #include "platform/file_ends.h"
 #include "platform/files.h"
+#include "platform/format_text.h"
 #include "platform/ini_file.h"
 
 // What one walk keeps to itself.
@@ -20,25 +21,14 @@ struct TCollectorCore::TWalk {
   // its first result.
   bool open_at_result = false;
   bool reported_no_patient = false;
-  // Reported together: results not numbers (parameter "text"), points not written.
+  // Reported together: results not numbers (parameter "text"), and results not
+  // written (parameter, value, unit and sample time, for whoever files them by hand).
   std::vector<std::string> not_numbers;
   std::vector<std::string> not_written;
   std::string not_written_file;
 };
 
 namespace {
-
-// What the transfer log shows of a value that is not a number, and of its parameter.
-constexpr size_t kMaxQuotedBytes = 64;
-
-std::string Joined(const std::vector<std::string>& parts, const char* separator) {
-  std::string text;
-  for (const std::string& part : parts) {
-    if (!text.empty()) text += separator;
-    text += part;
-  }
-  return text;
-}
 
 // Marks the core busy with a walk for as long as the walk runs, however it ends.
 class TWalking {
@@ -77,6 +67,7 @@ void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
     // automation object hears that the message is done, so that what it was
     // told is in the log file by then.
     const TLogBatch batch(*this);
+    std::string failure;
     try {
       for (const std::string& line : lines) {
         if (line.size() < 2) continue;
@@ -97,17 +88,17 @@ void TCollectorCore::ProcessMessage(const std::vector<std::string>& lines) {
             break;
         }
       }
-      FlushReports(walk);
     } catch (const std::exception& error) {
-      FlushReports(walk);
-      std::string text = platform::LoadResString(SWalkFailed);
-      if (walk.patient_named) text += " (" + PatientText() + ")";
-      ReportFailure(text + ": " + error.what());
+      failure = platform::LoadResString(SWalkFailed);
+      if (walk.patient_named) failure += " (" + PatientText() + ")";
+      failure += ": ";
+      failure += error.what();
     }
     ReportSaveNotices();
+    FlushReports(walk);
+    if (!failure.empty()) ReportFailure(failure);
   }
   EndPatientSection(walk);
-  ReportSaveNotices();
   CheckAutomation();
 }
 
@@ -131,6 +122,8 @@ TRegisteredEntries TCollectorCore::ReadRegisteredEntries() const {
 }
 
 void TCollectorCore::EndPatientSection(TWalk& walk) {
+  // Why results were lost, then which they were: both before the next patient's.
+  ReportSaveNotices();
   FlushReports(walk);
   filing_.EndPatient();
   if (walk.patient_known) filing_.NotifyBatchDone();
@@ -239,20 +232,37 @@ void TCollectorCore::Result(const std::string& line, TWalk& walk) {
   const TResultFiling::TStored stored =
       filing_.StoreResult(result, state_.patient_id, state_.specimen.source, options_.grouping);
   if (stored == TResultFiling::TStored::kNotWritten) {
-    walk.not_written.push_back(state_.parameter);
+    std::string text =
+        CutText(state_.parameter, kMaxQuotedBytes) + " " + platform::FloatToStr(*value);
+    if (!state_.result_unit.empty()) text += " " + CutText(state_.result_unit, kMaxQuotedBytes);
+    walk.not_written.push_back(text + " at " + platform::DateTimeToStr(sample_time));
     walk.not_written_file = filing_.SaveFileName();
   }
 }
 
 void TCollectorCore::FlushReports(TWalk& walk) {
+  const std::string stamp = platform::DateTimeToStr(now_()) + ": ";
   if (!walk.not_numbers.empty()) {
-    AddLogEntry(platform::DateTimeToStr(now_()) + ": " + platform::LoadResString(SNotNumbers) +
-                PatientText() + ": " + Joined(walk.not_numbers, "; "));
+    // One entry: what was not measured needs no more than its count past the bound.
+    for (const std::string& entry :
+         ListInEntries(stamp + platform::LoadResString(SNotNumbers) + PatientText() + ": ",
+                       walk.not_numbers, TTransferLog::kMaxEntryBytes, 1)) {
+      AddLogEntry(entry);
+    }
     walk.not_numbers.clear();
   }
   if (!walk.not_written.empty()) {
-    ReportFailure(platform::LoadResString(SNotWritten) + walk.not_written_file + " (" +
-                  PatientText() + "): " + Joined(walk.not_written, ", "));
+    // Each result is named whole, so that it can be filed by hand, in entries
+    // that leave ReportFailure room for the time in front and a count of repeats;
+    // past kMaxNotWrittenEntries the rest are counted, lest they push the log's
+    // older lines out.
+    const size_t bytes = TTransferLog::kMaxEntryBytes - kRepeatCountBytes - stamp.size();
+    for (const std::string& entry :
+         ListInEntries(platform::LoadResString(SNotWritten) + walk.not_written_file + " (" +
+                           PatientText() + "): ",
+                       walk.not_written, bytes, kMaxNotWrittenEntries)) {
+      ReportFailure(entry);
+    }
     walk.not_written.clear();
   }
 }

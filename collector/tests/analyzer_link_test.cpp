@@ -121,7 +121,7 @@ TEST(AnalyzerLinkTest, SeparateEventsGiveAckAckAndOneMessage) {
   link.Receive(Frame('1', "H|\\^&"));
   EXPECT_TRUE(link.HalfMessage());
   link.Receive(kEOT);
-  EXPECT_THAT(recorder.events, ElementsAre("ACK", "ACK", "message 1"));
+  ASSERT_THAT(recorder.events, ElementsAre("ACK", "ACK", "message 1"));
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|\\^&"));
 }
 
@@ -225,7 +225,7 @@ TEST(AnalyzerLinkTest, BytesAreHandledInArrivalOrder) {
   // Two frames, the EOT and the next message's ENQ and frame, all in one read.
   link.Receive(kENQ + Frame('1', "H|a", astm::kETB) + Frame('2', "L|1") + kEOT + kENQ +
                Frame('1', "H|b", astm::kETB));
-  EXPECT_THAT(recorder.events, ElementsAre("ACK", "ACK", "ACK", "message 2", "ACK", "ACK"));
+  ASSERT_THAT(recorder.events, ElementsAre("ACK", "ACK", "ACK", "message 2", "ACK", "ACK"));
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a", "2L|1"));
   link.Receive(Frame('2', "L|1") + kEOT);
   ASSERT_EQ(recorder.messages.size(), 2u);
@@ -238,7 +238,7 @@ TEST(AnalyzerLinkTest, NakThenTheRepeatedFrameIsStoredOnce) {
   std::string bad = Frame('1', "H|a");
   bad[bad.size() - 3] ^= 1;  // spoil the checksum's second digit
   link.Receive(kENQ + bad + Frame('1', "H|a") + Frame('2', "L|1") + kEOT);
-  EXPECT_THAT(recorder.events, ElementsAre("ACK", "NAK", "ACK", "ACK", "message 2"));
+  ASSERT_THAT(recorder.events, ElementsAre("ACK", "NAK", "ACK", "ACK", "message 2"));
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a", "2L|1"));
 }
 
@@ -248,7 +248,7 @@ TEST(AnalyzerLinkTest, FrameRepeatedForALostAckIsStoredOnce) {
   link.Receive(kENQ + Frame('1', "H|a", astm::kETB) + Frame('1', "H|a", astm::kETB) +
                Frame('2', "R|1", astm::kETB) + Frame('3', "R|1", astm::kETB) + Frame('4', "L|1") +
                kEOT);
-  EXPECT_THAT(recorder.events, ElementsAre("ACK", "ACK", "ACK", "ACK", "ACK", "ACK", "message 4"));
+  ASSERT_THAT(recorder.events, ElementsAre("ACK", "ACK", "ACK", "ACK", "ACK", "ACK", "message 4"));
   // Only the same digit and text is a repeat: frame 3 with frame 2's record counts.
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a", "2R|1", "3R|1", "4L|1"));
 }
@@ -258,7 +258,7 @@ TEST(AnalyzerLinkTest, EnqWithinAMessageDropsTheHalfMessage) {
   TAnalyzerLink link(recorder);
   link.Receive(kENQ + Frame('1', "H|a", astm::kETB) + Frame('2', "P|1", astm::kETB));
   link.Receive(kENQ + Frame('1', "H|b", astm::kETB) + Frame('2', "L|1") + kEOT);
-  EXPECT_THAT(recorder.events,
+  ASSERT_THAT(recorder.events,
               ElementsAre("ACK", "ACK", "ACK", "ACK", NoticeEvent(TLinkNoticeKind::kRestarted),
                           "ACK", "ACK", "message 2"));
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|b", "2L|1"));
@@ -342,12 +342,13 @@ TEST(AnalyzerLinkTest, FramesUpToTheLimitAreTaken) {
   const std::string record = "R|" + std::string(65536 - 5, 'x');
   link.Receive(kENQ + Frame('1', record) + kEOT);
   ASSERT_EQ(recorder.messages.size(), 1u);
+  ASSERT_EQ(recorder.messages[0].size(), 1u);
   EXPECT_EQ(recorder.messages[0][0].size(), 65536u - 2);
 
   // One byte more: dropped without an answer, so the sender's time-out ends it.
   recorder.events.clear();
   link.Receive(kENQ + Frame('1', record + "y"));
-  EXPECT_THAT(recorder.events, ElementsAre("ACK", NoticeEvent(TLinkNoticeKind::kFrameTooLong)));
+  ASSERT_THAT(recorder.events, ElementsAre("ACK", NoticeEvent(TLinkNoticeKind::kFrameTooLong)));
   EXPECT_EQ(recorder.notices[0].text, "Frame dropped: more than 65536 bytes");
   EXPECT_EQ(recorder.notices[0].count, 65537u);
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -181,7 +182,7 @@ TEST_F(CollectorCoreTest, AnUnknownPatientWithoutAutomaticCreationGetsNothingBut
   Walk(message);
   EXPECT_TRUE(save_.files.empty());
   EXPECT_THAT(auto_object_.calls, IsEmpty());
-  EXPECT_EQ(view_.relayed.size(), message.size() + 1);
+  ASSERT_EQ(view_.relayed.size(), message.size() + 1);
   EXPECT_EQ(view_.relayed.back(), "B:\x04");
   EXPECT_FALSE(std::filesystem::exists(paths_.data_dir + "99.$"));
   EXPECT_EQ(LogLines().size(), 1u);  // the "New logfile" line only
@@ -390,7 +391,7 @@ TEST_F(CollectorCoreTest, RegisteredPatientsComeFromTheIniFile) {
   EXPECT_THAT(view_.errors[0], HasSubstr("Registered patient 3 ignored"));
 }
 
-TEST_F(CollectorCoreTest, AFailedWalkIsReportedFinishedAndNotRepeated) {
+TEST_F(CollectorCoreTest, FailedDefinitionsAreReportedAndTheMessageFinishedAndNotRepeated) {
   MakePatient("12345678.$90", "Doe", "123456-7890");
   save_.fail_definitions = true;
   const std::vector<std::string> message = {kHeader,
@@ -400,36 +401,214 @@ TEST_F(CollectorCoreTest, AFailedWalkIsReportedFinishedAndNotRepeated) {
                                             ResultRec("pCO2", "6", "kPa"),
                                             "5L|1|N"};
   Walk(message);
-  ASSERT_EQ(view_.errors.size(), 1u);
-  EXPECT_THAT(view_.errors[0],
-              StartsWith("Message not completely filed (Doe (123456-7890)): Cannot create file"));
-  EXPECT_THAT(LogLines().back(), HasSubstr("Message not completely filed (Doe (123456-7890))"));
+  // Each result is tried, reported with the reason, and named with its value.
+  const std::string file = paths_.data_dir + "12345678.$90/ABL.vor";
+  const std::string reason = ": Cannot create file \"" + file + "\". Disk full";
+  const std::vector<std::string> expected = {
+      "2024-03-01 10:00:00: A series definition was not written to " + file + " (Arterial pO2)" +
+          reason,
+      "2024-03-01 10:00:00: A series definition was not written to " + file + " (Arterial pCO2)" +
+          reason,
+      "2024-03-01 10:00:00: Results not written to " + file +
+          " (Doe (123456-7890)): Arterial pO2 12 kPa at 2024-03-01 10:00:00; Arterial pCO2 6 kPa "
+          "at 2024-03-01 10:00:00"};
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_GE(lines.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 3, lines.end()), expected);
+  EXPECT_THAT(view_.errors, ElementsAre(expected.back().substr(21)));
   // Every line and the EOT still reach the data clients, once.
   ASSERT_EQ(view_.relayed.size(), message.size() + 1);
   EXPECT_EQ(view_.relayed[5], "F:5L|1|N");
   EXPECT_EQ(view_.relayed.back(), "B:\x04");
-  // The automation object got the end of the message.
-  EXPECT_EQ(auto_object_.calls.back(), "TransferDone()");
+  // The automation object got both values and the end of the message.
+  EXPECT_THAT(auto_object_.calls,
+              ElementsAre(StartsWith("AddValue(123456-7890,Arterial pO2,kPa,"),
+                          StartsWith("AddValue(123456-7890,Arterial pCO2,kPa,"), "TransferDone()"));
   // The next message is walked alone.
   save_.fail_definitions = false;
   view_.relayed.clear();
   Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
         ResultRec("Na+", "140", "mmol/L")});
   EXPECT_EQ(view_.relayed.size(), 5u);
-  EXPECT_EQ(File("12345678.$90").points,
-            (std::vector<TFakePoint>{{0, File("12345678.$90").points[0].time, 140}}));
+  const std::vector<TFakePoint>& points = File("12345678.$90").points;
+  ASSERT_EQ(points.size(), 1u);
+  EXPECT_EQ(points[0], (TFakePoint{0, points[0].time, 140}));
+}
+
+TEST_F(CollectorCoreTest, AFailingFileLosesOnlyTheResultsItHits) {
+  // Ann's file fails as the row says; Bob's never does.
+  MakePatient("11111111.$11", "Ann", "111111-1111");
+  MakePatient("22222222.$22", "Bob", "222222-2222");
+  const std::string ann = paths_.data_dir + "11111111.$11/";
+  const std::string order = OrderRec("200101191500", "Blood^Arterial");
+  const auto result = [](const char* parameter, const char* value) {
+    return ResultRec(parameter, value, "kPa", "20010119150000");
+  };
+  // Ann's file has the series Arterial pO2 from the message before; pCO2 is new to
+  // it. Every result is at 2001-01-19 15:00.
+  const std::vector<std::string> before = {kHeader, PatientRec("1111111111"), order,
+                                           result("pO2", "12")};
+  const std::vector<std::string> message = {kHeader,
+                                            PatientRec("1111111111"),
+                                            order,
+                                            result("pCO2", "6.93"),
+                                            result("pO2", "2.5"),
+                                            PatientRec("2222222222"),
+                                            order,
+                                            result("pO2", "7"),
+                                            result("pCO2", "5"),
+                                            "5L|1|N"};
+  const std::string at = " kPa at 2001-01-19 15:00:00";
+  const std::string not_written = "Results not written to " + ann + "ABL.vor (Ann (111111-1111)): ";
+  struct Case {
+    const char* name;
+    bool TFakeSaveFile::*failure;
+    size_t ann_definitions;
+    std::vector<double> ann_values;
+    std::vector<std::string> logged;  // entries other than "Transferring", without their time
+    std::vector<std::string> transfers;
+  };
+  const Case cases[] = {
+      {"a definition failing",
+       &TFakeSaveFile::fail_definitions,
+       1,
+       {12, 2.5},
+       {"A series definition was not written to " + ann +
+            "ABL.vor (Arterial pCO2): Cannot create file \"" + ann + "ABL.vor\". Disk full",
+        not_written + "Arterial pCO2 6.93" + at},
+       {"Ann", "Bob"}},
+      {"an append failing",
+       &TFakeSaveFile::fail_points,
+       2,
+       {12},
+       {not_written + "Arterial pCO2 6.93" + at + "; Arterial pO2 2.5" + at},
+       {"Ann", "Bob"}},
+      {"an open failing",
+       &TFakeSaveFile::fail_open,
+       1,
+       {12},
+       {"Results not filed, no save file opens for Ann (111111-1111): Cannot open file \"" + ann +
+        "ABL.vor\". Permission denied"},
+       {"Bob"}},
+  };
+  const auto added = [](const char* id, const char* parameter, const char* value) {
+    return std::string("AddValue(") + id + ",Arterial " + parameter + ",kPa,36910.625," + value +
+           ")";
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    save_.files.clear();
+    Walk(before);
+    auto_object_.calls.clear();
+    const size_t log_start = LogLines().size();
+    save_.failing_prefix = ann;
+    save_.*c.failure = true;
+    Walk(message);
+    save_.*c.failure = false;
+
+    EXPECT_EQ(File("11111111.$11").definitions.size(), c.ann_definitions);
+    std::vector<double> values;
+    for (const TFakePoint& point : File("11111111.$11").points)
+      values.push_back(point.value);
+    EXPECT_EQ(values, c.ann_values);
+    const auto bob = save_.files.find(paths_.data_dir + "22222222.$22/ABL.vor");
+    // Not an ASSERT: the next rows still run.
+    EXPECT_NE(bob, save_.files.end());
+    if (bob != save_.files.end()) {
+      EXPECT_EQ(bob->second.points,
+                (std::vector<TFakePoint>{{0, 36910.625, 7}, {1, 36910.625, 5}}));
+    }
+    // Every result goes to the automation object, the lost ones too, and each
+    // patient's batch ends.
+    EXPECT_THAT(
+        auto_object_.calls,
+        ElementsAre(added("111111-1111", "pCO2", "6.93"), added("111111-1111", "pO2", "2.5"),
+                    "TransferDone()", added("222222-2222", "pO2", "7"),
+                    added("222222-2222", "pCO2", "5"), "TransferDone()"));
+    // Ann's losses are logged before Bob's transfer.
+    std::vector<std::string> logged;
+    std::vector<std::string> transfers;
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_LE(log_start, lines.size());
+    for (size_t i = log_start; i < lines.size(); ++i) {
+      const size_t transferring = lines[i].find(" Transferring ");
+      if (transferring != std::string::npos) {
+        transfers.push_back(lines[i].substr(transferring + 14, 3));
+        if (transfers.back() == "Bob") {
+          EXPECT_EQ(logged.size(), c.logged.size());
+        }
+      } else {
+        ASSERT_THAT(lines[i], StartsWith("2024-03-01 10:00:00: "));
+        logged.push_back(lines[i].substr(21));
+      }
+    }
+    EXPECT_EQ(logged, c.logged);
+    EXPECT_EQ(transfers, c.transfers);
+  }
 }
 
 TEST_F(CollectorCoreTest, PointsThatCannotBeWrittenAreReported) {
   MakePatient("12345678.$90", "Doe", "123456-7890");
   save_.fail_points = true;
   Walk({kHeader, PatientRec("1234567890"), OrderRec("200101191500", "Blood^Arterial"),
-        ResultRec("pO2", "12", "kPa"), ResultRec("pCO2", "6", "kPa")});
+        ResultRec("pO2", "12,5", "kPa", "20010119155012"), ResultRec("pCO2", "6", "kPa"),
+        ResultRec("Code", "1", "")});
   const std::string file = paths_.data_dir + "12345678.$90/ABL.vor";
   EXPECT_THAT(view_.errors, ElementsAre("Results not written to " + file +
-                                        " (Doe (123456-7890)): Arterial pO2, Arterial pCO2"));
+                                        " (Doe (123456-7890)): Arterial pO2 12.5 kPa at "
+                                        "2001-01-19 15:50:12; Arterial pCO2 6 kPa at 2001-01-19 "
+                                        "15:50:12; Arterial Code 1 at 2001-01-19 15:50:12"));
   // The automation object still gets the values.
-  EXPECT_EQ(auto_object_.calls.size(), 3u);
+  EXPECT_EQ(auto_object_.calls.size(), 4u);
+}
+
+TEST_F(CollectorCoreTest, ResultsNotWrittenAreNamedInAtMost20Entries) {
+  MakePatient("12345678.$90", "Doe", "123456-7890");
+  save_.fail_points = true;
+  // Results named at equal length (values from 1000 on), K of them to an entry
+  // after its head; ReportFailure keeps an entry 21 bytes (the time) and 24 (a
+  // count of repeats) short of the bound.
+  const std::string head =
+      "Results not written to " + paths_.data_dir + "12345678.$90/ABL.vor (Doe (123456-7890)): ";
+  const size_t item = std::string("Arterial pO2 1000 kPa at 2001-01-19 15:50:12").size();
+  const size_t bytes = TTransferLog::kMaxEntryBytes - 24 - 21;
+  ASSERT_LT(head.size() + item, bytes);
+  const size_t k = 1 + (bytes - head.size() - item) / (item + 2);
+  constexpr size_t kEntries = TCollectorCore::kMaxNotWrittenEntries;
+  static_assert(kEntries == 20);
+  for (const size_t count : {kEntries * k, kEntries * k + 1}) {
+    SCOPED_TRACE(count);
+    std::vector<std::string> message = {kHeader, PatientRec("1234567890"),
+                                        OrderRec("200101191500", "Blood^Arterial")};
+    for (size_t i = 0; i < count; ++i)
+      message.push_back(ResultRec("pO2", std::to_string(1000 + i), "kPa", "20010119155012"));
+    const size_t log_start = LogLines().size();
+    Walk(message);
+    const std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), log_start + 1 + kEntries);  // "Transferring" and the entries
+    // Each value named is the next one, in entries within the bound.
+    size_t named = 0;
+    for (size_t i = log_start + 1; i < lines.size(); ++i) {
+      const std::string& entry = lines[i];
+      EXPECT_LE(entry.size(), TTransferLog::kMaxEntryBytes);
+      ASSERT_THAT(entry, StartsWith("2024-03-01 10:00:00: " + head));
+      for (size_t at = entry.find(" pO2 "); at != std::string::npos;
+           at = entry.find(" pO2 ", at + 1)) {
+        EXPECT_EQ(entry.substr(at + 5, 4), std::to_string(1000 + named));
+        ++named;
+      }
+    }
+    if (count == kEntries * k) {
+      // At the bound every result is named.
+      EXPECT_EQ(named, count);
+      EXPECT_THAT(lines.back(), Not(HasSubstr(" more (")));
+    } else {
+      // One past it: the last entry counts those it has no room for.
+      EXPECT_LT(named, count);
+      EXPECT_THAT(lines.back(), testing::EndsWith(" and " + std::to_string(count - named) +
+                                                  " more (" + std::to_string(count) + " in all)"));
+    }
+  }
 }
 
 TEST_F(CollectorCoreTest, AnotherIdentitysSaveFileSendsTheResultsToTheNextName) {
@@ -582,7 +761,7 @@ TEST_F(CollectorCoreTest, TheTransferLogKeepsAtMost201Lines) {
   MakePatient("12345678.$90", "Doe", "123456-7890");
   for (int i = 0; i < 205; ++i)
     core_.AddLogEntry("entry " + std::to_string(i));
-  EXPECT_EQ(LogLines().size(), 201u);
+  ASSERT_EQ(LogLines().size(), 201u);
   EXPECT_EQ(LogLines().front(), "entry 4");
   EXPECT_EQ(LogLines().back(), "entry 204");
   // The file is rewritten whole each time.
@@ -640,12 +819,16 @@ TEST_F(CollectorCoreTest, LongTextsThatAreNotNumbersAreCutInTheLog) {
   for (int i = 0; i < 100; ++i)
     message.push_back(ResultRec("Code", std::string(60000, 'x'), ""));
   Walk(message);
-  const std::string entry = LogLines().back();
-  EXPECT_EQ(entry.size(), TTransferLog::kMaxEntryBytes);
-  EXPECT_THAT(entry, StartsWith("2024-03-01 10:00:00: Not a number, not filed for Doe "
-                                "(123456-7890): Arterial Code \"" +
-                                std::string(58, 'x') + " [cut]\"; Arterial Code \"xxx"));
-  EXPECT_THAT(entry, testing::EndsWith(" [cut]"));
+  // The entry's 68 bytes before the texts, then 11 of 80 bytes each with "; "
+  // between them, and the count: 993 bytes; a twelfth would take it past 1,024.
+  const std::string item = "Arterial Code \"" + std::string(58, 'x') + " [cut]\"";
+  std::string expected =
+      "2024-03-01 10:00:00: Not a number, not filed for Doe (123456-7890): " + item;
+  for (int i = 1; i < 11; ++i)
+    expected += "; " + item;
+  expected += " and 89 more (100 in all)";
+  EXPECT_EQ(LogLines().back(), expected);
+  EXPECT_EQ(expected.size(), 993u);
   EXPECT_LE(ReadFile(paths_.log_file).size(), 4096u);
 }
 
@@ -785,7 +968,7 @@ TEST(TransferLogTest, OnlyTheTailOfAHugeFileIsRead) {
   }
   TTransferLog log(path);
   ASSERT_TRUE(log.Load());
-  EXPECT_EQ(log.Lines().size(), 201u);
+  ASSERT_EQ(log.Lines().size(), 201u);
   EXPECT_EQ(log.Lines().back(), "the end");
   EXPECT_EQ(log.Lines().front(), std::string(1000, 'x'));
 }
@@ -867,6 +1050,52 @@ TEST(TransferLogTest, TheTailReadAtItsBoundAndOneBytePast) {
     EXPECT_EQ(lines.back().substr(0, 4), "last") << c.name;
     EXPECT_EQ(std::count(lines.begin(), lines.end(), ""), 0) << c.name;
   }
+}
+
+TEST(TransferLogTest, ItemsAreListedInEntriesUpToTheirBoundAndCountedPastIt) {
+  const auto items = [](int count) {
+    std::vector<std::string> list;
+    for (int i = 1; i <= count; ++i) {
+      char text[16];
+      std::snprintf(text, sizeof text, "a%03d", i);
+      list.emplace_back(text);
+    }
+    return list;
+  };
+  // "H: " and six items with "; " between them: 37 bytes, the entries' bound.
+  const std::string six = "H: a001; a002; a003; a004; a005; a006";
+  const std::string next_six = "H: a007; a008; a009; a010; a011; a012";
+  const struct {
+    int items;
+    size_t bytes;
+    size_t max_entries;
+    std::vector<std::string> entries;
+  } cases[] = {
+      {1, 37, 1, {"H: a001"}},
+      // Six fill an entry at its bound; one byte less, or a seventh item, and the
+      // count takes the place of what does not fit.
+      {6, 37, 1, {six}},
+      {6, 36, 1, {"H: a001; a002 and 4 more (6 in all)"}},
+      {7, 37, 1, {"H: a001; a002 and 5 more (7 in all)"}},
+      {7, 37, 2, {six, "H: a007"}},
+      // At the bound of entries every item is listed; one more, and the last counts.
+      {12, 37, 2, {six, next_six}},
+      {13, 37, 2, {six, "H: a007; a008 and 5 more (13 in all)"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ListInEntries("H: ", items(c.items), c.bytes, c.max_entries), c.entries)
+        << c.items << " in " << c.max_entries << " of " << c.bytes;
+  }
+  // An item longer than an entry still gets one.
+  const std::string long_item(50, 'b');
+  EXPECT_EQ(ListInEntries("H: ", {long_item, "a001"}, 37, 5),
+            (std::vector<std::string>{"H: " + long_item, "H: a001"}));
+  // A head of half the entry is kept whole; one byte longer, it is cut to that.
+  EXPECT_EQ(ListInEntries(std::string(18, 'h'), {"a001"}, 37, 1),
+            (std::vector<std::string>{std::string(18, 'h') + "a001"}));
+  EXPECT_EQ(ListInEntries(std::string(19, 'h'), {"a001"}, 37, 1),
+            (std::vector<std::string>{std::string(12, 'h') + " [cut]a001"}));
+  EXPECT_THAT(ListInEntries("H: ", {}, 37, 1), IsEmpty());
 }
 
 TEST(TransferLogTest, EntriesAreOneLineEach) {

@@ -33,6 +33,8 @@ class TFakeSaveFile : public TSaveFileAccess {
   bool fail_definitions = false;  // AddParameterSerie raises
   bool fail_points = false;       // AppendDataPoint cannot write
   std::string notice;             // handed out once by TakeNotices
+  // When set, the failure switches hit only the files whose names start with it.
+  std::string failing_prefix;
   int refreshes = 0;
 
   void SetFileName(const std::string& file_name) override { file_name_ = file_name; }
@@ -40,7 +42,8 @@ class TFakeSaveFile : public TSaveFileAccess {
 
   bool OpenMonitorFile(const std::string& monitor_name, const std::string& monitor_detail,
                        const std::string& patient_id, const std::string& patient_name) override {
-    if (fail_open) throw Exception("Cannot open file \"" + file_name_ + "\". Permission denied");
+    if (Failing(fail_open))
+      throw Exception("Cannot open file \"" + file_name_ + "\". Permission denied");
     auto it = files.find(file_name_);
     if (it == files.end()) {
       files[file_name_] = TFakeFile{monitor_name, monitor_detail, patient_id, patient_name, {}, {}};
@@ -78,14 +81,15 @@ class TFakeSaveFile : public TSaveFileAccess {
   void AddParameterSerie(int16_t index, const std::string& parameter_name,
                          const std::string& measurement_place, const std::string& param_extra_name,
                          const std::string& parameter_id, const std::string& unit) override {
-    if (fail_definitions) throw Exception("Cannot create file \"" + file_name_ + "\". Disk full");
+    if (Failing(fail_definitions))
+      throw Exception("Cannot create file \"" + file_name_ + "\". Disk full");
     files.at(file_name_)
         .definitions.push_back(TSerieDefinition{index, parameter_name, measurement_place,
                                                 param_extra_name, parameter_id, unit});
   }
 
   bool AppendDataPoint(int16_t index, double time, double value) override {
-    if (fail_points) return false;
+    if (Failing(fail_points)) return false;
     files[file_name_].points.push_back(TFakePoint{index, time, value});
     return true;
   }
@@ -98,6 +102,10 @@ class TFakeSaveFile : public TSaveFileAccess {
   }
 
  private:
+  bool Failing(bool failure_switch) const {
+    return failure_switch && file_name_.starts_with(failing_prefix);
+  }
+
   std::string file_name_;
   std::vector<TSaveFileItem> items_;
 };

@@ -34,7 +34,7 @@ std::vector<std::string> Feed(const std::vector<std::string>& pieces,
 TEST(FeedLinkTest, TwoRecordsInOneReadGiveTwoLinesWithTheFrameDigitAndOneMessage) {
   StreamRecorder recorder;
   Feed({kTwoRecords}, &recorder);
-  EXPECT_THAT(recorder.events, ElementsAre("message 2"));
+  ASSERT_THAT(recorder.events, ElementsAre("message 2"));
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|\\^&", "1P|1||42"));
 }
 
@@ -55,7 +55,7 @@ TEST(FeedLinkTest, EveryCutOfAShortMessageGivesTheSameResult) {
 TEST(FeedLinkTest, TwoMessagesInOneReadAreTwoMessagesAndWhatFollowsTheEotIsKept) {
   StreamRecorder recorder;
   Feed({"\x01H|a\r\x04\x01H|b\rP|", "2\r\x04"}, &recorder);
-  EXPECT_THAT(recorder.events, ElementsAre("message 1", "message 2"));
+  ASSERT_THAT(recorder.events, ElementsAre("message 1", "message 2"));
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a"));
   EXPECT_THAT(recorder.messages[1], ElementsAre("1H|b", "1P|2"));
 }
@@ -161,7 +161,7 @@ TEST(FeedLinkTest, ALineBeyondTheLimitIsDroppedAndTheBufferStaysBounded) {
     ASSERT_LE(link.BufferedBytes(), 8u);
   }
   link.Receive("\rR|1\r\x04");
-  EXPECT_THAT(recorder.events,
+  ASSERT_THAT(recorder.events,
               ElementsAre(StreamRecorder::NoticeEvent(TLinkNoticeKind::kLineTooLong), "message 2"));
   EXPECT_EQ(recorder.notices[0].text, "Record line dropped: more than 8 bytes");
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|a", "1R|1"));
@@ -182,7 +182,7 @@ TEST(FeedLinkTest, AMessageBeyondItsLimitsIsDroppedWholeAndTheNextOneTaken) {
     StreamRecorder recorder;
     TFeedLink link(recorder, c.limits);
     link.Receive("\x01H|a\rP|1\rO|1\rR|1\rR|2\r\x04\x01H|b\r\x04");
-    EXPECT_THAT(recorder.events, ElementsAre(StreamRecorder::NoticeEvent(c.kind), "message 1"));
+    ASSERT_THAT(recorder.events, ElementsAre(StreamRecorder::NoticeEvent(c.kind), "message 1"));
     EXPECT_EQ(recorder.notices[0].text, c.text);
     EXPECT_THAT(recorder.messages[0], ElementsAre("1H|b"));
   }

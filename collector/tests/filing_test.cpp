@@ -1,8 +1,11 @@
 // Filing into real monitor-data files through the save component, read back with
 // another save component.
 #include <gmock/gmock.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +18,7 @@
 #include "collector/tests/records.h"
 #include "datamodel/DataModel.h"
 #include "platform/locale.h"
+#include "platform/lock_file.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
@@ -22,8 +26,12 @@ namespace {
 using collector_test::ReadBack;
 using collector_test::Rec;
 using collector_test::TReadFile;
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 std::vector<std::string> Message(
     const std::string& specimen,
@@ -61,6 +69,42 @@ class FilingTest : public ::testing::Test {
   void Walk(const std::vector<std::string>& lines) {
     core_.QueueMessage(lines);
     ASSERT_TRUE(core_.ProcessNextMessage());
+  }
+
+  // Walks Lines in a child process that has left root for the unprivileged user
+  // 65534, for whom a read-only file is read-only; the automation calls it made
+  // come back through a pipe, one a line.
+  std::vector<std::string> WalkUnprivileged(const std::vector<std::string>& lines) {
+    int pipe_ends[2];
+    if (::pipe(pipe_ends) != 0) return {"no pipe"};
+    const pid_t child = ::fork();
+    if (child == 0) {
+      ::close(pipe_ends[0]);
+      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+        ::_exit(2);
+      }
+      core_.QueueMessage(lines);
+      core_.ProcessNextMessage();
+      std::string calls;
+      for (const std::string& call : auto_object_.calls)
+        calls += call + "\n";
+      const bool sent =
+          ::write(pipe_ends[1], calls.data(), calls.size()) == static_cast<ssize_t>(calls.size());
+      ::_exit(sent ? 0 : 1);
+    }
+    ::close(pipe_ends[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<size_t>(n));
+    ::close(pipe_ends[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::vector<std::string> calls;
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+      calls.push_back(text.substr(at, end - at));
+    return calls;
   }
 
   platform_test::TempFolder root_{"gasbridge_filing"};
@@ -134,6 +178,94 @@ TEST_F(FilingTest, AFileOfAnotherPatientSendsTheResultsToABL1) {
   EXPECT_EQ(renamed.patient_name, "Doe-Smith");
   ASSERT_EQ(renamed.series.size(), 1u);
   EXPECT_EQ(renamed.series[0].points.size(), 1u);
+}
+
+TEST_F(FilingTest, AFileThatCannotBeWrittenLosesOnlyItsOwnResults) {
+  // Bob is known too; Doe's file has the series Arterial pO2 from a message before.
+  const std::string bob = paths_.data_dir + "22222222.$22/";
+  std::filesystem::create_directories(bob);
+  const std::vector<uint8_t> bytes = BuildPatientFile("222222-2222", "Bob", "Roe");
+  std::ofstream(bob + "Patient", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), 271);
+  const std::string doe_file = folder_ + "ABL.vor";
+  const auto result = [](const char* parameter, const char* value) {
+    return Rec({"4R", "1", std::string("^^^") + parameter + "^M", value, "kPa", "", "", "", "F", "",
+                "", "20010119155012"});
+  };
+  const std::string order = Rec({"3O", "1", "", "S^1", "", "", "", "200101191500", "", "", "", "",
+                                 "", "", "", "Blood^Arterial"});
+  const std::vector<std::string> message = {"1H|\\^&|||ABL SYSTEM 625^||||||||1|20010119155000",
+                                            Rec({"2P", "1", "", "1234567890", "", "Doe^John"}),
+                                            order,
+                                            result("pCO2", "6.93"),
+                                            result("pO2", "2.5"),
+                                            Rec({"2P", "2", "", "2222222222", "", "Roe^Bob"}),
+                                            order,
+                                            result("pO2", "7"),
+                                            result("pCO2", "5"),
+                                            "5L|1|N"};
+  const std::string at = " kPa at 2001-01-19 15:50:12";
+  for (const bool read_only : {false, true}) {
+    SCOPED_TRACE(read_only ? "read-only for an unprivileged user" : "locked by another writer");
+    std::filesystem::remove(doe_file);
+    std::filesystem::remove(bob + "ABL.vor");
+    Walk(Message("Blood^Arterial", {{"pO2", "12"}}));
+    auto_object_.calls.clear();
+    std::vector<std::string> calls;
+    std::string reason;
+    if (read_only) {
+      ::chmod(doe_file.c_str(), 0444);
+      if (::geteuid() == 0) {
+        for (const std::string& folder : {root_.path() + "/", paths_.data_dir, folder_, bob})
+          ::chmod(folder.c_str(), 0777);
+        calls = WalkUnprivileged(message);
+      } else {
+        Walk(message);
+        calls = auto_object_.calls;
+      }
+      reason = "Permission denied";
+    } else {
+      // Another program holds the writers' lock on Doe's file, as the save
+      // component takes it, for as long as the message is filed.
+      platform::LockFile other;
+      ASSERT_EQ(other.TryTake(doe_file), platform::LockFile::Result::kTaken);
+      Walk(message);
+      calls = auto_object_.calls;
+      reason = "being used by another process";
+    }
+    // Doe's file is as it was; his results are lost alone, and named.
+    const TReadFile doe = ReadBack(doe_file);
+    ASSERT_EQ(doe.series.size(), 1u);
+    EXPECT_EQ(doe.series[0].points, (std::vector<std::pair<double, double>>{{kTime, 12}}));
+    // Bob gets his file and his results, at his order's time (only the message's
+    // first result gives its own).
+    const double order_time = 36910.625;
+    const TReadFile roe = ReadBack(bob + "ABL.vor");
+    EXPECT_EQ(roe.patient_id, "222222-2222");
+    ASSERT_EQ(roe.series.size(), 2u);
+    EXPECT_EQ(roe.series[0].name, "Arterial pO2");
+    EXPECT_EQ(roe.series[0].points, (std::vector<std::pair<double, double>>{{order_time, 7}}));
+    EXPECT_EQ(roe.series[1].name, "Arterial pCO2");
+    EXPECT_EQ(roe.series[1].points, (std::vector<std::pair<double, double>>{{order_time, 5}}));
+    // Every value is handed over, and each patient's batch ends.
+    EXPECT_THAT(
+        calls,
+        ElementsAre("AddValue(123456-7890,Arterial pCO2,kPa,36910.65986,6.93)",
+                    "AddValue(123456-7890,Arterial pO2,kPa,36910.65986,2.5)", "TransferDone()",
+                    "AddValue(222222-2222,Arterial pO2,kPa,36910.625,7)",
+                    "AddValue(222222-2222,Arterial pCO2,kPa,36910.625,5)", "TransferDone()"));
+    TTransferLog log(paths_.log_file);
+    ASSERT_TRUE(log.Load());
+    EXPECT_THAT(log.Lines(),
+                Contains(AllOf(HasSubstr("A series definition was not written to " + doe_file +
+                                         " (Arterial pCO2): Cannot open file \"" + doe_file + "\""),
+                               HasSubstr(reason))));
+    EXPECT_THAT(log.Lines(), Contains(HasSubstr("Results not written to " + doe_file +
+                                                " (Doe (123456-7890)): " + "Arterial pCO2 6.93" +
+                                                at + "; Arterial pO2 2.5" + at)));
+    EXPECT_THAT(log.Lines(), Not(Contains(HasSubstr("Message not completely filed"))));
+    EXPECT_THAT(log.Lines(), Contains(HasSubstr(" Transferring Roe (222222-2222) to Wardvorta")));
+  }
 }
 
 }  // namespace

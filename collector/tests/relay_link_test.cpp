@@ -53,14 +53,14 @@ TEST(RelayLinkTest, TheServersUnits) {
 TEST(RelayLinkTest, TwoFramedLinesAndEotInOneReadGiveOneMessage) {
   StreamRecorder recorder;
   Feed({kLineH + kLineP + kEot}, &recorder);
-  EXPECT_THAT(recorder.events, ElementsAre(kLife, kLife, "message 2", kLife));
+  ASSERT_THAT(recorder.events, ElementsAre(kLife, kLife, "message 2", kLife));
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|\\^&", "2P|1||42"));
 }
 
 TEST(RelayLinkTest, ALifetickIsASignOfLifeAndNoLine) {
   StreamRecorder recorder;
   Feed({kLifetick, kLifetick + kLineH + kLifetick + kEot}, &recorder);
-  EXPECT_THAT(recorder.events, ElementsAre(kLife, kLife, kLife, kLife, "message 1", kLife));
+  ASSERT_THAT(recorder.events, ElementsAre(kLife, kLife, kLife, kLife, "message 1", kLife));
   EXPECT_THAT(recorder.messages[0], ElementsAre("1H|\\^&"));
 }
 
@@ -152,7 +152,7 @@ TEST(RelayLinkTest, AnEnqOrEotInsideALineCutsItShort) {
         kEot},
        &recorder);
   const std::string cut = StreamRecorder::NoticeEvent(TLinkNoticeKind::kLineCut);
-  EXPECT_THAT(recorder.events, ElementsAre(cut, kLife, cut, "message 1", kLife));
+  ASSERT_THAT(recorder.events, ElementsAre(cut, kLife, cut, "message 1", kLife));
   EXPECT_EQ(recorder.notices[0].text, "Record line dropped: the next unit began before its end");
   EXPECT_THAT(recorder.messages[0], ElementsAre("2P|1||42"));
 }

@@ -161,6 +161,7 @@ TEST_F(CareSeriesTest, VisualizersDraw) {
   // Far-off pixels do not wrap round.
   canvas.Clear();
   symbol.Draw(0, canvas, INT32_MIN, INT32_MAX, 9, 0);
+  ASSERT_FALSE(canvas.calls().empty());
   EXPECT_EQ(canvas.calls()[0].rect,
             (platform::Rect{INT32_MIN, INT32_MAX - 3, INT32_MIN + 3, INT32_MAX}));
 }

@@ -312,12 +312,12 @@ TEST(RecordingCanvasTest, BitmapsRecordOnTheirOwnCanvas) {
   screen.Draw(3, 4, *bitmap);
   bitmap->canvas().FillRect(Rect{0, 0, 1, 1});  // after the copy: not part of it
 
-  EXPECT_THAT(OpsOf(screen.calls()), ElementsAre(CanvasOp::kCreateBitmap, CanvasOp::kDraw));
+  ASSERT_THAT(OpsOf(screen.calls()), ElementsAre(CanvasOp::kCreateBitmap, CanvasOp::kDraw));
   EXPECT_THAT(screen.calls()[0].values, ElementsAre(40, 30));
   const CanvasCall& draw = screen.calls()[1];
   EXPECT_THAT(draw.points, ElementsAre(Point{3, 4}));
   EXPECT_THAT(draw.values, ElementsAre(40, 30));
-  EXPECT_THAT(OpsOf(draw.bitmap_calls), ElementsAre(CanvasOp::kMoveTo, CanvasOp::kLineTo));
+  ASSERT_THAT(OpsOf(draw.bitmap_calls), ElementsAre(CanvasOp::kMoveTo, CanvasOp::kLineTo));
   EXPECT_THAT(draw.bitmap_calls[1].points, ElementsAre(Point{0, 0}, Point{39, 29}));
 
   std::ostringstream printed;
@@ -331,11 +331,13 @@ TEST(RecordingCanvasTest, BitmapSizesAndForeignBitmaps) {
   std::unique_ptr<Bitmap> bitmap = screen.CreateBitmap(-5, 7);
   EXPECT_EQ(bitmap->Width(), 0);
   EXPECT_EQ(bitmap->Height(), 7);
+  ASSERT_EQ(screen.calls().size(), 1u);
   EXPECT_THAT(screen.calls()[0].values, ElementsAre(0, 7));
 
   PlainBitmap foreign;
   foreign.canvas().LineTo(1, 1);
   screen.Draw(0, 0, foreign);
+  ASSERT_EQ(screen.calls().size(), 2u);
   EXPECT_THAT(screen.calls().back().values, ElementsAre(7, 9));
   EXPECT_TRUE(screen.calls().back().bitmap_calls.empty());
 }

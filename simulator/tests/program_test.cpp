@@ -95,8 +95,9 @@ TEST_F(ProgramTest, TheTimeIsUpOnlyWhenTheMessageInFlightHasEnded) {
   ASSERT_TRUE(PumpUntilFinished(collector));
   EXPECT_EQ(process.exitCode(), 0) << Err();
   ASSERT_EQ(collector.messages.size(), 1u);
-  EXPECT_EQ(collector.messages[0].size(), 11u);
+  ASSERT_EQ(collector.messages[0].size(), 11u);
   EXPECT_EQ(collector.messages[0].back(), "3L|1|N");
+  ASSERT_FALSE(collector.received.empty());
   EXPECT_EQ(collector.received.back(), '\x04');
 }
 

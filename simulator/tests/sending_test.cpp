@@ -393,7 +393,7 @@ TEST_F(SenderTest, SendWithNetworkSendsTheBuiltMessageAtOnceAndKeepsTicking) {
   clock.Advance(milliseconds(1000));
   sender.Send();
   sender.Tick();
-  EXPECT_EQ(host.network.size(), 4u);  // SOH, the two built lines, EOT
+  ASSERT_EQ(host.network.size(), 4u);  // SOH, the two built lines, EOT
   EXPECT_EQ(host.network[1], "H\r");
   EXPECT_TRUE(host.timer_on);
   EXPECT_EQ(host.timer_ms, 1000);
