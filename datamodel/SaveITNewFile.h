@@ -34,8 +34,9 @@ struct TWalkResult {
   int64_t whole_end = 0;
   // The bytes from whole_end on are the torn tail of an interrupted append.
   bool torn = false;
-  // Where a record that cannot be stepped over begins (a negative size, or one
-  // running past the end that is no torn append), or -1.
+  // Where a record that cannot be stepped over begins (a negative size, a size
+  // other than its kind's fixed one, or one running past the end that is no torn
+  // append), or -1.
   int64_t damage_at = -1;
   // Where the last whole record the walk stepped over begins, or -1.
   int64_t last_start = -1;

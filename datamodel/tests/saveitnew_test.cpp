@@ -700,6 +700,19 @@ TEST_F(TornTailTest, ADamagedSizeIsReportedAndNothingIsCutOff) {
       {"an analyzer point whose vial id says otherwise",
        Cat({head, Bytes().I32(221).I32(40).I16(0).F64(45000.5).F64(5).U8(0).Str("VIAL")}),
        head.size()},
+      // Sizes that fit within the file: a walk trusting them would step into or over
+      // the records behind and blame another one, or none.
+      {"a point's size, ending inside the next point",
+       Cat({head, with_size(DataPoint(0, 45000.1, 1), 60), points}), head.size()},
+      {"a point's size, covering the next point whole",
+       Cat({head, points, with_size(DataPoint(0, 45000.1, 1), 44), DataPoint(0, 45000.4, 4)}),
+       head.size() + 52},
+      {"a record delimiter's size, short of its body",
+       Cat({head, with_size(Record(85, Bytes().I16(0).F64(45000.15).F64(0)), 17), points}),
+       head.size()},
+      {"a video frame's size",
+       Cat({head, points, with_size(Record(230, Bytes().F64(45000.4).I32(3)), 18), points}),
+       head.size() + 52},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
