@@ -56,6 +56,12 @@ int64_t FirstRecordOffset(const uint8_t* data, int64_t size) {
   return 16 + int64_t{length};
 }
 
+bool QuietSince(int64_t modified_ns, int64_t now_ns) {
+  constexpr int64_t kNanosecondsPerSecond = 1000000000;
+  if (now_ns < modified_ns) return false;
+  return (now_ns - modified_ns) / kNanosecondsPerSecond > kTornTailQuietSeconds;
+}
+
 namespace {
 
 bool IsAppendedKind(int32_t tag) {
