@@ -191,8 +191,9 @@ class TSaveItNew : public TComponent {
   // 213, extra name 214, Unit 215 and parameter ID 216) into FileName's reserved
   // block, growing the block when it is full. The fields are taken by name, so they
   // land in their fields whatever order a caller has them in. Raises "Exception:No
-  // reserved block!" for a file without one (writing nothing), and the errors of
-  // reading and saving (the file then is unchanged). Items is not touched.
+  // reserved block!" for a file without one (writing nothing), STornTailInUse for a
+  // file ending in a torn record that another program may still be writing, and the
+  // errors of reading and saving (the file then is unchanged). Items is not touched.
   void AddParameterSerie(const TParameterSerie& definition);
   // Appends one data point (Index, Time, Value) at the end of FileName. Never
   // raises: returns whether the point was written, and when it was not, tells why
