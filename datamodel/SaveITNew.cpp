@@ -1,6 +1,7 @@
 #include "datamodel/SaveITNew.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "datafile/QORClassFormat.h"
@@ -231,6 +232,10 @@ void TSaveItNew::LoadHead() {
   platform::MemoryStream& file = load_buffer_;
   platform::OpenedFile opened(FileName, platform::OpenedFile::Mode::kRead);
   const platform::FileStamp stamp = opened.Stamp();
+  // A file changed since this component learnt it may have been changed anywhere,
+  // and a check that reads only the head would not see it: the next append walks
+  // the whole file and reports what it finds.
+  if (known_end_.file_name != FileName || !(known_end_.stamp == stamp)) known_end_ = KnownEnd();
   // The load stops at the reserved block, near the start of the file: the start is
   // read first, and the whole file only when the records before the block reach
   // beyond it (or it is no monitor-data file).
@@ -382,6 +387,7 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
   const int64_t whole_end = std::max(walk.whole_end, block_end);
   const int64_t torn = file.Size() - whole_end;
   if (walk.damage_at >= 0) NotifyDamage(walk.damage_at);
+  if (torn > 0) RequireTornTailMayGo(stamp, torn);
 
   const auto write_at = [&file](int64_t position, const void* data, int64_t count) {
     file.SetPosition(position);
@@ -455,6 +461,10 @@ save_file::TWalkResult TSaveItNew::WalkAndLearn(const platform::FileStamp& stamp
 
 void TSaveItNew::LearnEnd(const platform::FileStamp& stamp, int64_t whole_end, int64_t last_start,
                           const uint8_t* record, int64_t damage_at) {
+  // A load of the file as this component's failed append left it finds the same
+  // tail, which is still its own.
+  const bool own_tail = known_end_.own_tail && known_end_.file_name == FileName &&
+                        known_end_.stamp == stamp && known_end_.whole_end == whole_end;
   known_end_ = KnownEnd();
   const int64_t length = whole_end - last_start;
   if (last_start >= 0 && (!record || length < 8 || length > kLongestKeptRecord)) return;
@@ -463,7 +473,37 @@ void TSaveItNew::LearnEnd(const platform::FileStamp& stamp, int64_t whole_end, i
   known_end_.whole_end = whole_end;
   known_end_.last_start = last_start;
   known_end_.damage_at = damage_at;
+  known_end_.own_tail = own_tail;
   if (last_start >= 0) known_end_.last_record.assign(record, record + length);
+}
+
+void TSaveItNew::LearnOwnTail(const platform::OpenedFile& file, int64_t end, int64_t last_start,
+                              int64_t damage_at) {
+  known_end_ = KnownEnd();
+  try {
+    const platform::FileStamp stamp = file.Stamp();
+    if (stamp.size <= end) return;
+    std::vector<uint8_t> last;
+    if (last_start >= 0) {
+      if (end - last_start > kLongestKeptRecord) return;
+      last.resize(static_cast<size_t>(end - last_start));
+      file.ReadAt(last_start, last.data(), end - last_start);
+    }
+    LearnEnd(stamp, end, last_start, last.data(), damage_at);
+    known_end_.own_tail = known_end_.file_name == FileName;
+  } catch (const Exception&) {
+    known_end_ = KnownEnd();
+  }
+}
+
+void TSaveItNew::RequireTornTailMayGo(const platform::FileStamp& stamp, int64_t torn) const {
+  const KnownEnd& known = known_end_;
+  if (known.own_tail && known.file_name == FileName && known.stamp == stamp) return;
+  const int64_t now_ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+  if (save_file::QuietSince(stamp.modified_ns, now_ns)) return;
+  throw Exception(platform::Format(platform::LoadResString(STornTailInUse), {torn}));
 }
 
 void TSaveItNew::NotifyDamage(int64_t offset) {
@@ -504,7 +544,9 @@ std::optional<save_file::TWalkResult> TSaveItNew::WalkOf(const platform::OpenedF
     // whole record learnt is still there and only what follows needs walking; a
     // program that rewrote the file in place (a copy over it) moved the records,
     // and a walk from the old end could start inside one.
-    if (known.whole_end <= known.stamp.size && known.stamp.size <= stamp.size &&
+    // A file that did not grow was not appended to: its last record being in place
+    // says nothing of the rest.
+    if (known.whole_end <= known.stamp.size && known.stamp.size < stamp.size &&
         LastRecordStillThere(file)) {
       platform::MemoryStream added;
       added.SetSize(stamp.size - known.whole_end);
@@ -544,6 +586,7 @@ bool TSaveItNew::AppendDataPoint(int16_t index, double time, double value) {
     const int64_t end = walk->whole_end;
     const int64_t torn = stamp.size - end;
     if (torn > 0) {
+      RequireTornTailMayGo(stamp, torn);
       file->Truncate(end);
       Notify(TSaveNotice::Kind::kTornTail, torn,
              platform::Format(platform::LoadResString(STornTailRemoved), {FileName, torn}));
@@ -558,10 +601,13 @@ bool TSaveItNew::AppendDataPoint(int16_t index, double time, double value) {
     try {
       file->WriteAt(end, bytes, sizeof bytes);
     } catch (const Exception&) {
-      // Whatever part of the record got in must not stay as a torn tail.
+      // Whatever part of the record got in must not stay as a torn tail. When it
+      // cannot be cut off now, the next append knows it for this component's own
+      // while nothing else touched the file.
       try {
         file->Truncate(end);
       } catch (const Exception&) {
+        LearnOwnTail(*file, end, walk->last_start, walk->damage_at);
       }
       throw;
     }

@@ -27,7 +27,12 @@
 //   append) still loads every whole record; the torn bytes are reported and cut off
 //   before the next append, so that later points are never misaligned behind them.
 //   Only an interrupted append's last record is torn; a record that runs past the
-//   end otherwise (a damaged size) is reported and nothing is cut off.
+//   end otherwise (a damaged size) is reported and nothing is cut off. A torn tail
+//   is cut only when it is this component's own (its append failed and the bytes
+//   that got in could not be taken back, and nothing touched the file since) or
+//   the file has been left alone for a while: another program copying over the
+//   file may still be writing the rest of that record, and then the point (or the
+//   definition) is refused instead.
 //   The component remembers where the last whole record of the file it last read or
 //   wrote ends, and that record; an append trusts the end only while the file is
 //   unchanged, or has grown with that record still in place.
@@ -109,6 +114,10 @@ inline constexpr platform::ResourceString STornTailLeftOut{
 inline constexpr platform::ResourceString STornTailRemoved{
     "SaveITNew.STornTailRemoved",
     "%s ended in an incomplete record of %d bytes; it was removed from the file."};
+inline constexpr platform::ResourceString STornTailInUse{
+    "SaveITNew.STornTailInUse",
+    "The file ends in an incomplete record of %d bytes that another program may still be "
+    "writing; nothing was cut off."};
 inline constexpr platform::ResourceString SDamaged{
     "SaveITNew.SDamaged",
     "%s is damaged: the record at byte %d claims more bytes than the file holds. Nothing was "
@@ -182,8 +191,9 @@ class TSaveItNew : public TComponent {
   // 213, extra name 214, Unit 215 and parameter ID 216) into FileName's reserved
   // block, growing the block when it is full. The fields are taken by name, so they
   // land in their fields whatever order a caller has them in. Raises "Exception:No
-  // reserved block!" for a file without one (writing nothing), and the errors of
-  // reading and saving (the file then is unchanged). Items is not touched.
+  // reserved block!" for a file without one (writing nothing), STornTailInUse for a
+  // file ending in a torn record that another program may still be writing, and the
+  // errors of reading and saving (the file then is unchanged). Items is not touched.
   void AddParameterSerie(const TParameterSerie& definition);
   // Appends one data point (Index, Time, Value) at the end of FileName. Never
   // raises: returns whether the point was written, and when it was not, tells why
@@ -229,6 +239,9 @@ class TSaveItNew : public TComponent {
     std::vector<uint8_t> last_record;
     // Where the walk that learnt this met damage, or -1.
     int64_t damage_at = -1;
+    // The bytes from WholeEnd to the end of the file are what this component's own
+    // append left when it failed and they could not be cut off.
+    bool own_tail = false;
   };
 
   class LoadScope;
@@ -248,6 +261,15 @@ class TSaveItNew : public TComponent {
   // Record (WholeEnd - LastStart of them).
   void LearnEnd(const platform::FileStamp& stamp, int64_t whole_end, int64_t last_start,
                 const uint8_t* record, int64_t damage_at = -1);
+  // Remembers that the bytes of File from End on are this component's own failed
+  // append, which it could not cut off; the whole records before end with the one
+  // at LastStart. Learns nothing when the file cannot tell its state.
+  void LearnOwnTail(const platform::OpenedFile& file, int64_t end, int64_t last_start,
+                    int64_t damage_at);
+  // Whether a torn tail of the file as Stamp describes it may be cut off: it is
+  // this component's own, or the file has not been modified for a while. Raises
+  // the reason otherwise.
+  void RequireTornTailMayGo(const platform::FileStamp& stamp, int64_t torn) const;
   // The definition record of Definition, written into Record.
   void WriteDefinitionRecord(const TParameterSerie& definition, platform::MemoryStream& record);
   // Where the whole records of File (the locked file's bytes as Stamp describes

@@ -56,6 +56,12 @@ int64_t FirstRecordOffset(const uint8_t* data, int64_t size) {
   return 16 + int64_t{length};
 }
 
+bool QuietSince(int64_t modified_ns, int64_t now_ns) {
+  constexpr int64_t kNanosecondsPerSecond = 1000000000;
+  if (now_ns < modified_ns) return false;
+  return (now_ns - modified_ns) / kNanosecondsPerSecond > kTornTailQuietSeconds;
+}
+
 namespace {
 
 bool IsAppendedKind(int32_t tag) {
@@ -139,7 +145,10 @@ TWalkResult WalkRecords(const uint8_t* data, int64_t size, int64_t from,
     const int32_t tag = Int32At(data, position);
     const int32_t record_size = Int32At(data, position + 4);
     const int64_t end = position + 8 + int64_t{record_size};
-    if (record_size < 0) {
+    // A record of a kind with a fixed size that states another is damaged right
+    // here: stepping over it by that size would lose step and blame a later one.
+    const int32_t fixed = FixedSizeOf(tag);
+    if (record_size < 0 || (fixed > 0 && record_size != fixed)) {
       result.whole_end = size;
       result.damage_at = position;
       return result;

@@ -21,6 +21,18 @@ namespace save_file {
 // field, whose record may well be followed by whole ones, is never cut off.
 inline constexpr int32_t kLongestAppendedRecord = 4096;
 
+// A torn tail is cut off only when it is the component's own interrupted append,
+// or when the file has not been modified for more than this many whole seconds:
+// a program copying over the file (which ignores the writers' lock) leaves a torn
+// record at the end of each chunk, and the rest of that record arrives with its
+// next one. Measured on the real clock, as the modification time is.
+inline constexpr int64_t kTornTailQuietSeconds = 30;
+
+// Whether a file last modified at ModifiedNs (nanoseconds since 1970-01-01 UTC) has
+// been left alone for more than kTornTailQuietSeconds at NowNs, in whole seconds. A
+// modification time ahead of the clock is taken as recent.
+bool QuietSince(int64_t modified_ns, int64_t now_ns);
+
 // Where the records of a plain file begin: right after its header text, for a
 // file with the current header ("QOR Fluvantronics Save File Header " and a
 // version of at least 1.2, whose sizes are four bytes and whose string lengths
@@ -34,8 +46,9 @@ struct TWalkResult {
   int64_t whole_end = 0;
   // The bytes from whole_end on are the torn tail of an interrupted append.
   bool torn = false;
-  // Where a record that cannot be stepped over begins (a negative size, or one
-  // running past the end that is no torn append), or -1.
+  // Where a record that cannot be stepped over begins (a negative size, a size
+  // other than its kind's fixed one, or one running past the end that is no torn
+  // append), or -1.
   int64_t damage_at = -1;
   // Where the last whole record the walk stepped over begins, or -1.
   int64_t last_start = -1;

@@ -11,10 +11,13 @@
 #include "datafile/QORClassIdentity.h"
 #include "datafile/QORClassParser.h"
 #include "datamodel/Axis.h"
+#include "datamodel/CareEvents.h"
+#include "datamodel/CareEventsSeries.h"
 #include "datamodel/PointsU.h"
 #include "datamodel/RecordTags.h"
 #include "datamodel/SaveITNew.h"
 #include "datamodel/Series_C.h"
+#include "datamodel/Series_CSpecial.h"
 #include "platform/exception.h"
 #include "platform/format_text.h"
 
@@ -24,17 +27,17 @@ namespace {
 // registry.
 bool IsSerieRecord(int32_t tag) {
   switch (tag) {
-    case 4:    // TSerie
-    case 10:   // TEventSerie
-    case 23:   // TVideoSerie
-    case 61:   // TYYSerie
-    case 62:   // THistogramSerie
-    case 63:   // TStdSEMSerie
-    case 65:   // TKorvetSerie
-    case 81:   // no class registered
-    case 166:  // TTarvoDataSeries
-    case -13:  // TCategorySeries, a prototype only
-    case -30:  // TMultibarSeries
+    case kSerieRecord:
+    case kEventSerieRecord:
+    case kVideoSerieRecord:
+    case kYYSerieRecord:
+    case kHistogramSerieRecord:
+    case kStdSEMSerieRecord:
+    case kKorvetSerieRecord:
+    case 81:  // no class registered
+    case kTarvoDataSeriesRecord:
+    case kCategorySeriesRecord:  // a prototype only
+    case kMultibarSeriesRecord:
     case -37:  // no class registered
       return true;
     default:
@@ -42,17 +45,12 @@ bool IsSerieRecord(int32_t tag) {
   }
 }
 
-constexpr int32_t kVideoSerieRecord = 23;
+// The records of this component's own items, which no class of the data model
+// writes.
 constexpr int32_t kGroupRecord = 1000;
-constexpr int32_t kHorizontalAxis = 5;
-constexpr int32_t kVerticalAxis = 6;
 constexpr int32_t kPlotTemplate = 8;
 constexpr int32_t kPlotTemplateToo = 1001;
 constexpr int32_t kRichText = 70;
-constexpr int32_t kCareEventSet = -7;
-constexpr int32_t kCategory = -6;
-constexpr int32_t kXAxisPosition = 12;
-constexpr int32_t kYAxisPosition = 13;
 
 // Raw values of a record body, read through the reader.
 template <typename T>
@@ -176,13 +174,13 @@ void TSaveItNew::EnterPrototypeRecord(int32_t tag, TVistaReader& reader) {
 void TSaveItNew::ReadCurrentObjectField(int32_t tag, TVistaReader& reader) {
   TObject* current = reader.CurrentObject();
   if (auto* serie = dynamic_cast<TSerieObject*>(current)) {
-    if (tag == kXAxisPosition) {
+    if (tag == record_tag::kSeriesXAxisNumber) {
       const int32_t position = reader.ReadIntegerField();
       if (position >= 0 && position < static_cast<int32_t>(horizontal_axes_.size()))
         serie->SetUseXAxis(horizontal_axes_[static_cast<size_t>(position)]);
       return;
     }
-    if (tag == kYAxisPosition) {
+    if (tag == record_tag::kSeriesYAxisNumber) {
       int32_t position = reader.ReadIntegerField();
       if (position < 0 || position >= static_cast<int32_t>(vertical_axes_.size())) position = 0;
       serie->SetUseYAxis(vertical_axes_.empty() ? nullptr
@@ -231,9 +229,9 @@ void TSaveItNew::ReadAnyRecord(void* self, int32_t tag, TVistaReader& reader) {
     case kGroupRecord:
       reader.BeginFolding(tag);
       return;
-    case kHorizontalAxis:
-    case kVerticalAxis: {
-      const bool horizontal = tag == kHorizontalAxis;
+    case kHorizontalAxisRecord:
+    case kVerticalAxisRecord: {
+      const bool horizontal = tag == kHorizontalAxisRecord;
       auto axis =
           std::make_unique<TAxis>(nullptr, platform::Point{0, 0},
                                   horizontal ? platform::Point{1, 0} : platform::Point{0, 1});
@@ -270,8 +268,8 @@ void TSaveItNew::ReadAnyRecord(void* self, int32_t tag, TVistaReader& reader) {
     case record_tag::kPatientName:
       component.file_patient_name_ = reader.ReadStringField();
       return;
-    case kCareEventSet:
-    case kCategory:
+    case kCareEventSetRecord:
+    case kCategoryRecord:
       // Care-event sets and categories come from the prototype registry, and Items
       // owns them like every other object the load makes.
       component.EnterPrototypeRecord(tag, reader);

@@ -7,6 +7,7 @@
 // and, for replaying the corpus, into the tests.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -65,6 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  // Half the inputs are files left alone for an hour, whose torn tail may be cut;
+  // the others were written just now, by a program that may still be writing.
+  if (size % 2 == 1) {
+    std::error_code ignored;
+    std::filesystem::last_write_time(
+        file, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1), ignored);
   }
   platform::ScopedScriptedDialogs quiet;
 

@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <utility>
@@ -65,7 +67,48 @@ extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
 
 namespace {
 
+// While set, every ftruncate of this program fails with EIO, as on a disk that has
+// gone bad: a failed append cannot take back what it wrote.
+bool& TruncateFails() {
+  static bool fails = false;
+  return fails;
+}
+
+}  // namespace
+
+// Every ftruncate of this program passes here, as every flock does above.
+extern "C" int ftruncate(int fd, off_t length) noexcept {
+  if (TruncateFails()) {
+    errno = EIO;
+    return -1;
+  }
+  return static_cast<int>(::syscall(SYS_ftruncate, fd, length));
+}
+
+namespace {
+
 using namespace save_test;
+
+// Writes Bytes over the file at Path from Offset on, in place: the same file, as
+// another program changes it.
+void WriteBytesAt(const std::string& path, size_t offset, const Bytes& bytes) {
+  std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+  file.seekp(static_cast<std::streamoff>(offset));
+  file.write(reinterpret_cast<const char*>(bytes.vec().data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
+// Sets the modification time of the file at Path to Seconds before now, on the real
+// clock that the component reads as well.
+void SetModifiedAgo(const std::string& path, int64_t seconds) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const timespec times[2] = {{0, UTIME_OMIT}, {now.tv_sec - seconds, now.tv_nsec}};
+  EXPECT_EQ(::futimens(fd, times), 0);
+  ::close(fd);
+}
 
 constexpr const char* kHeader = "QOR Fluvantronics Save File Header 2.0";
 
@@ -535,6 +578,9 @@ TEST_F(SaveItNewTest, PointsWithoutTheirDefinitionAreLeftOutAndReported) {
 
 class TornTailTest : public SaveItNewTest {
  protected:
+  // The file as a power cut or a crash long ago left it: nothing has written it
+  // for an hour, so a torn tail of it is nobody's unfinished write.
+  void LeftAlone() const { SetModifiedAgo(save_.FileName, 3600); }
   // A file of two definitions and points, with records of other lengths among them.
   Bytes Whole() const {
     return MonitorFile(
@@ -555,6 +601,7 @@ TEST_F(TornTailTest, EveryWholePointLoadsAndTheTailIsReported) {
     Bytes file = Whole();
     file.Raw(cut.vec().data(), torn);
     WriteBytes(save_.FileName, file);
+    LeftAlone();
     save_.Refresh();
     const auto definitions = ItemsOf<TParameterSerie>(save_);
     ASSERT_EQ(definitions.size(), 2u);
@@ -587,6 +634,7 @@ TEST_F(TornTailTest, AnAppendWithoutALoadFindsTheTailItself) {
   Bytes file = Whole();
   file.Raw(DataPoint(1, 45000.4, 7.4).vec().data(), 12);
   WriteBytes(save_.FileName, file);
+  LeftAlone();
   EXPECT_TRUE(save_.AppendDataPoint(0, 45000.6, 6));
   EXPECT_EQ(File(), Cat({Whole(), DataPoint(0, 45000.6, 6)}).vec());
 }
@@ -612,6 +660,7 @@ TEST_F(TornTailTest, ADefinitionLeavesTheTornTailBehind) {
   Bytes file = Whole();
   file.Raw(DataPoint(1, 45000.4, 7.4).vec().data(), 5);
   WriteBytes(save_.FileName, file);
+  LeftAlone();
   Add({2, "pCO2", "", "", "kPa", ""});
   EXPECT_TRUE(save_.AppendDataPoint(2, 45000.5, 5.1));
   Reload();
@@ -632,6 +681,7 @@ TEST_F(TornTailTest, ADefinitionAfterALoadTrustsItsEndOnlyWhileTheFileIsUnchange
   Bytes file = Whole();
   file.Raw(DataPoint(1, 45000.4, 7.4).vec().data(), 5);
   WriteBytes(save_.FileName, file);
+  LeftAlone();
   save_.Refresh();
   notices_.clear();
   Add({2, "pCO2", "", "", "kPa", ""});
@@ -642,6 +692,7 @@ TEST_F(TornTailTest, ADefinitionAfterALoadTrustsItsEndOnlyWhileTheFileIsUnchange
   Reload();
   EXPECT_EQ(save_.LoadReport().torn_tail_bytes, 0);
   AppendBytes(save_.FileName, Cat({DataPoint(1, 45000.45, 7.45), Bytes().I32(220).I32(18).I16(1)}));
+  LeftAlone();
   notices_.clear();
   Add({3, "sO2", "", "", "%", ""});
   ASSERT_EQ(notices_.size(), 1u);
@@ -700,6 +751,19 @@ TEST_F(TornTailTest, ADamagedSizeIsReportedAndNothingIsCutOff) {
       {"an analyzer point whose vial id says otherwise",
        Cat({head, Bytes().I32(221).I32(40).I16(0).F64(45000.5).F64(5).U8(0).Str("VIAL")}),
        head.size()},
+      // Sizes that fit within the file: a walk trusting them would step into or over
+      // the records behind and blame another one, or none.
+      {"a point's size, ending inside the next point",
+       Cat({head, with_size(DataPoint(0, 45000.1, 1), 60), points}), head.size()},
+      {"a point's size, covering the next point whole",
+       Cat({head, points, with_size(DataPoint(0, 45000.1, 1), 44), DataPoint(0, 45000.4, 4)}),
+       head.size() + 52},
+      {"a record delimiter's size, short of its body",
+       Cat({head, with_size(Record(85, Bytes().I16(0).F64(45000.15).F64(0)), 17), points}),
+       head.size()},
+      {"a video frame's size",
+       Cat({head, points, with_size(Record(230, Bytes().F64(45000.4).I32(3)), 18), points}),
+       head.size() + 52},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -735,6 +799,7 @@ TEST_F(TornTailTest, ATornRecordOfAnyAppendedKindIsCutOff) {
     Bytes file = Whole();
     file.Raw(c.record->vec().data(), c.torn);
     WriteBytes(save_.FileName, file);
+    LeftAlone();
     save_.Refresh();
     EXPECT_EQ(save_.LoadReport().torn_tail_bytes, static_cast<int64_t>(c.torn));
     EXPECT_EQ(YsOf(*ItemsOf<TParameterSerie>(save_)[1]->Serie()), (std::vector<double>{7.2, 7.3}));
@@ -750,6 +815,7 @@ TEST_F(TornTailTest, ATornTailIsCutAndReportedWhenThePointCannotBeWritten) {
   Bytes file = Whole();
   file.Raw(analyzer.vec().data(), 40);
   WriteBytes(save_.FileName, file);
+  LeftAlone();
   {
     // The disk is full 10 bytes into the point.
     FileSizeLimit limit(Whole().size() + 10);
@@ -813,6 +879,7 @@ TEST_F(TornTailTest, AnAppendAfterAnotherWriterAddedWalksOnlyWhatItAdded) {
   const std::vector<uint8_t> mine = File();
   const Bytes added = Cat({DataPoint(0, 45001, 8), DataPoint(0, 45002, 9)});
   AppendBytes(save_.FileName, Cat({added, Bytes().I32(220).I32(18).I16(0)}));
+  LeftAlone();
   notices_.clear();
   EXPECT_TRUE(save_.AppendDataPoint(0, 45003, 10));
   Bytes expected;
@@ -820,6 +887,173 @@ TEST_F(TornTailTest, AnAppendAfterAnotherWriterAddedWalksOnlyWhatItAdded) {
   EXPECT_EQ(File(), Cat({expected, added, DataPoint(0, 45003, 10)}).vec());
   ASSERT_EQ(notices_.size(), 1u);
   EXPECT_EQ(notices_[0].count, 10);
+}
+
+TEST_F(TornTailTest, ACopyOverTheLiveFileKeepsEveryPointOfTheCopy) {
+  // Gasbridge files into its file.
+  Use("ABL.vor");
+  Open();
+  Add({0, "pH", "", "", "", ""});
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(save_.AppendDataPoint(0, 45000 + i, 7));
+
+  // A program that ignores the writers' lock copies a larger file of the patient
+  // over it; its first chunk ends 20 bytes into a point.
+  Bytes copied_points;
+  for (int i = 0; i < 8; ++i)
+    copied_points.Append(DataPoint(0, 45001 + i, 10 + i));
+  const Bytes copy = MonitorFile(Identity(), 500, {{0, "pH", "", "", "", ""}}, copied_points);
+  const size_t chunk = copy.size() - 3 * 26 + 20;
+  const int fd = ::open(save_.FileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, copy.vec().data(), chunk), static_cast<ssize_t>(chunk));
+
+  notices_.clear();
+  EXPECT_FALSE(save_.AppendDataPoint(0, 45010, 20));
+  ASSERT_EQ(notices_.size(), 1u);
+  EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kPointNotWritten);
+  EXPECT_EQ(notices_[0].text, "A data point of series 0 was not written to " + save_.FileName +
+                                  ": The file ends in an incomplete record of 20 bytes that "
+                                  "another program may still be writing; nothing was cut off.");
+
+  // The copy goes on where its chunk ended, and finishes.
+  const size_t rest = copy.size() - chunk;
+  ASSERT_EQ(::write(fd, copy.vec().data() + chunk, rest), static_cast<ssize_t>(rest));
+  ::close(fd);
+  EXPECT_EQ(File(), copy.vec());
+  Reload();
+  EXPECT_EQ(save_.LoadReport().torn_tail_bytes, 0);
+  EXPECT_EQ(YsOf(*ItemsOf<TParameterSerie>(save_)[0]->Serie()),
+            (std::vector<double>{10, 11, 12, 13, 14, 15, 16, 17}));
+}
+
+TEST_F(TornTailTest, ATornTailNotItsOwnIsCutOnlyOnceTheFileWasLeftAloneLongerThanTheBound) {
+  // Modified 30 seconds ago, the file may still be in another program's hands: the
+  // point, or the definition, is refused and nothing is cut. A second more, and the
+  // tail is an interrupted write of long ago.
+  ASSERT_EQ(save_file::kTornTailQuietSeconds, 30);
+  const std::string in_use =
+      "The file ends in an incomplete record of 20 bytes that another program may still be "
+      "writing; nothing was cut off.";
+  for (const bool definition : {false, true}) {
+    for (const int64_t age : {30, 31}) {
+      SCOPED_TRACE(std::string(definition ? "a definition" : "a point") + ", modified " +
+                   std::to_string(age) + " s ago");
+      notices_.clear();
+      Use("ABL.vor");
+      Bytes file = Whole();
+      file.Raw(DataPoint(1, 45000.4, 7.4).vec().data(), 20);
+      WriteBytes(save_.FileName, file);
+      SetModifiedAgo(save_.FileName, age);
+      const bool cut = age > 30;
+      if (definition) {
+        const std::string raised = MessageOf<Exception>([&] {
+          Add({2, "pCO2", "", "", "kPa", ""});
+        });
+        EXPECT_EQ(raised, cut ? "(none)" : in_use);
+      } else {
+        EXPECT_EQ(save_.AppendDataPoint(1, 45000.5, 7.5), cut);
+      }
+      if (!cut) {
+        EXPECT_EQ(File(), file.vec());
+        if (!definition) {
+          ASSERT_EQ(notices_.size(), 1u);
+          EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kPointNotWritten);
+          EXPECT_EQ(notices_[0].text, "A data point of series 1 was not written to " +
+                                          save_.FileName + ": " + in_use);
+        }
+        continue;
+      }
+      ASSERT_EQ(notices_.size(), 1u);
+      EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kTornTail);
+      EXPECT_EQ(notices_[0].count, 20);
+      Reload();
+      EXPECT_EQ(save_.LoadReport().torn_tail_bytes, 0);
+    }
+  }
+}
+
+TEST(SaveFileTest, TheQuietBoundCountsWholeSecondsOnTheRealClock) {
+  constexpr int64_t kSecond = 1000000000;
+  constexpr int64_t kModified = 1700000000 * kSecond;
+  constexpr int64_t kBound = save_file::kTornTailQuietSeconds;
+  EXPECT_FALSE(save_file::QuietSince(kModified, kModified + kBound * kSecond));
+  EXPECT_FALSE(save_file::QuietSince(kModified, kModified + (kBound + 1) * kSecond - 1));
+  EXPECT_TRUE(save_file::QuietSince(kModified, kModified + (kBound + 1) * kSecond));
+  // A modification time ahead of the clock (the clock set back) is recent.
+  EXPECT_FALSE(save_file::QuietSince(kModified, kModified - 3600 * kSecond));
+}
+
+TEST_F(TornTailTest, ItsOwnFailedAppendIsCutAtOnceWhileNothingElseTouchedTheFile) {
+  // The disk fails 10 bytes into a point, and the bytes that got in cannot be taken
+  // back. The next append knows them for its own and cuts them at once, though the
+  // file was modified just now; once another program has touched the file, they
+  // could be that program's, and the point is refused.
+  for (const bool touched : {false, true}) {
+    SCOPED_TRACE(touched ? "touched since" : "untouched");
+    Use(touched ? "touched.vor" : "own.vor");
+    Open();
+    Add({0, "pH", "", "", "", ""});
+    EXPECT_TRUE(save_.AppendDataPoint(0, 45000, 7));
+    const std::vector<uint8_t> before = File();
+    {
+      FileSizeLimit limit(before.size() + 10);
+      TruncateFails() = true;
+      EXPECT_FALSE(save_.AppendDataPoint(0, 45001, 8));
+      TruncateFails() = false;
+    }
+    ASSERT_EQ(File().size(), before.size() + 10);
+    if (touched) SetModifiedAgo(save_.FileName, 0);
+    notices_.clear();
+    EXPECT_EQ(save_.AppendDataPoint(0, 45002, 9), !touched);
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_EQ(notices_[0].kind,
+              touched ? TSaveNotice::Kind::kPointNotWritten : TSaveNotice::Kind::kTornTail);
+    EXPECT_NE(notices_[0].text.find("incomplete record of 10 bytes"), std::string::npos);
+    Bytes expected;
+    expected.Raw(before.data(), before.size());
+    if (touched) {
+      expected.Raw(File().data() + before.size(), 10);
+    } else {
+      expected.Append(DataPoint(0, 45002, 9));
+    }
+    EXPECT_EQ(File(), expected.vec());
+  }
+}
+
+TEST_F(TornTailTest, DamageMadeInPlaceAfterAnAppendIsReportedAtTheNextOne) {
+  // The component learnt the file at its last append. Another program then damages
+  // a point's size in the middle: with the file as it was, or adding a point as
+  // well, with Gasbridge's open check of a file beyond its head in between.
+  struct Case {
+    const char* what;
+    int points;
+    bool added_and_checked;
+  };
+  const Case cases[] = {{"in place only, 5.9 KB", 200, false},
+                        {"a point added too, checked, over 64 KiB", 2600, true}};
+  const Bytes head = MonitorFile(Identity(), 500, {{0, "pH", "", "", "", ""}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Use(std::string(c.added_and_checked ? "checked" : "alone") + ".vor");
+    Bytes points;
+    for (int i = 0; i < c.points; ++i)
+      points.Append(DataPoint(0, 45000 + i, 7));
+    WriteBytes(save_.FileName, Cat({head, points}));
+    Open();
+    EXPECT_TRUE(save_.AppendDataPoint(0, 46000, 7));
+    const size_t damaged = head.size() + 26 * static_cast<size_t>(c.points / 2);
+    WriteBytesAt(save_.FileName, damaged + 4, Bytes().I32(60));
+    if (c.added_and_checked) {
+      AppendBytes(save_.FileName, DataPoint(0, 46001, 7));
+      Open();
+    }
+    notices_.clear();
+    EXPECT_TRUE(save_.AppendDataPoint(0, 46002, 7));
+    ASSERT_EQ(notices_.size(), 1u);
+    EXPECT_EQ(notices_[0].kind, TSaveNotice::Kind::kDamaged);
+    EXPECT_EQ(notices_[0].count, static_cast<int64_t>(damaged));
+  }
 }
 
 TEST_F(TornTailTest, AnAnalyzerPointIsTornOnlyUpToTheLongestAppendedRecord) {
@@ -849,6 +1083,7 @@ TEST_F(TornTailTest, AnAnalyzerPointIsTornOnlyUpToTheLongestAppendedRecord) {
       Bytes file = Whole();
       file.Raw(record.vec().data(), torn);
       WriteBytes(save_.FileName, file);
+      LeftAlone();
       EXPECT_TRUE(save_.AppendDataPoint(1, 45000.5, 7.5));
       ASSERT_EQ(notices_.size(), 1u);
       if (size <= kLimit) {
