@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "serial/SerDispBuffer.h"
 #include "serial/SerExcept.h"
+#include "serial/SerLock.h"
 #include "serial/SerTriggers.h"
 #include "serial/SerUser.h"
 #include "serial/tests/fake_dispatcher.h"
@@ -269,6 +271,57 @@ TEST_F(DispatcherTest, FlushInsideADeliveryCountsEverythingAsTaken) {
   d.Round();
   EXPECT_EQ(d.InBuffUsed(), 0);
   EXPECT_EQ(d.BufferTail(), d.BufferHead());
+}
+
+// Reads outside any handler while an avail delivery is under way, interleaved with
+// the delivery's steps as the user-interface thread (the handler, a timer) and the
+// dispatch thread may take them. Steps: h the handler reads, o a read outside, e the
+// handler's end, b the next handler's start. Every byte outside a handler is handed
+// out once, and the delivery's end moves the tail past all that was handed out.
+TEST(DispatchBufferTest, AReadOutsideAHandlerCountsInTheDeliverysEnd) {
+  struct Case {
+    const char* steps;
+    const char* handed_out;
+    char next;  // what the first read after the delivery gives
+  };
+  const Case cases[] = {
+      {"ohe", "ab", 'c'},       // before the handler reads: at the tail
+      {"hoe", "ab", 'c'},       // while the handler runs (a dialog of its own)
+      {"heo", "ab", 'c'},       // after the handler ended, before the delivery ends
+      {"heoo", "abc", 'd'},     // twice there
+      {"hhebho", "abac", 'd'},  // a second handler reads from the start again
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.steps);
+    TSerDispatchBuffer buffer;
+    TSerMutexLock lock(buffer.mutex());
+    buffer.Allocate();
+    const std::string bytes = "abcdef";
+    buffer.Fill(6, [&](uint8_t* at, int room) {
+      const int n = std::min(room, 6);
+      std::copy(bytes.begin(), bytes.begin() + n, at);
+      return n;
+    });
+    buffer.BeginDelivery(true);
+    buffer.BeginHandler();
+    std::string handed_out;
+    for (const char* step = c.steps; *step; ++step) {
+      uint8_t byte = 0;
+      if (*step == 'h' || *step == 'o') {
+        ASSERT_EQ(*step == 'h' ? buffer.Take(byte) : buffer.TakeOutside(byte), 0);
+        handed_out.push_back(static_cast<char>(byte));
+      } else if (*step == 'e') {
+        buffer.EndHandler();
+      } else {
+        buffer.BeginHandler();
+      }
+    }
+    buffer.EndDelivery(true);
+    EXPECT_EQ(handed_out, c.handed_out);
+    uint8_t next = 0;
+    ASSERT_EQ(buffer.Take(next), 0);
+    EXPECT_EQ(static_cast<char>(next), c.next);
+  }
 }
 
 TEST(DispatcherOutputTest, PutBlockFillsTheRingExactlyOrQueuesNothing) {

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -661,6 +662,59 @@ TEST_F(PortTest, ASecondStartOfTheThreadsIsRefused) {
   EXPECT_EQ(d->LiveThreads(), 3);
   pty.Write("ok");
   ASSERT_TRUE(SpinUntil([&] { return received == "ok"; }));
+}
+
+// A read outside any handler (a program's timer) while a delivery is under way, the
+// handler leaving most of what it was told of unread: the far end's bytes each come
+// out once, in order, whichever reader takes them.
+TEST_F(PortTest, ReadsOutsideHandlersAmidDeliveriesThatLeaveBytesUnreadTakeEachByteOnce) {
+  Pty& pty = ports.Add(23);
+  TSerComPort port(nullptr);
+  Configure(port, 23);
+  std::string sent;
+  for (int i = 0; i < 200000; ++i)
+    sent.push_back(static_cast<char>('!' + i % 89));
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t) { received.push_back(cp.GetChar()); };
+  port.SetOpen(true);
+  TSerBaseDispatcher* d = port.GetDispatcher();
+  QTimer timer;
+  timer.setInterval(0);
+  std::atomic<bool> written{false};
+  int deliveries_read_in = 0;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    // A few bytes a tick, so that many deliveries come. Once the far end is done no
+    // delivery need come for what is left: then the timer reads it all.
+    const bool rest = written;
+    bool read = false;
+    try {
+      for (int i = 0; rest || (d->Dispatching() && i < 64); ++i) {
+        received.push_back(port.GetChar());
+        read = true;
+      }
+    } catch (const EBufferIsEmpty&) {
+    }
+    if (read && !rest) ++deliveries_read_in;
+  });
+  timer.start();
+  std::thread far_end([&] {
+    pty.Write(sent);
+    written = true;
+  });
+  const bool all = SpinUntil([&] { return received.size() >= sent.size(); });
+  timer.stop();
+  // Whatever is still on its way (bytes doubled end the reading early) is read off,
+  // so that the far end's write ends.
+  std::string rest;
+  ReadInto(port, rest);
+  SpinUntil([&] { return written.load(); });
+  far_end.join();
+  ASSERT_TRUE(all) << received.size();
+  EXPECT_GT(deliveries_read_in, 0);
+  const auto differ = std::mismatch(sent.begin(), sent.end(), received.begin());
+  EXPECT_EQ(differ.first, sent.end()) << "first difference at " << differ.first - sent.begin();
+  EXPECT_EQ(received.size(), sent.size());
+  EXPECT_EQ(reported, "");
 }
 
 }  // namespace
