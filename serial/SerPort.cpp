@@ -17,6 +17,19 @@ TPortSelector& PortSelector() {
   return selector;
 }
 
+// An exception that ended a worker thread of a port, on that thread: the
+// application hears of it as of any other failure, through its exception hook,
+// which ReportException runs on the user-interface thread.
+void ReportThreadFailure(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    platform::ReportException(e);
+  } catch (...) {
+    platform::ReportException(Exception("Unknown exception"));
+  }
+}
+
 }  // namespace
 
 void SetPortSelector(TPortSelector selector) {
@@ -127,6 +140,7 @@ void TSerCustomComPort::InitPort() {
   dispatcher_ = MakeDispatcher();
   if (!dispatcher_) return;
   dispatcher_->SetDeviceName("COM" + std::to_string(com_number_));
+  dispatcher_->SetThreadFailureHandler(ReportThreadFailure);
   try {
     if (tapi_mode_ == tmOn) CheckException(ecNotOpenedByTapi);  // no telephony here
     OpenLine();
@@ -339,7 +353,7 @@ char TSerCustomComPort::GetChar() {
   int result = handler_depth_ > 0 ? d->TakeChar(c) : d->TakeCharOutsideHandler(c);
   if (result == 0) return static_cast<char>(c);
   // Nothing more will come: not the empty buffer of a line that is still there.
-  if (result == ecBufferIsEmpty && d->HungUp()) result = ecGetBlockFail;
+  if (result == ecBufferIsEmpty && d->LineLost()) result = ecGetBlockFail;
   CheckException(result);
   return '\0';
 }
@@ -357,7 +371,7 @@ bool TSerCustomComPort::GetDSR() {
 }
 
 bool TSerCustomComPort::HungUp() {
-  return state_ == State::kOpen && dispatcher_ && dispatcher_->HungUp();
+  return state_ == State::kOpen && dispatcher_ && dispatcher_->LineLost();
 }
 
 int TSerCustomComPort::ReadLineError() {

@@ -95,7 +95,9 @@ class TSerCustomComPort : public TSerBaseComponent {
   // side of a pseudo-terminal closed): its modem lines then read off, PutString
   // fails with -3004 and GetChar, once the received bytes are read, with -3005.
   // The port stays open until closed; a new device under the same name needs a
-  // close and an open.
+  // close and an open. A port whose worker thread ended on an exception answers the
+  // same (its lines aside) until it is closed: the exception goes to the
+  // application's exception hook on the user-interface thread.
   bool HungUp();
 
   // --- Properties -------------------------------------------------------------------

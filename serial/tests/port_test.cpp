@@ -717,4 +717,111 @@ TEST_F(PortTest, ReadsOutsideHandlersAmidDeliveriesThatLeaveBytesUnreadTakeEachB
   EXPECT_EQ(reported, "");
 }
 
+// The serial library's device layer with a fault to inject: once armed, the
+// operation named raises on the worker thread that calls it.
+class EInjectedFault : public Exception {
+ public:
+  EInjectedFault() : Exception("injected fault") {}
+};
+
+enum class Fault { kNone, kRead, kWait, kWrite };
+
+class FaultyDispatcher : public TSerWin32Dispatcher {
+ public:
+  FaultyDispatcher(TSerCustomComPort* owner, const std::atomic<Fault>& armed)
+      : TSerWin32Dispatcher(owner), armed_(armed) {}
+  // The threads call the operations below: they end before these go.
+  ~FaultyDispatcher() override { StopThreads(); }
+
+  int ReadDevice(uint8_t* buffer, int count) override {
+    RaiseWhenArmed(Fault::kRead);
+    return TSerWin32Dispatcher::ReadDevice(buffer, count);
+  }
+  int WaitDeviceEvent(uint32_t& mask) override {
+    RaiseWhenArmed(Fault::kWait);
+    return TSerWin32Dispatcher::WaitDeviceEvent(mask);
+  }
+
+ protected:
+  int WriteBlock(const uint8_t* buffer, int count, int* error) override {
+    RaiseWhenArmed(Fault::kWrite);
+    return TSerWin32Dispatcher::WriteBlock(buffer, count, error);
+  }
+  // Every byte goes through the output thread.
+  int WriteWithoutWaiting(const uint8_t*, int, int*) override { return -1; }
+
+ private:
+  void RaiseWhenArmed(Fault fault) const {
+    if (armed_ == fault) throw EInjectedFault();
+  }
+  const std::atomic<Fault>& armed_;
+};
+
+// An exception that ends a worker thread (the dispatch, the comm or the output
+// thread) reaches the program's exception hook on the user-interface thread, and the
+// port then answers as a hung-up one, so that the program closes and reopens it.
+TEST_F(PortTest, AWorkerThreadEndedByAnExceptionIsReportedAndThePortAnswersAsHungUp) {
+  const struct {
+    const char* thread;
+    Fault fault;
+    const char* buffered;  // what GetChar gives before -3005
+    uint16_t number;
+  } cases[] = {
+      {"dispatch", Fault::kRead, "hello", 24},    // the later bytes are never read
+      {"comm", Fault::kWait, "hello world", 25},  // the dispatch thread reads on
+      {"output", Fault::kWrite, "hello", 26},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.thread);
+    Pty& pty = ports.Add(c.number);
+    TSerComPort port(nullptr);
+    Configure(port, c.number);
+    std::atomic<Fault> armed{Fault::kNone};
+    port.SetDispatcherFactory([&](TSerCustomComPort& owner) {
+      return std::make_unique<FaultyDispatcher>(&owner, armed);
+    });
+    std::vector<std::thread::id> hooked_on;
+    std::vector<bool> as_raised;
+    platform::SetExceptionHook([&](const std::exception& e) {
+      reported += e.what();
+      hooked_on.push_back(std::this_thread::get_id());
+      as_raised.push_back(dynamic_cast<const EInjectedFault*>(&e) != nullptr);
+    });
+    port.SetOpen(true);
+    pty.Write("hello");
+    ASSERT_TRUE(SpinUntil([&] { return port.GetDispatcher()->InBuffUsed() == 5; }));
+    armed = c.fault;
+    if (c.fault == Fault::kWrite) {
+      port.PutString("x");
+    } else {
+      pty.Write(" world");
+    }
+    ASSERT_TRUE(SpinUntil([&] { return !hooked_on.empty(); }));
+    EXPECT_EQ(reported, "injected fault");
+    EXPECT_EQ(hooked_on, std::vector<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(as_raised, std::vector<bool>{true});
+    EXPECT_TRUE(port.HungUp());
+    EXPECT_TRUE(port.Open());  // until the program closes it
+    const std::string buffered = c.buffered;
+    ASSERT_TRUE(SpinUntil(
+        [&] { return port.GetDispatcher()->InBuffUsed() == static_cast<int>(buffered.size()); }));
+    std::string got;
+    for (size_t i = 0; i < buffered.size(); ++i)
+      got.push_back(port.GetChar());
+    EXPECT_EQ(got, buffered);
+    EXPECT_EQ(CodeOf<EGetBlockFail>([&] { port.GetChar(); }), -3005);
+    EXPECT_EQ(CodeOf<EPutBlockFail>([&] { port.PutString("lost"); }), -3004);
+    // Closed and opened again, the port works.
+    armed = Fault::kNone;
+    port.SetOpen(false);
+    port.SetOpen(true);
+    EXPECT_FALSE(port.HungUp());
+    port.PutString("ok");
+    EXPECT_EQ(pty.Read(2), "ok");
+    port.SetOpen(false);
+    platform::SetExceptionHook(nullptr);
+    reported.clear();
+  }
+}
+
 }  // namespace
