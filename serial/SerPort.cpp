@@ -32,6 +32,10 @@ void ReportThreadFailure(std::exception_ptr error) {
 
 }  // namespace
 
+void UpdatePortHandlerState(TSerCustomComPort& port) {
+  port.UpdateHandlerState();
+}
+
 void SetPortSelector(TPortSelector selector) {
   PortSelector() = std::move(selector);
 }

@@ -28,6 +28,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/object.h"
@@ -64,6 +66,41 @@ using TPortUserCallback = std::function<void(TSerCustomComPort& cp, bool opened)
 using TDispatcherFactory = std::function<std::unique_ptr<TSerBaseDispatcher>(TSerCustomComPort&)>;
 // Shows the port-selection form: the chosen port, or nothing when not confirmed.
 using TPortSelector = std::function<std::optional<int>()>;
+
+// Tells Port's dispatcher whether a trigger event is assigned (UpdateHandlerState).
+void UpdatePortHandlerState(TSerCustomComPort& port);
+
+// What an event holding an Fn takes: a function (or nullptr), not another event.
+template <typename F, typename Fn, typename Event>
+concept TSerTriggerEventValue =
+    !std::is_same_v<std::remove_cvref_t<F>, Event> && std::is_assignable_v<Fn&, F>;
+
+// One of the port's ten trigger events: a function of type Fn, assigned and called
+// like one. Every assignment tells the dispatcher of an open port whether a trigger
+// event is assigned now, without which it delivers none.
+template <typename Fn>
+class TSerTriggerEvent {
+ public:
+  explicit TSerTriggerEvent(TSerCustomComPort& port) : port_(port) {}
+  TSerTriggerEvent(const TSerTriggerEvent&) = delete;
+  // The function only; the port stays this event's own.
+  TSerTriggerEvent& operator=(const TSerTriggerEvent& other) { return *this = other.fn_; }
+  template <TSerTriggerEventValue<Fn, TSerTriggerEvent> F>
+  TSerTriggerEvent& operator=(F&& fn) {
+    fn_ = std::forward<F>(fn);
+    UpdatePortHandlerState(port_);
+    return *this;
+  }
+  explicit operator bool() const { return static_cast<bool>(fn_); }
+  template <typename... Args>
+  void operator()(Args&&... args) const {
+    fn_(std::forward<Args>(args)...);
+  }
+
+ private:
+  TSerCustomComPort& port_;
+  Fn fn_;
+};
 
 // The form library installs the port-selection form here (serial_form); without it,
 // an open that would show the form fails with ENoPortSelected.
@@ -166,13 +203,15 @@ class TSerCustomComPort : public TSerBaseComponent {
   bool RS485Mode() const { return rs485_mode_; }
   void SetRS485Mode(bool on);
 
-  // --- Events (assign, then call UpdateHandlerState when the port is open) ---------
+  // --- Events (the trigger events take effect on an open port when assigned) -------
   TNotifyEvent OnPortClose, OnPortOpen;
-  TTriggerEvent OnTrigger;
-  TTriggerAvailEvent OnTriggerAvail;
-  TTriggerHandleEvent OnTriggerData, OnTriggerStatus, OnTriggerTimer;
-  TTriggerLineErrorEvent OnTriggerLineError;
-  TNotifyEvent OnTriggerModemStatus, OnTriggerOutbuffFree, OnTriggerOutbuffUsed, OnTriggerOutSent;
+  TSerTriggerEvent<TTriggerEvent> OnTrigger{*this};
+  TSerTriggerEvent<TTriggerAvailEvent> OnTriggerAvail{*this};
+  TSerTriggerEvent<TTriggerHandleEvent> OnTriggerData{*this}, OnTriggerStatus{*this},
+      OnTriggerTimer{*this};
+  TSerTriggerEvent<TTriggerLineErrorEvent> OnTriggerLineError{*this};
+  TSerTriggerEvent<TNotifyEvent> OnTriggerModemStatus{*this}, OnTriggerOutbuffFree{*this},
+      OnTriggerOutbuffUsed{*this}, OnTriggerOutSent{*this};
   TWaitCharEvent OnWaitChar;
 
   // --- Other public operations ------------------------------------------------------
@@ -184,8 +223,8 @@ class TSerCustomComPort : public TSerBaseComponent {
   uint16_t TriggerLength() const { return trigger_length_; }
   void SetThreadBoost(uint8_t boost);
   void YieldTime();
-  // Tells the dispatcher whether a trigger event is assigned (done at open; call it
-  // after assigning events to an open port).
+  // Tells the dispatcher whether a trigger event is assigned (done at open and by
+  // every assignment of a trigger event).
   virtual void UpdateHandlerState();
   void TraceBegin(uint32_t size = 0);
   void TraceWriteFile(const std::string& name, bool in_hex);

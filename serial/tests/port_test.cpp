@@ -27,6 +27,7 @@
 #include "serial/SerExcept.h"
 #include "serial/SerTraceRings.h"
 #include "serial/SerWin32.h"
+#include "serial/tests/fake_dispatcher.h"
 #include "serial/tests/null_modem.h"
 #include "serial/tests/qt_app.h"
 
@@ -662,6 +663,74 @@ TEST_F(PortTest, ASecondStartOfTheThreadsIsRefused) {
   EXPECT_EQ(d->LiveThreads(), 3);
   pty.Write("ok");
   ASSERT_TRUE(SpinUntil([&] { return received == "ok"; }));
+}
+
+// Each of the ten trigger events, assigned to an open port, tells its dispatcher
+// that the port's handler is installed (without which it delivers nothing), and
+// cleared again that it is not.
+TEST_F(PortTest, EachTriggerEventAssignedOrClearedOnAnOpenPortTellsTheDispatcher) {
+  struct Recorder : serial_test::FakeDispatcher {
+    std::vector<int> kinds;
+    void UpdateHandlerFlags(int kind) override {
+      kinds.push_back(kind);
+      FakeDispatcher::UpdateHandlerFlags(kind);
+    }
+  };
+  const auto set = [](auto& event, bool on) {
+    if (on) {
+      event = [](auto&&...) {};
+    } else {
+      event = nullptr;
+    }
+  };
+  const std::vector<std::pair<const char*, std::function<void(TSerComPort&, bool)>>> events = {
+      {"OnTrigger", [&](TSerComPort& p, bool on) { set(p.OnTrigger, on); }},
+      {"OnTriggerAvail", [&](TSerComPort& p, bool on) { set(p.OnTriggerAvail, on); }},
+      {"OnTriggerData", [&](TSerComPort& p, bool on) { set(p.OnTriggerData, on); }},
+      {"OnTriggerStatus", [&](TSerComPort& p, bool on) { set(p.OnTriggerStatus, on); }},
+      {"OnTriggerTimer", [&](TSerComPort& p, bool on) { set(p.OnTriggerTimer, on); }},
+      {"OnTriggerLineError", [&](TSerComPort& p, bool on) { set(p.OnTriggerLineError, on); }},
+      {"OnTriggerModemStatus", [&](TSerComPort& p, bool on) { set(p.OnTriggerModemStatus, on); }},
+      {"OnTriggerOutbuffFree", [&](TSerComPort& p, bool on) { set(p.OnTriggerOutbuffFree, on); }},
+      {"OnTriggerOutbuffUsed", [&](TSerComPort& p, bool on) { set(p.OnTriggerOutbuffUsed, on); }},
+      {"OnTriggerOutSent", [&](TSerComPort& p, bool on) { set(p.OnTriggerOutSent, on); }},
+  };
+  for (const auto& [name, assign] : events) {
+    SCOPED_TRACE(name);
+    TSerComPort port(nullptr);
+    Configure(port, 21);
+    Recorder* recorder = nullptr;
+    port.SetDispatcherFactory([&](TSerCustomComPort&) {
+      auto made = std::make_unique<Recorder>();
+      recorder = made.get();
+      return made;
+    });
+    port.SetOpen(true);
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_EQ(recorder->kinds, std::vector<int>{2});  // none assigned at the open
+    recorder->kinds.clear();
+    assign(port, true);
+    EXPECT_EQ(recorder->kinds, std::vector<int>{1});
+    assign(port, false);
+    EXPECT_EQ(recorder->kinds, std::vector<int>({1, 2}));
+  }
+}
+
+TEST_F(PortTest, AnAvailHandlerAssignedToAnOpenPortHearsEveryByte) {
+  Pty& pty = ports.Add(22);
+  TSerComPort port(nullptr);
+  Configure(port, 22);
+  port.SetOpen(true);
+  // More than the dispatch buffer holds: the rest waits in the pseudo-terminal.
+  std::string sent;
+  for (int i = 0; i < 10000; ++i)
+    sent.push_back(static_cast<char>('!' + i % 89));
+  pty.Write(sent);
+  ASSERT_TRUE(SpinUntil([&] { return port.GetDispatcher()->InBuffUsed() > 0; }));
+  std::string received;
+  ReadInto(port, received);
+  ASSERT_TRUE(SpinUntil([&] { return received.size() >= sent.size(); })) << received.size();
+  EXPECT_TRUE(received == sent);
 }
 
 // A read outside any handler (a program's timer) while a delivery is under way, the
