@@ -187,8 +187,12 @@ void TSerCustomComPort::InitPort() {
 }
 
 void TSerCustomComPort::DonePort() {
+  if (const std::exception_ptr dump_error = DumpAndShutDown()) std::rethrow_exception(dump_error);
+}
+
+std::exception_ptr TSerCustomComPort::DumpAndShutDown() {
   open_ = false;
-  if (state_ != State::kOpen) return;
+  if (state_ != State::kOpen) return nullptr;
   // A dump that fails (a trace file in a folder that is gone) must not keep the
   // port open: the close goes on, and the first failure is raised once it is done.
   std::exception_ptr dump_error;
@@ -200,7 +204,7 @@ void TSerCustomComPort::DonePort() {
     }
   }
   ShutDown();
-  if (dump_error) std::rethrow_exception(dump_error);
+  return dump_error;
 }
 
 void TSerCustomComPort::ShutDown() {
@@ -302,12 +306,17 @@ void TSerCustomComPort::SetComNumber(uint16_t number) {
   dispatcher_->SaveTriggers(saved_triggers_);
   const TTraceLogState tracing = tracing_;
   const TTraceLogState logging = logging_;
-  SetOpen(false);
+  // A dump that fails has not kept the port open (see DonePort): the renumber goes
+  // on, and the dump's failure is raised once the port is open on the new number,
+  // as the close raises it once it is closed. Stopping at the closed old number
+  // would leave the caller a closed port that a second try only renumbers.
+  const std::exception_ptr dump_error = DumpAndShutDown();
   com_number_ = number;
   SetTracing(tracing);
   SetLogging(logging);
-  SetOpen(true);
+  SetOpen(true);  // a failed reopen raises its own error
   if (dispatcher_) dispatcher_->RestoreTriggers(saved_triggers_);
+  if (dump_error) std::rethrow_exception(dump_error);
 }
 
 TSerBaseDispatcher* TSerCustomComPort::GetDispatcher() {

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -288,6 +289,9 @@ class TSerCustomComPort : public TSerBaseComponent {
   void PortClosing();
 
  private:
+  // The close: the trace and log dumps, then ShutDown; the first dump's failure is
+  // returned, not raised (the port is closed all the same).
+  std::exception_ptr DumpAndShutDown();
   // The close after the dumps: deferred when a handler of this port is running.
   void ShutDown();
   void DeferredClose(TSerBaseDispatcher* dispatcher);

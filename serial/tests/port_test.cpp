@@ -893,4 +893,27 @@ TEST_F(PortTest, AWorkerThreadEndedByAnExceptionIsReportedAndThePortAnswersAsHun
   }
 }
 
+// A close whose dump fails while the port is renumbered closes the port all the
+// same; the renumber then goes on, and the dump's error is raised once the port is
+// open on its new number.
+TEST_F(PortTest, ARenumberWhoseCloseFailsToDumpOpensOnTheNewNumberAndThenRaises) {
+  ports.Add(27);
+  Pty& second = ports.Add(28);
+  TSerComPort port(nullptr);
+  Configure(port, 27);
+  std::string received;
+  ReadInto(port, received);
+  port.SetTraceName(ports.path() + "/missing-folder/SER.TRC");
+  port.SetOpen(true);
+  port.SetTracing(tlOn);
+  port.PutString("x");  // something for the trace to write
+  EXPECT_THROW(port.SetComNumber(28), EInOutError);
+  EXPECT_EQ(port.ComNumber(), 28);
+  EXPECT_TRUE(port.Open());
+  EXPECT_EQ(port.Tracing(), tlOn);
+  second.Write("2");
+  ASSERT_TRUE(SpinUntil([&] { return received == "2"; }));
+  port.SetTracing(tlOff);  // nothing left to dump at the end
+}
+
 }  // namespace
