@@ -50,7 +50,7 @@ class TSerEventWindow : public QObject, public TSerTriggerWindow {
     // time-out runs on after this returns.
     const platform::SendResult result = platform::SendCall(
         this, [=] { TSerCustomComPort::EventWindowProc(msg, first, second, generation, delivery); },
-        std::chrono::milliseconds(3000), platform::StartedCall::kReturn);
+        std::chrono::milliseconds(kHandlerTimeoutMs), platform::StartedCall::kReturn);
     switch (result) {
       case platform::SendResult::kDone:
         return TDeliveryOutcome::kDone;

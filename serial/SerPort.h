@@ -68,6 +68,9 @@ using TDispatcherFactory = std::function<std::unique_ptr<TSerBaseDispatcher>(TSe
 // Shows the port-selection form: the chosen port, or nothing when not confirmed.
 using TPortSelector = std::function<std::optional<int>()>;
 
+// The longest trace and log file names kept (short strings): a longer one is cut.
+constexpr size_t kMaxTraceLogName = 255;
+
 // Tells Port's dispatcher whether a trigger event is assigned (UpdateHandlerState).
 void UpdatePortHandlerState(TSerCustomComPort& port);
 
@@ -178,7 +181,7 @@ class TSerCustomComPort : public TSerBaseComponent {
   uint32_t TraceSize() const { return trace_size_; }
   void SetTraceSize(uint32_t size);
   const std::string& TraceName() const { return trace_name_; }
-  void SetTraceName(const std::string& name) { trace_name_ = name.substr(0, 255); }
+  void SetTraceName(const std::string& name) { trace_name_ = name.substr(0, kMaxTraceLogName); }
   bool TraceHex() const { return trace_hex_; }
   void SetTraceHex(bool on) { trace_hex_ = on; }
   bool TraceAllHex() const { return trace_all_hex_; }
@@ -188,7 +191,7 @@ class TSerCustomComPort : public TSerBaseComponent {
   uint32_t LogSize() const { return log_size_; }
   void SetLogSize(uint32_t size);
   const std::string& LogName() const { return log_name_; }
-  void SetLogName(const std::string& name) { log_name_ = name.substr(0, 255); }
+  void SetLogName(const std::string& name) { log_name_ = name.substr(0, kMaxTraceLogName); }
   bool LogHex() const { return log_hex_; }
   void SetLogHex(bool on) { log_hex_ = on; }
   bool LogAllHex() const { return log_all_hex_; }

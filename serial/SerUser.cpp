@@ -333,8 +333,8 @@ int TSerBaseDispatcher::SetLine(int32_t baud, int parity, int data_bits, int sto
 }
 
 void TSerBaseDispatcher::DrainAndWait() {
-  for (int rounds = 0; OutBuffUsed() > 0 && rounds < 5000; ++rounds)
-    Delay(2);
+  for (int rounds = 0; OutBuffUsed() > 0 && rounds < kDrainRounds; ++rounds)
+    Delay(kDrainRoundMs);
   platform::CommState s;
   uint32_t last_baud;
   {

@@ -12,8 +12,8 @@
 // round at least every 50 ms), an output thread writes the output ring. Trigger
 // messages reach the registered handlers; the port component registers its event
 // window, which hands them to the user-interface thread and waits at most
-// 3000 ms. A thread that ends on an exception leaves the port answering as a hung-up
-// one (LineLost), and the exception goes to the failure handler.
+// kHandlerTimeoutMs. A thread that ends on an exception leaves the port answering as
+// a hung-up one (LineLost), and the exception goes to the failure handler.
 //
 // Parts: the output ring (SerOutRing.h) with its mutex, the output lock; the
 // dispatch buffer with the handlers' get counts and the avail rule's positions
@@ -70,12 +70,22 @@ enum class TDeliveryOutcome {
   kStillRunning,  // it started and had not returned within the time-out
 };
 
+// How long a trigger message waits for its window handler on the user-interface
+// thread: one that has not started by then is withdrawn (and announced again), one
+// that runs longer is left running (see SendTriggerMessage).
+constexpr int kHandlerTimeoutMs = 3000;
+
+// The drain before new line settings: at most this many rounds of this many ms
+// while output waits; then the settings are written all the same.
+constexpr int kDrainRounds = 5000;
+constexpr int kDrainRoundMs = 2;
+
 // Receives trigger messages on the user-interface thread (the port component's event
 // window).
 class TSerTriggerWindow {
  public:
   virtual ~TSerTriggerWindow() = default;
-  // Hands the message over and waits for its handler, at most 3000 ms. Generation
+  // Hands the message over and waits for its handler, at most kHandlerTimeoutMs. Generation
   // names the dispatcher and Delivery this delivery, so that the receiver can tell a
   // message for a dispatcher or a delivery that is gone. A handler that runs longer
   // is not waited for (kStillRunning): it brackets its work with BeginHandler and

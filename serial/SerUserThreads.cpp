@@ -15,6 +15,10 @@ constexpr uint32_t kModemEvents = 0x2138;
 constexpr uint8_t kLogHandlerAdded = 7;
 constexpr uint8_t kLogHandlerRemoved = 8;
 constexpr uint8_t kSubWindow = 17;
+// How long the start waits for each thread to say it runs; one that is later is not
+// waited for (the open goes on).
+constexpr int kThreadStartWaitMs = 3000;
+
 enum Thread { kCommThread, kDispatchThread, kOutputThread };
 
 template <typename List>
@@ -453,11 +457,11 @@ void TSerBaseDispatcher::StartWorkerThreads() {
   threads_started_ = true;
   kill_threads_ = false;
   comm_thread_ = std::thread([this] { ComThreadMain(); });
-  acknowledge_->Wait(3000);
+  acknowledge_->Wait(kThreadStartWaitMs);
   disp_thread_ = std::thread([this] { DispThreadMain(); });
-  acknowledge_->Wait(3000);
+  acknowledge_->Wait(kThreadStartWaitMs);
   out_thread_ = std::thread([this] { OutThreadMain(); });
-  acknowledge_->Wait(3000);
+  acknowledge_->Wait(kThreadStartWaitMs);
 }
 
 void TSerBaseDispatcher::StopWorkerThreads() {

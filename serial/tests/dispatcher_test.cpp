@@ -443,6 +443,38 @@ TEST(DispatcherLineTest, AChangeWaitsEighteenCharacterTimesAfterTheOutputDrained
   EXPECT_EQ(stop, 1);
 }
 
+// Before new line settings are written the output drains, in rounds of
+// kDrainRoundMs, at most kDrainRounds of them: output still queued then does not
+// keep the settings from being written.
+TEST(DispatcherLineTest, TheDrainWaitsAtMostItsRoundsAndThenWritesTheSettings) {
+  class DrainingDevice : public FakeDispatcher {
+   public:
+    int drains_at = 0;  // the Delay call that finds the output gone
+   protected:
+    void Delay(int ms) override {
+      FakeDispatcher::Delay(ms);
+      if (static_cast<int>(delays.size()) == drains_at) EmptyRing();
+    }
+  };
+  for (const int drains_at : {1, 5000, 5001}) {
+    SCOPED_TRACE(drains_at);
+    DrainingDevice d;
+    d.dcb.baud_rate = 2400;
+    ASSERT_EQ(d.Open(), 0);  // the last baud is 9600 now: the wait after is 19 ms
+    d.delays.clear();
+    d.drains_at = drains_at;
+    const std::string queued = "queued";
+    ASSERT_EQ(d.PutBlock(reinterpret_cast<const uint8_t*>(queued.data()), 6), 0);
+    ASSERT_EQ(d.SetLine(19200, 5, 9, 3), 0);
+    std::vector<int> expected(static_cast<size_t>(std::min(drains_at, 5000)), 2);
+    expected.push_back(19);
+    EXPECT_EQ(d.delays, expected);
+    EXPECT_EQ(d.dcb.baud_rate, 19200u);
+  }
+  EXPECT_EQ(kDrainRounds, 5000);
+  EXPECT_EQ(kDrainRoundMs, 2);
+}
+
 TEST(DispatcherLineTest, OpeningWaitsFromTheLastBaudOf115200) {
   FakeDispatcher d;
   d.dcb.baud_rate = 19200;

@@ -126,6 +126,19 @@ TEST_F(PortTest, RingSizesAreKeptUpToTheirLimitsAndCutBeyond) {
   }
 }
 
+TEST_F(PortTest, TraceAndLogNamesAreKeptUpToTheLongestLengthAndCutBeyond) {
+  TSerComPort port(nullptr);
+  for (const size_t length : {size_t{255}, size_t{256}}) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'n');
+    port.SetTraceName(name);
+    port.SetLogName(name);
+    EXPECT_EQ(port.TraceName(), std::string(255, 'n'));
+    EXPECT_EQ(port.LogName(), std::string(255, 'n'));
+  }
+  EXPECT_EQ(kMaxTraceLogName, 255u);
+}
+
 TEST_F(PortTest, MissingPortIsBadIdAndLeavesThePortClosed) {
   ports.Link(7, ports.path() + "/absent");
   TSerComPort port(nullptr);
