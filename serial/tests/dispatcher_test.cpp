@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "platform/exception.h"
 #include "serial/SerDispBuffer.h"
 #include "serial/SerExcept.h"
 #include "serial/SerLock.h"
@@ -322,6 +324,45 @@ TEST(DispatchBufferTest, AReadOutsideAHandlerCountsInTheDeliverysEnd) {
     ASSERT_EQ(buffer.Take(next), 0);
     EXPECT_EQ(static_cast<char>(next), c.next);
   }
+}
+
+// The dispatch thread's routine, run here on the test's thread: an exception in a
+// delivery ends it, the delivery ended with what its handler read taken, and the
+// port left answering as a hung-up one.
+TEST(DispatcherThreadTest, AnExceptionInADeliveryEndsTheDispatchThreadAndTheDelivery) {
+  struct Device : FakeDispatcher {
+    using FakeDispatcher::DispThreadMain;
+  } d;
+  ASSERT_EQ(d.Open(), 0);
+  d.SetTriggerLength(1);
+  DirectWindow window;
+  d.RegisterWindowHandler(&window);
+  d.UpdateHandlerFlags(1);
+  window.handler = [&](uint16_t, uint32_t, uint32_t) {
+    uint8_t c;
+    d.TakeChar(c);
+    d.TakeChar(c);
+    throw Exception("handler failed");
+  };
+  std::vector<std::string> failures;
+  d.SetThreadFailureHandler([&](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      failures.push_back(e.what());
+    }
+  });
+  d.input = "abcde";
+  d.DispThreadMain();  // returns once the exception has ended it
+  EXPECT_EQ(failures, std::vector<std::string>{"handler failed"});
+  EXPECT_TRUE(d.ThreadFailed());
+  EXPECT_TRUE(d.LineLost());
+  EXPECT_FALSE(d.Dispatching());
+  EXPECT_EQ(d.BufferTail(), 2);  // the two bytes the handler took are gone
+  EXPECT_EQ(d.InBuffUsed(), 3);
+  const std::string x = "x";
+  EXPECT_EQ(d.PutBlock(reinterpret_cast<const uint8_t*>(x.data()), 1), ecPutBlockFail);
+  d.DeregisterWindowHandler(&window);
 }
 
 TEST(DispatcherOutputTest, PutBlockFillsTheRingExactlyOrQueuesNothing) {
