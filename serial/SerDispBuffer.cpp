@@ -93,9 +93,17 @@ int TSerDispatchBuffer::Take(uint8_t& c) {
 }
 
 int TSerDispatchBuffer::TakeOutside(uint8_t& c) {
-  // Once a handler of the delivery has read, the bytes it saw are its own: later
-  // reads follow them, as the handler's next read would.
-  if (in_avail_ && (get_count_ != 0 || max_get_count_ != 0)) return Take(c);
+  // Once a handler of the delivery has read, the bytes it saw are its own: this read
+  // takes the first byte no handler has read, and counts with the most any handler
+  // read, so that the delivery's end moves the tail past it too. (The handler that
+  // read most may have ended already; its count is then only in the most.)
+  if (in_avail_ && (get_count_ != 0 || max_get_count_ != 0)) {
+    const uint32_t read = std::max(get_count_, max_get_count_);
+    const int result = Peek(c, static_cast<int>(read) + 1);
+    if (result != 0) return result;
+    get_count_ = max_get_count_ = read + 1;
+    return 0;
+  }
   const int result = Peek(c, 1);
   if (result != 0) return result;
   tail_ = Wrap(tail_ + 1);

@@ -41,7 +41,8 @@ class TSerDispatchBuffer {
   // read (the tail stays), else the byte at the tail.
   int Take(uint8_t& c) REQUIRES(mutex_);
   // A read from outside any handler: at the tail, unless a handler of the delivery
-  // has read already (then as its next read).
+  // has read already (then the byte after the most any handler read, which it
+  // counts in with them).
   int TakeOutside(uint8_t& c) REQUIRES(mutex_);
   // Discards what is unread: at the delivery's end during one.
   void Flush() REQUIRES(mutex_);

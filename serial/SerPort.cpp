@@ -17,7 +17,24 @@ TPortSelector& PortSelector() {
   return selector;
 }
 
+// An exception that ended a worker thread of a port, on that thread: the
+// application hears of it as of any other failure, through its exception hook,
+// which ReportException runs on the user-interface thread.
+void ReportThreadFailure(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    platform::ReportException(e);
+  } catch (...) {
+    platform::ReportException(Exception("Unknown exception"));
+  }
+}
+
 }  // namespace
+
+void UpdatePortHandlerState(TSerCustomComPort& port) {
+  port.UpdateHandlerState();
+}
 
 void SetPortSelector(TPortSelector selector) {
   PortSelector() = std::move(selector);
@@ -33,7 +50,7 @@ class TSerEventWindow : public QObject, public TSerTriggerWindow {
     // time-out runs on after this returns.
     const platform::SendResult result = platform::SendCall(
         this, [=] { TSerCustomComPort::EventWindowProc(msg, first, second, generation, delivery); },
-        std::chrono::milliseconds(3000), platform::StartedCall::kReturn);
+        std::chrono::milliseconds(kHandlerTimeoutMs), platform::StartedCall::kReturn);
     switch (result) {
       case platform::SendResult::kDone:
         return TDeliveryOutcome::kDone;
@@ -127,6 +144,7 @@ void TSerCustomComPort::InitPort() {
   dispatcher_ = MakeDispatcher();
   if (!dispatcher_) return;
   dispatcher_->SetDeviceName("COM" + std::to_string(com_number_));
+  dispatcher_->SetThreadFailureHandler(ReportThreadFailure);
   try {
     if (tapi_mode_ == tmOn) CheckException(ecNotOpenedByTapi);  // no telephony here
     OpenLine();
@@ -169,8 +187,12 @@ void TSerCustomComPort::InitPort() {
 }
 
 void TSerCustomComPort::DonePort() {
+  if (const std::exception_ptr dump_error = DumpAndShutDown()) std::rethrow_exception(dump_error);
+}
+
+std::exception_ptr TSerCustomComPort::DumpAndShutDown() {
   open_ = false;
-  if (state_ != State::kOpen) return;
+  if (state_ != State::kOpen) return nullptr;
   // A dump that fails (a trace file in a folder that is gone) must not keep the
   // port open: the close goes on, and the first failure is raised once it is done.
   std::exception_ptr dump_error;
@@ -182,7 +204,7 @@ void TSerCustomComPort::DonePort() {
     }
   }
   ShutDown();
-  if (dump_error) std::rethrow_exception(dump_error);
+  return dump_error;
 }
 
 void TSerCustomComPort::ShutDown() {
@@ -284,12 +306,17 @@ void TSerCustomComPort::SetComNumber(uint16_t number) {
   dispatcher_->SaveTriggers(saved_triggers_);
   const TTraceLogState tracing = tracing_;
   const TTraceLogState logging = logging_;
-  SetOpen(false);
+  // A dump that fails has not kept the port open (see DonePort): the renumber goes
+  // on, and the dump's failure is raised once the port is open on the new number,
+  // as the close raises it once it is closed. Stopping at the closed old number
+  // would leave the caller a closed port that a second try only renumbers.
+  const std::exception_ptr dump_error = DumpAndShutDown();
   com_number_ = number;
   SetTracing(tracing);
   SetLogging(logging);
-  SetOpen(true);
+  SetOpen(true);  // a failed reopen raises its own error
   if (dispatcher_) dispatcher_->RestoreTriggers(saved_triggers_);
+  if (dump_error) std::rethrow_exception(dump_error);
 }
 
 TSerBaseDispatcher* TSerCustomComPort::GetDispatcher() {
@@ -339,7 +366,7 @@ char TSerCustomComPort::GetChar() {
   int result = handler_depth_ > 0 ? d->TakeChar(c) : d->TakeCharOutsideHandler(c);
   if (result == 0) return static_cast<char>(c);
   // Nothing more will come: not the empty buffer of a line that is still there.
-  if (result == ecBufferIsEmpty && d->HungUp()) result = ecGetBlockFail;
+  if (result == ecBufferIsEmpty && d->LineLost()) result = ecGetBlockFail;
   CheckException(result);
   return '\0';
 }
@@ -357,7 +384,7 @@ bool TSerCustomComPort::GetDSR() {
 }
 
 bool TSerCustomComPort::HungUp() {
-  return state_ == State::kOpen && dispatcher_ && dispatcher_->HungUp();
+  return state_ == State::kOpen && dispatcher_ && dispatcher_->LineLost();
 }
 
 int TSerCustomComPort::ReadLineError() {

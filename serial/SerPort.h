@@ -24,10 +24,13 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/object.h"
@@ -65,6 +68,44 @@ using TDispatcherFactory = std::function<std::unique_ptr<TSerBaseDispatcher>(TSe
 // Shows the port-selection form: the chosen port, or nothing when not confirmed.
 using TPortSelector = std::function<std::optional<int>()>;
 
+// The longest trace and log file names kept (short strings): a longer one is cut.
+constexpr size_t kMaxTraceLogName = 255;
+
+// Tells Port's dispatcher whether a trigger event is assigned (UpdateHandlerState).
+void UpdatePortHandlerState(TSerCustomComPort& port);
+
+// What an event holding an Fn takes: a function (or nullptr), not another event.
+template <typename F, typename Fn, typename Event>
+concept TSerTriggerEventValue =
+    !std::is_same_v<std::remove_cvref_t<F>, Event> && std::is_assignable_v<Fn&, F>;
+
+// One of the port's ten trigger events: a function of type Fn, assigned and called
+// like one. Every assignment tells the dispatcher of an open port whether a trigger
+// event is assigned now, without which it delivers none.
+template <typename Fn>
+class TSerTriggerEvent {
+ public:
+  explicit TSerTriggerEvent(TSerCustomComPort& port) : port_(port) {}
+  TSerTriggerEvent(const TSerTriggerEvent&) = delete;
+  // The function only; the port stays this event's own.
+  TSerTriggerEvent& operator=(const TSerTriggerEvent& other) { return *this = other.fn_; }
+  template <TSerTriggerEventValue<Fn, TSerTriggerEvent> F>
+  TSerTriggerEvent& operator=(F&& fn) {
+    fn_ = std::forward<F>(fn);
+    UpdatePortHandlerState(port_);
+    return *this;
+  }
+  explicit operator bool() const { return static_cast<bool>(fn_); }
+  template <typename... Args>
+  void operator()(Args&&... args) const {
+    fn_(std::forward<Args>(args)...);
+  }
+
+ private:
+  TSerCustomComPort& port_;
+  Fn fn_;
+};
+
 // The form library installs the port-selection form here (serial_form); without it,
 // an open that would show the form fails with ENoPortSelected.
 void SetPortSelector(TPortSelector selector);
@@ -95,7 +136,9 @@ class TSerCustomComPort : public TSerBaseComponent {
   // side of a pseudo-terminal closed): its modem lines then read off, PutString
   // fails with -3004 and GetChar, once the received bytes are read, with -3005.
   // The port stays open until closed; a new device under the same name needs a
-  // close and an open.
+  // close and an open. A port whose worker thread ended on an exception answers the
+  // same (its lines aside) until it is closed: the exception goes to the
+  // application's exception hook on the user-interface thread.
   bool HungUp();
 
   // --- Properties -------------------------------------------------------------------
@@ -138,7 +181,7 @@ class TSerCustomComPort : public TSerBaseComponent {
   uint32_t TraceSize() const { return trace_size_; }
   void SetTraceSize(uint32_t size);
   const std::string& TraceName() const { return trace_name_; }
-  void SetTraceName(const std::string& name) { trace_name_ = name.substr(0, 255); }
+  void SetTraceName(const std::string& name) { trace_name_ = name.substr(0, kMaxTraceLogName); }
   bool TraceHex() const { return trace_hex_; }
   void SetTraceHex(bool on) { trace_hex_ = on; }
   bool TraceAllHex() const { return trace_all_hex_; }
@@ -148,7 +191,7 @@ class TSerCustomComPort : public TSerBaseComponent {
   uint32_t LogSize() const { return log_size_; }
   void SetLogSize(uint32_t size);
   const std::string& LogName() const { return log_name_; }
-  void SetLogName(const std::string& name) { log_name_ = name.substr(0, 255); }
+  void SetLogName(const std::string& name) { log_name_ = name.substr(0, kMaxTraceLogName); }
   bool LogHex() const { return log_hex_; }
   void SetLogHex(bool on) { log_hex_ = on; }
   bool LogAllHex() const { return log_all_hex_; }
@@ -164,13 +207,15 @@ class TSerCustomComPort : public TSerBaseComponent {
   bool RS485Mode() const { return rs485_mode_; }
   void SetRS485Mode(bool on);
 
-  // --- Events (assign, then call UpdateHandlerState when the port is open) ---------
+  // --- Events (the trigger events take effect on an open port when assigned) -------
   TNotifyEvent OnPortClose, OnPortOpen;
-  TTriggerEvent OnTrigger;
-  TTriggerAvailEvent OnTriggerAvail;
-  TTriggerHandleEvent OnTriggerData, OnTriggerStatus, OnTriggerTimer;
-  TTriggerLineErrorEvent OnTriggerLineError;
-  TNotifyEvent OnTriggerModemStatus, OnTriggerOutbuffFree, OnTriggerOutbuffUsed, OnTriggerOutSent;
+  TSerTriggerEvent<TTriggerEvent> OnTrigger{*this};
+  TSerTriggerEvent<TTriggerAvailEvent> OnTriggerAvail{*this};
+  TSerTriggerEvent<TTriggerHandleEvent> OnTriggerData{*this}, OnTriggerStatus{*this},
+      OnTriggerTimer{*this};
+  TSerTriggerEvent<TTriggerLineErrorEvent> OnTriggerLineError{*this};
+  TSerTriggerEvent<TNotifyEvent> OnTriggerModemStatus{*this}, OnTriggerOutbuffFree{*this},
+      OnTriggerOutbuffUsed{*this}, OnTriggerOutSent{*this};
   TWaitCharEvent OnWaitChar;
 
   // --- Other public operations ------------------------------------------------------
@@ -182,8 +227,8 @@ class TSerCustomComPort : public TSerBaseComponent {
   uint16_t TriggerLength() const { return trigger_length_; }
   void SetThreadBoost(uint8_t boost);
   void YieldTime();
-  // Tells the dispatcher whether a trigger event is assigned (done at open; call it
-  // after assigning events to an open port).
+  // Tells the dispatcher whether a trigger event is assigned (done at open and by
+  // every assignment of a trigger event).
   virtual void UpdateHandlerState();
   void TraceBegin(uint32_t size = 0);
   void TraceWriteFile(const std::string& name, bool in_hex);
@@ -247,6 +292,9 @@ class TSerCustomComPort : public TSerBaseComponent {
   void PortClosing();
 
  private:
+  // The close: the trace and log dumps, then ShutDown; the first dump's failure is
+  // returned, not raised (the port is closed all the same).
+  std::exception_ptr DumpAndShutDown();
   // The close after the dumps: deferred when a handler of this port is running.
   void ShutDown();
   void DeferredClose(TSerBaseDispatcher* dispatcher);

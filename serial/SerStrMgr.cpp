@@ -41,8 +41,7 @@ std::string WithName(std::string format, std::string_view name) {
 }  // namespace
 
 TSerStringResource::TSerStringResource(std::string_view resource_name) {
-  // The name is taken as the system would copy it: at most 255 characters.
-  const std::string_view name = resource_name.substr(0, 255);
+  const std::string_view name = resource_name.substr(0, kMaxResourceName);
   std::span<const uint8_t> found = FindSerialResource(name);
   if (found.empty())
     throw ETpsStringResourceError(WithName(ManagerMessage(kResourceNotFound), name));

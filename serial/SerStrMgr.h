@@ -20,6 +20,10 @@ class ETpsStringResourceError : public Exception {
   using Exception::Exception;
 };
 
+// The longest resource name looked up, as the system copies one: a longer name is
+// cut to it.
+constexpr size_t kMaxResourceName = 255;
+
 // The table built into the program under Name; empty when there is none.
 std::span<const uint8_t> FindSerialResource(std::string_view name);
 

@@ -157,6 +157,7 @@ int TSerBaseDispatcher::InitPort(const std::string& device_name, int32_t baud, i
                                  uint32_t line_options) {
   dispatching_ = false;
   close_requested_ = false;
+  thread_failed_ = false;
   ring_seen_ = false;
   {
     TSerMutexLock lock(main_lock_);
@@ -332,8 +333,8 @@ int TSerBaseDispatcher::SetLine(int32_t baud, int parity, int data_bits, int sto
 }
 
 void TSerBaseDispatcher::DrainAndWait() {
-  for (int rounds = 0; OutBuffUsed() > 0 && rounds < 5000; ++rounds)
-    Delay(2);
+  for (int rounds = 0; OutBuffUsed() > 0 && rounds < kDrainRounds; ++rounds)
+    Delay(kDrainRoundMs);
   platform::CommState s;
   uint32_t last_baud;
   {
@@ -509,7 +510,8 @@ void TSerBaseDispatcher::ReadFromDevice() {
 int TSerBaseDispatcher::PutBlock(const uint8_t* buffer, int length) {
   if (length == 0) return 0;
   if (length < 0 || !buffer) return ecBadArgument;
-  if (!buffers_allocated_) return ecPutBlockFail;
+  // No output thread would write them (as when the device hung up).
+  if (!buffers_allocated_ || thread_failed_) return ecPutBlockFail;
   RefreshComStatus();
   {
     TSerMutexLock lock(out_.mutex());

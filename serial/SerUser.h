@@ -11,7 +11,9 @@
 // a dispatch thread moves input into the dispatch buffer and checks the triggers (a
 // round at least every 50 ms), an output thread writes the output ring. Trigger
 // messages reach the registered handlers; the port component registers its event
-// window, which hands them to the user-interface thread and waits at most 3000 ms.
+// window, which hands them to the user-interface thread and waits at most
+// kHandlerTimeoutMs. A thread that ends on an exception leaves the port answering as
+// a hung-up one (LineLost), and the exception goes to the failure handler.
 //
 // Parts: the output ring (SerOutRing.h) with its mutex, the output lock; the
 // dispatch buffer with the handlers' get counts and the avail rule's positions
@@ -36,6 +38,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -67,12 +70,22 @@ enum class TDeliveryOutcome {
   kStillRunning,  // it started and had not returned within the time-out
 };
 
+// How long a trigger message waits for its window handler on the user-interface
+// thread: one that has not started by then is withdrawn (and announced again), one
+// that runs longer is left running (see SendTriggerMessage).
+constexpr int kHandlerTimeoutMs = 3000;
+
+// The drain before new line settings: at most this many rounds of this many ms
+// while output waits; then the settings are written all the same.
+constexpr int kDrainRounds = 5000;
+constexpr int kDrainRoundMs = 2;
+
 // Receives trigger messages on the user-interface thread (the port component's event
 // window).
 class TSerTriggerWindow {
  public:
   virtual ~TSerTriggerWindow() = default;
-  // Hands the message over and waits for its handler, at most 3000 ms. Generation
+  // Hands the message over and waits for its handler, at most kHandlerTimeoutMs. Generation
   // names the dispatcher and Delivery this delivery, so that the receiver can tell a
   // message for a dispatcher or a delivery that is gone. A handler that runs longer
   // is not waited for (kStillRunning): it brackets its work with BeginHandler and
@@ -145,6 +158,17 @@ class TSerBaseDispatcher {
   bool Dispatching() const { return dispatching_; }
   bool CloseRequested() const { return close_requested_; }
   int32_t LiveThreads() const { return live_threads_; }
+  // Whether a worker thread ended on an exception. Its work then stays undone (no
+  // device events, no input moved in, or no output written), so the port answers as
+  // a hung-up one until it is closed: see LineLost.
+  bool ThreadFailed() const { return thread_failed_; }
+  // Whether the port can carry no more bytes: its device hung up, or a worker
+  // thread failed.
+  bool LineLost() { return thread_failed_ || HungUp(); }
+  // Told of the exception that ended a worker thread, on that thread, after
+  // ThreadFailed turned true (the port component reports it on the user-interface
+  // thread); without a handler it is written to stderr.
+  void SetThreadFailureHandler(std::function<void(std::exception_ptr)> handler);
   // Called by the dispatch thread as its last act after a requested close.
   void SetDispatchExitHandler(std::function<void()> handler);
   // Ends the threads after a requested close (their owner, on its own thread, once
@@ -295,6 +319,12 @@ class TSerBaseDispatcher {
   void OutThreadMain();
   void ThreadStarted();
   void ThreadDone(int which);
+  // The end of a thread on an exception: ThreadFailed, then the handler is told.
+  void ThreadEndedBy(std::exception_ptr error);
+  // Ends a delivery that an exception broke off, the bytes its handlers read taken,
+  // so that nothing waits for it and nothing is read twice; one left to a handler
+  // still running is that handler's to end.
+  void AbandonDelivery() EXCLUDES(in_.mutex(), main_lock_);
   // Starts the three threads (StartThreads of the device layer).
   void StartWorkerThreads();
   // Tells the threads to end, wakes them and joins them, keeping deliveries that
@@ -395,6 +425,7 @@ class TSerBaseDispatcher {
   std::vector<EventHandler> event_handlers_ GUARDED_BY(main_lock_);
   bool handlers_removed_ GUARDED_BY(main_lock_) = false;
   std::function<void()> dispatch_exit_handler_ GUARDED_BY(main_lock_);
+  std::function<void(std::exception_ptr)> thread_failure_handler_ GUARDED_BY(main_lock_);
   bool status_hit_ GUARDED_BY(main_lock_) = false;
   uint8_t priority_boost_ GUARDED_BY(main_lock_) = 0;
   uint32_t time_of_opening_ GUARDED_BY(main_lock_) = 0;
@@ -427,6 +458,7 @@ class TSerBaseDispatcher {
   std::atomic<bool> dispatching_{false};
   std::atomic<bool> close_requested_{false};
   std::atomic<bool> output_sent_{false};
+  std::atomic<bool> thread_failed_{false};
 
   std::thread comm_thread_, disp_thread_, out_thread_;
   std::atomic<bool> threads_started_{false};

@@ -15,6 +15,9 @@ constexpr uint32_t kModemEvents = 0x2138;
 constexpr uint8_t kLogHandlerAdded = 7;
 constexpr uint8_t kLogHandlerRemoved = 8;
 constexpr uint8_t kSubWindow = 17;
+// How long the start waits for each thread to say it runs; one that is later is not
+// waited for (the open goes on).
+constexpr int kThreadStartWaitMs = 3000;
 
 enum Thread { kCommThread, kDispatchThread, kOutputThread };
 
@@ -336,6 +339,40 @@ void TSerBaseDispatcher::ThreadStarted() {
   ++live_threads_;
 }
 
+void TSerBaseDispatcher::SetThreadFailureHandler(std::function<void(std::exception_ptr)> handler) {
+  TSerMutexLock lock(main_lock_);
+  thread_failure_handler_ = std::move(handler);
+}
+
+void TSerBaseDispatcher::ThreadEndedBy(std::exception_ptr error) {
+  // First the port turns deaf, so that whoever hears of the failure finds it so.
+  thread_failed_ = true;
+  std::function<void(std::exception_ptr)> handler;
+  {
+    TSerMutexLock lock(main_lock_);
+    handler = thread_failure_handler_;
+  }
+  if (handler) {
+    handler(error);
+    return;
+  }
+  try {
+    std::rethrow_exception(error);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "Serial worker thread: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "Serial worker thread: unknown exception\n");
+  }
+}
+
+void TSerBaseDispatcher::AbandonDelivery() {
+  TSerMutexLock in(in_.mutex());
+  TSerMutexLock main(main_lock_);
+  if (!dispatching_ || delivery_detached_) return;
+  in_.EndHandler();
+  FinishDelivery(false);
+}
+
 void TSerBaseDispatcher::ThreadDone(int which) {
   std::function<void()> exit_handler;
   if (which == kDispatchThread && close_requested_) {
@@ -350,28 +387,33 @@ void TSerBaseDispatcher::ThreadDone(int which) {
 
 void TSerBaseDispatcher::ComThreadMain() {
   ThreadStarted();
-  SetDeviceEventMask(kCommEventMask);
-  acknowledge_->Set();
-  while (!kill_threads_) {
-    uint32_t mask = 0;
-    if (!WaitDeviceEvent(mask)) {
-      // The device failed or went away: the dispatch thread's rounds go on.
-      acknowledge_->Set();
-      break;
+  try {
+    SetDeviceEventMask(kCommEventMask);
+    acknowledge_->Set();
+    while (!kill_threads_) {
+      uint32_t mask = 0;
+      if (!WaitDeviceEvent(mask)) {
+        // The device failed or went away: the dispatch thread's rounds go on.
+        acknowledge_->Set();
+        break;
+      }
+      if (mask & (0x2000 | 0x100)) ring_seen_ = true;
+      event_mask_ = mask;
+      if (kill_threads_) {
+        acknowledge_->Set();
+        break;
+      }
+      // Only the answer to this event counts: a round that ended on its own time-out
+      // has left its signal behind.
+      // (The kill is checked too: the stop's signal may have come before the reset.)
+      event_handled_->Reset();
+      event_arrived_->Set();
+      while (!event_handled_->Wait(100) && !kill_threads_) {
+      }
     }
-    if (mask & (0x2000 | 0x100)) ring_seen_ = true;
-    event_mask_ = mask;
-    if (kill_threads_) {
-      acknowledge_->Set();
-      break;
-    }
-    // Only the answer to this event counts: a round that ended on its own time-out
-    // has left its signal behind.
-    // (The kill is checked too: the stop's signal may have come before the reset.)
-    event_handled_->Reset();
-    event_arrived_->Set();
-    while (!event_handled_->Wait(100) && !kill_threads_) {
-    }
+  } catch (...) {
+    acknowledge_->Set();
+    ThreadEndedBy(std::current_exception());
   }
   ThreadDone(kCommThread);
 }
@@ -386,8 +428,9 @@ void TSerBaseDispatcher::DispThreadMain() {
       ProcessComEvent();
       ProcessStatusAndTimers();
     }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "Serial dispatch thread: %s\n", e.what());
+  } catch (...) {
+    AbandonDelivery();
+    ThreadEndedBy(std::current_exception());
   }
   acknowledge_->Set();
   ThreadDone(kDispatchThread);
@@ -403,8 +446,8 @@ void TSerBaseDispatcher::OutThreadMain() {
       // A stop without kill came from a purge, which empties the ring itself.
       if (which == 0) WriteOutRingToDevice();
     }
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "Serial output thread: %s\n", e.what());
+  } catch (...) {
+    ThreadEndedBy(std::current_exception());
   }
   ThreadDone(kOutputThread);
 }
@@ -414,11 +457,11 @@ void TSerBaseDispatcher::StartWorkerThreads() {
   threads_started_ = true;
   kill_threads_ = false;
   comm_thread_ = std::thread([this] { ComThreadMain(); });
-  acknowledge_->Wait(3000);
+  acknowledge_->Wait(kThreadStartWaitMs);
   disp_thread_ = std::thread([this] { DispThreadMain(); });
-  acknowledge_->Wait(3000);
+  acknowledge_->Wait(kThreadStartWaitMs);
   out_thread_ = std::thread([this] { OutThreadMain(); });
-  acknowledge_->Wait(3000);
+  acknowledge_->Wait(kThreadStartWaitMs);
 }
 
 void TSerBaseDispatcher::StopWorkerThreads() {

@@ -110,6 +110,10 @@ std::string OperatingSystemText() {
   return platform::OperatingSystemName().value_or("Unknown");
 }
 
+std::string HeaderSystemText(const std::string& system) {
+  return system.substr(0, kMaxSystemText);
+}
+
 std::string CompilerName() {
 #if defined(__clang__)
   return std::string("Clang ") + __clang_version__;
@@ -297,7 +301,7 @@ int TSerLogRing::Dump(const std::string& file_name, bool append, bool in_hex, bo
   if (!file.is_open()) return -file.Close();
   file.Write(std::string("SERLIB ") + "v4.00" + kLineEnd);
   file.Write("Compiler : " + CompilerName() + kLineEnd);
-  file.Write("Operating System : " + OperatingSystemText().substr(0, 80) + kLineEnd);
+  file.Write("Operating System : " + HeaderSystemText(OperatingSystemText()) + kLineEnd);
   file.Write("Device: " + device + kLineEnd);
   file.Write(LookUp(15501) + kLineEnd);
   file.Write(LookUp(15502) + kLineEnd);

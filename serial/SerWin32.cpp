@@ -6,6 +6,14 @@
 #include "platform/qt/event_loop.h"
 #include "serial/SerExcept.h"
 
+namespace {
+
+// How long a synchronous call waits for the user-interface thread before it is
+// offered again (it is withdrawn unstarted each time, and given up on a close).
+constexpr int kSyncCallRetryMs = 3000;
+
+}  // namespace
+
 TSerWin32Dispatcher::TSerWin32Dispatcher(TSerCustomComPort* owner) : TSerBaseDispatcher(owner) {
   no_wait_.Set();
 }
@@ -142,7 +150,7 @@ void TSerWin32Dispatcher::SyncCall(const std::function<void()>& fn) {
     fn();
     return;
   }
-  while (platform::SendCall(app, fn, std::chrono::milliseconds(3000)) ==
+  while (platform::SendCall(app, fn, std::chrono::milliseconds(kSyncCallRetryMs)) ==
              platform::SendResult::kTimedOut &&
          !kill_threads_ && !close_requested_) {
   }

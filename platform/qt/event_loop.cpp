@@ -1,5 +1,6 @@
 #include "platform/qt/event_loop.h"
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
@@ -144,7 +145,9 @@ void SetExceptionHook(ExceptionHook hook) {
   Hook() = std::move(hook);
 }
 
-void ReportException(const std::exception& error) noexcept {
+namespace {
+
+void CallHook(const std::exception& error) noexcept {
   ExceptionHook hook;
   {
     std::lock_guard lock(hook_mutex);
@@ -161,6 +164,38 @@ void ReportException(const std::exception& error) noexcept {
     std::fprintf(stderr, "unknown exception in the exception hook\n");
   }
   std::fprintf(stderr, "%s\n", error.what());
+}
+
+// Error as an exception pointer that outlives the caller's frame: the exception
+// being handled when it is Error, else a copy of its message.
+std::exception_ptr Held(const std::exception& error) {
+  if (std::exception_ptr current = std::current_exception()) {
+    try {
+      std::rethrow_exception(current);
+    } catch (const std::exception& handled) {
+      if (&handled == &error) return current;
+    } catch (...) {
+    }
+  }
+  return std::make_exception_ptr(Exception(error.what()));
+}
+
+}  // namespace
+
+void ReportException(const std::exception& error) noexcept {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app && app->thread() != QThread::currentThread()) {
+    try {
+      // Raised again inside the posted call, where RunGuarded hands it to the hook.
+      PostCall(app, [held = Held(error)] { std::rethrow_exception(held); });
+      return;
+    } catch (...) {
+      // Out of memory for the post: the hook cannot run here, only stderr is safe.
+      std::fprintf(stderr, "%s\n", error.what());
+      return;
+    }
+  }
+  CallHook(error);
 }
 
 void RunGuarded(const std::function<void()>& fn) noexcept {

@@ -28,7 +28,13 @@ void SetExceptionHook(ExceptionHook hook);
 // stderr and dropped.
 void RunGuarded(const std::function<void()>& fn) noexcept;
 
-// Hands an exception caught elsewhere to the hook, as RunGuarded does.
+// Hands an exception caught elsewhere to the hook, as RunGuarded does. The hook
+// runs on the user-interface thread (the application's), as the programs' hooks
+// touch their windows: called there, at once; called on another thread while an
+// application exists, later, posted to it. A posted report carries the exception
+// itself when it is the one being handled (ReportException inside its catch), else
+// an Exception with its message. Without an application the hook runs on the
+// calling thread.
 void ReportException(const std::exception& error) noexcept;
 
 // A posted message: Fn runs later on Receiver's thread, through RunGuarded. It is

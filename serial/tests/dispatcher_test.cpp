@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <exception>
 #include <string>
 #include <vector>
 
+#include "platform/exception.h"
+#include "serial/SerDispBuffer.h"
 #include "serial/SerExcept.h"
+#include "serial/SerLock.h"
 #include "serial/SerTriggers.h"
 #include "serial/SerUser.h"
 #include "serial/tests/fake_dispatcher.h"
@@ -271,6 +275,96 @@ TEST_F(DispatcherTest, FlushInsideADeliveryCountsEverythingAsTaken) {
   EXPECT_EQ(d.BufferTail(), d.BufferHead());
 }
 
+// Reads outside any handler while an avail delivery is under way, interleaved with
+// the delivery's steps as the user-interface thread (the handler, a timer) and the
+// dispatch thread may take them. Steps: h the handler reads, o a read outside, e the
+// handler's end, b the next handler's start. Every byte outside a handler is handed
+// out once, and the delivery's end moves the tail past all that was handed out.
+TEST(DispatchBufferTest, AReadOutsideAHandlerCountsInTheDeliverysEnd) {
+  struct Case {
+    const char* steps;
+    const char* handed_out;
+    char next;  // what the first read after the delivery gives
+  };
+  const Case cases[] = {
+      {"ohe", "ab", 'c'},       // before the handler reads: at the tail
+      {"hoe", "ab", 'c'},       // while the handler runs (a dialog of its own)
+      {"heo", "ab", 'c'},       // after the handler ended, before the delivery ends
+      {"heoo", "abc", 'd'},     // twice there
+      {"hhebho", "abac", 'd'},  // a second handler reads from the start again
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.steps);
+    TSerDispatchBuffer buffer;
+    TSerMutexLock lock(buffer.mutex());
+    buffer.Allocate();
+    const std::string bytes = "abcdef";
+    buffer.Fill(6, [&](uint8_t* at, int room) {
+      const int n = std::min(room, 6);
+      std::copy(bytes.begin(), bytes.begin() + n, at);
+      return n;
+    });
+    buffer.BeginDelivery(true);
+    buffer.BeginHandler();
+    std::string handed_out;
+    for (const char* step = c.steps; *step; ++step) {
+      uint8_t byte = 0;
+      if (*step == 'h' || *step == 'o') {
+        ASSERT_EQ(*step == 'h' ? buffer.Take(byte) : buffer.TakeOutside(byte), 0);
+        handed_out.push_back(static_cast<char>(byte));
+      } else if (*step == 'e') {
+        buffer.EndHandler();
+      } else {
+        buffer.BeginHandler();
+      }
+    }
+    buffer.EndDelivery(true);
+    EXPECT_EQ(handed_out, c.handed_out);
+    uint8_t next = 0;
+    ASSERT_EQ(buffer.Take(next), 0);
+    EXPECT_EQ(static_cast<char>(next), c.next);
+  }
+}
+
+// The dispatch thread's routine, run here on the test's thread: an exception in a
+// delivery ends it, the delivery ended with what its handler read taken, and the
+// port left answering as a hung-up one.
+TEST(DispatcherThreadTest, AnExceptionInADeliveryEndsTheDispatchThreadAndTheDelivery) {
+  struct Device : FakeDispatcher {
+    using FakeDispatcher::DispThreadMain;
+  } d;
+  ASSERT_EQ(d.Open(), 0);
+  d.SetTriggerLength(1);
+  DirectWindow window;
+  d.RegisterWindowHandler(&window);
+  d.UpdateHandlerFlags(1);
+  window.handler = [&](uint16_t, uint32_t, uint32_t) {
+    uint8_t c;
+    d.TakeChar(c);
+    d.TakeChar(c);
+    throw Exception("handler failed");
+  };
+  std::vector<std::string> failures;
+  d.SetThreadFailureHandler([&](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      failures.push_back(e.what());
+    }
+  });
+  d.input = "abcde";
+  d.DispThreadMain();  // returns once the exception has ended it
+  EXPECT_EQ(failures, std::vector<std::string>{"handler failed"});
+  EXPECT_TRUE(d.ThreadFailed());
+  EXPECT_TRUE(d.LineLost());
+  EXPECT_FALSE(d.Dispatching());
+  EXPECT_EQ(d.BufferTail(), 2);  // the two bytes the handler took are gone
+  EXPECT_EQ(d.InBuffUsed(), 3);
+  const std::string x = "x";
+  EXPECT_EQ(d.PutBlock(reinterpret_cast<const uint8_t*>(x.data()), 1), ecPutBlockFail);
+  d.DeregisterWindowHandler(&window);
+}
+
 TEST(DispatcherOutputTest, PutBlockFillsTheRingExactlyOrQueuesNothing) {
   FakeDispatcher d;
   ASSERT_EQ(d.Open(4096, 16), 0);
@@ -388,6 +482,38 @@ TEST(DispatcherLineTest, AChangeWaitsEighteenCharacterTimesAfterTheOutputDrained
   EXPECT_EQ(parity, 0);
   EXPECT_EQ(bits, 8);
   EXPECT_EQ(stop, 1);
+}
+
+// Before new line settings are written the output drains, in rounds of
+// kDrainRoundMs, at most kDrainRounds of them: output still queued then does not
+// keep the settings from being written.
+TEST(DispatcherLineTest, TheDrainWaitsAtMostItsRoundsAndThenWritesTheSettings) {
+  class DrainingDevice : public FakeDispatcher {
+   public:
+    int drains_at = 0;  // the Delay call that finds the output gone
+   protected:
+    void Delay(int ms) override {
+      FakeDispatcher::Delay(ms);
+      if (static_cast<int>(delays.size()) == drains_at) EmptyRing();
+    }
+  };
+  for (const int drains_at : {1, 5000, 5001}) {
+    SCOPED_TRACE(drains_at);
+    DrainingDevice d;
+    d.dcb.baud_rate = 2400;
+    ASSERT_EQ(d.Open(), 0);  // the last baud is 9600 now: the wait after is 19 ms
+    d.delays.clear();
+    d.drains_at = drains_at;
+    const std::string queued = "queued";
+    ASSERT_EQ(d.PutBlock(reinterpret_cast<const uint8_t*>(queued.data()), 6), 0);
+    ASSERT_EQ(d.SetLine(19200, 5, 9, 3), 0);
+    std::vector<int> expected(static_cast<size_t>(std::min(drains_at, 5000)), 2);
+    expected.push_back(19);
+    EXPECT_EQ(d.delays, expected);
+    EXPECT_EQ(d.dcb.baud_rate, 19200u);
+  }
+  EXPECT_EQ(kDrainRounds, 5000);
+  EXPECT_EQ(kDrainRoundMs, 2);
 }
 
 TEST(DispatcherLineTest, OpeningWaitsFromTheLastBaudOf115200) {

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -26,6 +27,7 @@
 #include "serial/SerExcept.h"
 #include "serial/SerTraceRings.h"
 #include "serial/SerWin32.h"
+#include "serial/tests/fake_dispatcher.h"
 #include "serial/tests/null_modem.h"
 #include "serial/tests/qt_app.h"
 
@@ -122,6 +124,19 @@ TEST_F(PortTest, RingSizesAreKeptUpToTheirLimitsAndCutBeyond) {
     (port.*c.set)(c.size);
     EXPECT_EQ((port.*c.get)(), c.kept);
   }
+}
+
+TEST_F(PortTest, TraceAndLogNamesAreKeptUpToTheLongestLengthAndCutBeyond) {
+  TSerComPort port(nullptr);
+  for (const size_t length : {size_t{255}, size_t{256}}) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'n');
+    port.SetTraceName(name);
+    port.SetLogName(name);
+    EXPECT_EQ(port.TraceName(), std::string(255, 'n'));
+    EXPECT_EQ(port.LogName(), std::string(255, 'n'));
+  }
+  EXPECT_EQ(kMaxTraceLogName, 255u);
 }
 
 TEST_F(PortTest, MissingPortIsBadIdAndLeavesThePortClosed) {
@@ -661,6 +676,257 @@ TEST_F(PortTest, ASecondStartOfTheThreadsIsRefused) {
   EXPECT_EQ(d->LiveThreads(), 3);
   pty.Write("ok");
   ASSERT_TRUE(SpinUntil([&] { return received == "ok"; }));
+}
+
+// Each of the ten trigger events, assigned to an open port, tells its dispatcher
+// that the port's handler is installed (without which it delivers nothing), and
+// cleared again that it is not.
+TEST_F(PortTest, EachTriggerEventAssignedOrClearedOnAnOpenPortTellsTheDispatcher) {
+  struct Recorder : serial_test::FakeDispatcher {
+    std::vector<int> kinds;
+    void UpdateHandlerFlags(int kind) override {
+      kinds.push_back(kind);
+      FakeDispatcher::UpdateHandlerFlags(kind);
+    }
+  };
+  const auto set = [](auto& event, bool on) {
+    if (on) {
+      event = [](auto&&...) {};
+    } else {
+      event = nullptr;
+    }
+  };
+  const std::vector<std::pair<const char*, std::function<void(TSerComPort&, bool)>>> events = {
+      {"OnTrigger", [&](TSerComPort& p, bool on) { set(p.OnTrigger, on); }},
+      {"OnTriggerAvail", [&](TSerComPort& p, bool on) { set(p.OnTriggerAvail, on); }},
+      {"OnTriggerData", [&](TSerComPort& p, bool on) { set(p.OnTriggerData, on); }},
+      {"OnTriggerStatus", [&](TSerComPort& p, bool on) { set(p.OnTriggerStatus, on); }},
+      {"OnTriggerTimer", [&](TSerComPort& p, bool on) { set(p.OnTriggerTimer, on); }},
+      {"OnTriggerLineError", [&](TSerComPort& p, bool on) { set(p.OnTriggerLineError, on); }},
+      {"OnTriggerModemStatus", [&](TSerComPort& p, bool on) { set(p.OnTriggerModemStatus, on); }},
+      {"OnTriggerOutbuffFree", [&](TSerComPort& p, bool on) { set(p.OnTriggerOutbuffFree, on); }},
+      {"OnTriggerOutbuffUsed", [&](TSerComPort& p, bool on) { set(p.OnTriggerOutbuffUsed, on); }},
+      {"OnTriggerOutSent", [&](TSerComPort& p, bool on) { set(p.OnTriggerOutSent, on); }},
+  };
+  for (const auto& [name, assign] : events) {
+    SCOPED_TRACE(name);
+    TSerComPort port(nullptr);
+    Configure(port, 21);
+    Recorder* recorder = nullptr;
+    port.SetDispatcherFactory([&](TSerCustomComPort&) {
+      auto made = std::make_unique<Recorder>();
+      recorder = made.get();
+      return made;
+    });
+    port.SetOpen(true);
+    ASSERT_NE(recorder, nullptr);
+    EXPECT_EQ(recorder->kinds, std::vector<int>{2});  // none assigned at the open
+    recorder->kinds.clear();
+    assign(port, true);
+    EXPECT_EQ(recorder->kinds, std::vector<int>{1});
+    assign(port, false);
+    EXPECT_EQ(recorder->kinds, std::vector<int>({1, 2}));
+  }
+}
+
+TEST_F(PortTest, AnAvailHandlerAssignedToAnOpenPortHearsEveryByte) {
+  Pty& pty = ports.Add(22);
+  TSerComPort port(nullptr);
+  Configure(port, 22);
+  port.SetOpen(true);
+  // More than the dispatch buffer holds: the rest waits in the pseudo-terminal.
+  std::string sent;
+  for (int i = 0; i < 10000; ++i)
+    sent.push_back(static_cast<char>('!' + i % 89));
+  pty.Write(sent);
+  ASSERT_TRUE(SpinUntil([&] { return port.GetDispatcher()->InBuffUsed() > 0; }));
+  std::string received;
+  ReadInto(port, received);
+  ASSERT_TRUE(SpinUntil([&] { return received.size() >= sent.size(); })) << received.size();
+  EXPECT_TRUE(received == sent);
+}
+
+// A read outside any handler (a program's timer) while a delivery is under way, the
+// handler leaving most of what it was told of unread: the far end's bytes each come
+// out once, in order, whichever reader takes them.
+TEST_F(PortTest, ReadsOutsideHandlersAmidDeliveriesThatLeaveBytesUnreadTakeEachByteOnce) {
+  Pty& pty = ports.Add(23);
+  TSerComPort port(nullptr);
+  Configure(port, 23);
+  std::string sent;
+  for (int i = 0; i < 200000; ++i)
+    sent.push_back(static_cast<char>('!' + i % 89));
+  std::string received;
+  port.OnTriggerAvail = [&](TSerCustomComPort& cp, uint16_t) { received.push_back(cp.GetChar()); };
+  port.SetOpen(true);
+  TSerBaseDispatcher* d = port.GetDispatcher();
+  QTimer timer;
+  timer.setInterval(0);
+  std::atomic<bool> written{false};
+  int deliveries_read_in = 0;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    // A few bytes a tick, so that many deliveries come. Once the far end is done no
+    // delivery need come for what is left: then the timer reads it all.
+    const bool rest = written;
+    bool read = false;
+    try {
+      for (int i = 0; rest || (d->Dispatching() && i < 64); ++i) {
+        received.push_back(port.GetChar());
+        read = true;
+      }
+    } catch (const EBufferIsEmpty&) {
+    }
+    if (read && !rest) ++deliveries_read_in;
+  });
+  timer.start();
+  std::thread far_end([&] {
+    pty.Write(sent);
+    written = true;
+  });
+  const bool all = SpinUntil([&] { return received.size() >= sent.size(); });
+  timer.stop();
+  // Whatever is still on its way (bytes doubled end the reading early) is read off,
+  // so that the far end's write ends.
+  std::string rest;
+  ReadInto(port, rest);
+  SpinUntil([&] { return written.load(); });
+  far_end.join();
+  ASSERT_TRUE(all) << received.size();
+  EXPECT_GT(deliveries_read_in, 0);
+  const auto differ = std::mismatch(sent.begin(), sent.end(), received.begin());
+  EXPECT_EQ(differ.first, sent.end()) << "first difference at " << differ.first - sent.begin();
+  EXPECT_EQ(received.size(), sent.size());
+  EXPECT_EQ(reported, "");
+}
+
+// The serial library's device layer with a fault to inject: once armed, the
+// operation named raises on the worker thread that calls it.
+class EInjectedFault : public Exception {
+ public:
+  EInjectedFault() : Exception("injected fault") {}
+};
+
+enum class Fault { kNone, kRead, kWait, kWrite };
+
+class FaultyDispatcher : public TSerWin32Dispatcher {
+ public:
+  FaultyDispatcher(TSerCustomComPort* owner, const std::atomic<Fault>& armed)
+      : TSerWin32Dispatcher(owner), armed_(armed) {}
+  // The threads call the operations below: they end before these go.
+  ~FaultyDispatcher() override { StopThreads(); }
+
+  int ReadDevice(uint8_t* buffer, int count) override {
+    RaiseWhenArmed(Fault::kRead);
+    return TSerWin32Dispatcher::ReadDevice(buffer, count);
+  }
+  int WaitDeviceEvent(uint32_t& mask) override {
+    RaiseWhenArmed(Fault::kWait);
+    return TSerWin32Dispatcher::WaitDeviceEvent(mask);
+  }
+
+ protected:
+  int WriteBlock(const uint8_t* buffer, int count, int* error) override {
+    RaiseWhenArmed(Fault::kWrite);
+    return TSerWin32Dispatcher::WriteBlock(buffer, count, error);
+  }
+  // Every byte goes through the output thread.
+  int WriteWithoutWaiting(const uint8_t*, int, int*) override { return -1; }
+
+ private:
+  void RaiseWhenArmed(Fault fault) const {
+    if (armed_ == fault) throw EInjectedFault();
+  }
+  const std::atomic<Fault>& armed_;
+};
+
+// An exception that ends a worker thread (the dispatch, the comm or the output
+// thread) reaches the program's exception hook on the user-interface thread, and the
+// port then answers as a hung-up one, so that the program closes and reopens it.
+TEST_F(PortTest, AWorkerThreadEndedByAnExceptionIsReportedAndThePortAnswersAsHungUp) {
+  const struct {
+    const char* thread;
+    Fault fault;
+    const char* buffered;  // what GetChar gives before -3005
+    uint16_t number;
+  } cases[] = {
+      {"dispatch", Fault::kRead, "hello", 24},    // the later bytes are never read
+      {"comm", Fault::kWait, "hello world", 25},  // the dispatch thread reads on
+      {"output", Fault::kWrite, "hello", 26},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.thread);
+    Pty& pty = ports.Add(c.number);
+    TSerComPort port(nullptr);
+    Configure(port, c.number);
+    std::atomic<Fault> armed{Fault::kNone};
+    port.SetDispatcherFactory([&](TSerCustomComPort& owner) {
+      return std::make_unique<FaultyDispatcher>(&owner, armed);
+    });
+    std::vector<std::thread::id> hooked_on;
+    std::vector<bool> as_raised;
+    platform::SetExceptionHook([&](const std::exception& e) {
+      reported += e.what();
+      hooked_on.push_back(std::this_thread::get_id());
+      as_raised.push_back(dynamic_cast<const EInjectedFault*>(&e) != nullptr);
+    });
+    port.SetOpen(true);
+    pty.Write("hello");
+    ASSERT_TRUE(SpinUntil([&] { return port.GetDispatcher()->InBuffUsed() == 5; }));
+    armed = c.fault;
+    if (c.fault == Fault::kWrite) {
+      port.PutString("x");
+    } else {
+      pty.Write(" world");
+    }
+    ASSERT_TRUE(SpinUntil([&] { return !hooked_on.empty(); }));
+    EXPECT_EQ(reported, "injected fault");
+    EXPECT_EQ(hooked_on, std::vector<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(as_raised, std::vector<bool>{true});
+    EXPECT_TRUE(port.HungUp());
+    EXPECT_TRUE(port.Open());  // until the program closes it
+    const std::string buffered = c.buffered;
+    ASSERT_TRUE(SpinUntil(
+        [&] { return port.GetDispatcher()->InBuffUsed() == static_cast<int>(buffered.size()); }));
+    std::string got;
+    for (size_t i = 0; i < buffered.size(); ++i)
+      got.push_back(port.GetChar());
+    EXPECT_EQ(got, buffered);
+    EXPECT_EQ(CodeOf<EGetBlockFail>([&] { port.GetChar(); }), -3005);
+    EXPECT_EQ(CodeOf<EPutBlockFail>([&] { port.PutString("lost"); }), -3004);
+    // Closed and opened again, the port works.
+    armed = Fault::kNone;
+    port.SetOpen(false);
+    port.SetOpen(true);
+    EXPECT_FALSE(port.HungUp());
+    port.PutString("ok");
+    EXPECT_EQ(pty.Read(2), "ok");
+    port.SetOpen(false);
+    platform::SetExceptionHook(nullptr);
+    reported.clear();
+  }
+}
+
+// A close whose dump fails while the port is renumbered closes the port all the
+// same; the renumber then goes on, and the dump's error is raised once the port is
+// open on its new number.
+TEST_F(PortTest, ARenumberWhoseCloseFailsToDumpOpensOnTheNewNumberAndThenRaises) {
+  ports.Add(27);
+  Pty& second = ports.Add(28);
+  TSerComPort port(nullptr);
+  Configure(port, 27);
+  std::string received;
+  ReadInto(port, received);
+  port.SetTraceName(ports.path() + "/missing-folder/SER.TRC");
+  port.SetOpen(true);
+  port.SetTracing(tlOn);
+  port.PutString("x");  // something for the trace to write
+  EXPECT_THROW(port.SetComNumber(28), EInOutError);
+  EXPECT_EQ(port.ComNumber(), 28);
+  EXPECT_TRUE(port.Open());
+  EXPECT_EQ(port.Tracing(), tlOn);
+  second.Write("2");
+  ASSERT_TRUE(SpinUntil([&] { return received == "2"; }));
+  port.SetTracing(tlOff);  // nothing left to dump at the end
 }
 
 }  // namespace

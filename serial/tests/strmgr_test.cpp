@@ -74,6 +74,17 @@ TEST(StrMgrTest, MissingResourceIsNamed) {
             "String resource not found: NO_SUCH_TABLE");
 }
 
+// A resource name is looked up as the system copies it: its first 255 characters.
+TEST(StrMgrTest, AResourceNameIsTakenUpToTheLongestLengthAndCutBeyond) {
+  for (const size_t length : {size_t{255}, size_t{256}}) {
+    SCOPED_TRACE(length);
+    const std::string name(length, 'N');
+    EXPECT_EQ(MessageOf([&] { TSerStringResource table(name); }),
+              "String resource not found: " + std::string(255, 'N'));
+  }
+  EXPECT_EQ(kMaxResourceName, 255u);
+}
+
 TEST(StrMgrTest, BuiltInTablesHaveTheirEntries) {
   EXPECT_EQ(LibraryStrings().LookUpString(1), "String not found: %d");
   EXPECT_EQ(LibraryStrings().LookUpString(5), "Invalid string resource");

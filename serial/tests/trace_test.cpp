@@ -126,6 +126,13 @@ TEST(LogTimeTest, PointBeforeTheMilliseconds) {
   EXPECT_EQ(FormatLogTime(4294967295u), "4294967.295");
 }
 
+// The log's header writes at most 80 characters of the operating system's text.
+TEST(LogHeaderTest, TheSystemTextIsKeptUpToTheLongestLengthAndCutBeyond) {
+  EXPECT_EQ(HeaderSystemText(std::string(80, 's')), std::string(80, 's'));
+  EXPECT_EQ(HeaderSystemText(std::string(81, 's')), std::string(80, 's'));
+  EXPECT_EQ(kMaxSystemText, 80u);
+}
+
 TEST(TraceByteTest, ByteFormats) {
   EXPECT_EQ(FormatTraceByte(' ', false, false, false), " ");
   EXPECT_EQ(FormatTraceByte(' ', true, false, false), "[20]");

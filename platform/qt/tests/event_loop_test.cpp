@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/exception.h"
 
@@ -69,6 +70,34 @@ TEST_F(EventLoopTest, ExceptionsReachTheHookAndNeverLeaveTheCall) {
 
   SetExceptionHook([](const std::exception&) { throw Exception("hook fails"); });
   RunGuarded([] { throw Exception("x"); });  // must not escape
+}
+
+// The hook runs on the application's thread (the programs' hooks touch their
+// windows): a report from another thread is posted there, at once on its own.
+TEST_F(EventLoopTest, AReportFromAnotherThreadReachesTheHookOnTheApplicationsThread) {
+  std::vector<std::thread::id> hooked_on;
+  std::vector<bool> as_raised;
+  SetExceptionHook([&](const std::exception& e) {
+    reported_ += e.what();
+    hooked_on.push_back(std::this_thread::get_id());
+    as_raised.push_back(dynamic_cast<const EConvertError*>(&e) != nullptr);
+  });
+  std::thread([] {
+    try {
+      throw EConvertError("caught;");
+    } catch (const std::exception& e) {
+      ReportException(e);  // the exception being handled travels itself
+    }
+    ReportException(EConvertError("made;"));  // not being handled: its message travels
+  }).join();
+  EXPECT_EQ(reported_, "");
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(reported_, "caught;made;");
+  ReportException(EConvertError("here;"));
+  EXPECT_EQ(reported_, "caught;made;here;");
+  const std::thread::id self = std::this_thread::get_id();
+  EXPECT_EQ(hooked_on, std::vector<std::thread::id>({self, self, self}));
+  EXPECT_EQ(as_raised, std::vector<bool>({true, false, true}));
 }
 
 TEST_F(EventLoopTest, PostedCallToADestroyedReceiverIsDropped) {
