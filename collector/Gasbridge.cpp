@@ -9,6 +9,10 @@
 // source: --quit-after ends the program after that many seconds (for running it
 // without a person, e.g. on the offscreen platform). Qt's own options (-platform
 // offscreen, ...) are taken by Qt.
+//
+// A language module is taken only when the program's windows can be made from it:
+// they are made on trial first, and a module whose forms cannot be read is not
+// used, which the main window's error line and transfer log then say.
 #include <QStringList>
 #include <QTimer>
 #include <optional>
@@ -55,7 +59,8 @@ int main(int argc, char** argv) {
     }
   }
 
-  TLanguageManager::SetLanguage(TLanguageManager::GetRegisteredLanguage(kLanguageKey));
+  const std::optional<TModuleRefusal> refused = TLanguageManager::SetLanguage(
+      TLanguageManager::GetRegisteredLanguage(kLanguageKey), TryCollectorWindows);
 
   // The end asks no window (the main window would refuse until the user confirms)
   // and ends every event loop, a message box's too.
@@ -65,6 +70,7 @@ int main(int argc, char** argv) {
   if (quit_after) QTimer::singleShot(*quit_after * 1000, &app, end);
   TForm1Setup setup;
   setup.argument = argument;
+  setup.refused_module = refused;
   TForm1 form(std::move(setup));
   form.OnMainWindowClosed = end;
   TfrmStatus status;

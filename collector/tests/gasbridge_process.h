@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,7 +76,7 @@ class TGasbridgeProcess {
     for (std::string& entry : env)
       envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string program = QOR_GASBRIDGE;
+    std::string program = program_;
     std::string argument = source;
     std::string quit = "--quit-after=" + std::to_string(quit_after);
     char* argv[] = {program.data(), argument.data(), quit.data(), nullptr};
@@ -88,6 +89,10 @@ class TGasbridgeProcess {
     if (!started) pid_ = -1;
     return started;
   }
+
+  // The program file to start instead of the build's (a copy of it beside a
+  // language module of the test's own).
+  void SetProgram(std::string program) { program_ = std::move(program); }
 
   void Stop() {
     if (pid_ <= 0) return;
@@ -119,6 +124,7 @@ class TGasbridgeProcess {
 
  private:
   std::string folder_;
+  std::string program_ = QOR_GASBRIDGE;
   pid_t pid_ = -1;
 };
 

@@ -192,6 +192,59 @@ TEST_F(WindowTest, TheNetworkSourcesFromTheCommandLine) {
   EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kSerial, 2, ""}));
 }
 
+// The trial a language module gets: the program's windows are made from the
+// resources in use and dropped, with nothing of a start done (no setting written, no
+// port taken) and no window left; a form that cannot be read raises its error.
+TEST_F(WindowTest, TheWindowsOnTrialAreReadAndDroppedWithNothingElseDone) {
+  Store();
+  const size_t windows = platform::ScreenForms().size();
+  EXPECT_NO_THROW(TryCollectorWindows());
+  EXPECT_EQ(platform::ScreenForms().size(), windows);
+  EXPECT_FALSE(RegistryValue(kAutostartKey, "DoStart", nullptr));
+
+  class Module : public platform::ResourceModule {
+   public:
+    Module(std::string name, std::string form) : name_(std::move(name)), form_(std::move(form)) {}
+    std::optional<std::string> FindString(std::string_view) const override { return std::nullopt; }
+    std::optional<std::string> FindData(std::string_view name) const override {
+      if (name == name_) return form_;
+      return std::nullopt;
+    }
+
+   private:
+    std::string name_;
+    std::string form_;
+  };
+  const struct {
+    const char* name;
+    const char* form;
+    const char* error;
+  } cases[] = {
+      {"TForm1", "object Form1: TForm1\n  Caption = 'ABL", "Unterminated string on line 2"},
+      {"TForm1", "object Form1: TForm1\n  object Bogus1: TBogusClass\n  end\nend\n",
+       "Class TBogusClass not found"},
+      {"TForm1", "object Form1: TForm1\n  object Timer1: TTimer\n    Interval = -500\n  end\nend\n",
+       "Invalid property value"},
+      // Readable, but without what the window's code needs.
+      {"TForm1", "object Form1: TForm1\nend\n", "Component Memo1 not found"},
+      {"TfrmNewPatient", "object frmNewPatient: TfrmNewPatient\n  Caption = 12\nend\n",
+       "Invalid property value"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.form);
+    platform::SetResourceModule(std::make_unique<Module>(c.name, c.form));
+    try {
+      TryCollectorWindows();
+      ADD_FAILURE() << "the trial passed";
+    } catch (const std::exception& e) {
+      EXPECT_STREQ(e.what(), c.error);
+    }
+    EXPECT_EQ(platform::ScreenForms().size(), windows);
+  }
+  platform::SetResourceModule(nullptr);
+  EXPECT_FALSE(RegistryValue(kAutostartKey, "DoStart", nullptr));
+}
+
 TEST_F(WindowTest, AFaultyParameterIsShown) {
   Store();
   TForm1& form = Start("COMX");
