@@ -124,6 +124,9 @@ struct TForm1Setup {
   std::function<IVistameterAutoObject*()> create_auto_object;
   // The relay server's port when not the resource's (tests: 0, any free port).
   std::optional<int> relay_port;
+  // The analyzer server's port when not the setting's (tests: 0, any free port,
+  // which the setting never gives).
+  std::optional<int> analyzer_port;
   // The language module the program found but did not take, for the error line and
   // the transfer log (which do not exist before the window).
   std::optional<TModuleRefusal> refused_module;

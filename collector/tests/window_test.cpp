@@ -171,8 +171,9 @@ TEST_F(WindowTest, APortAbove16KeepsItsNumberApartFromTheList) {
 }
 
 TEST_F(WindowTest, TheNetworkSourcesFromTheCommandLine) {
-  // The analyzer server on a port the system chooses (0), not the fixed 14000.
-  Store(std::string("[HKEY_CURRENT_USER") + kSettingsKey + "]\n\"ABLSocketPort\"=dword:00000000\n");
+  // The analyzer server on a port the system chooses, not the fixed 14000.
+  Store();
+  analyzer_port_ = 0;
   {
     TForm1& form = Start("wardvorta-ward7.example");
     EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kRelay, 0, "-WARD7.EXAMPLE"}));
@@ -190,6 +191,25 @@ TEST_F(WindowTest, TheNetworkSourcesFromTheCommandLine) {
   form.ComSelChange();
   EXPECT_FALSE(form.ServerSocketABL->Active());
   EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kSerial, 2, ""}));
+}
+
+// A setting of 0 would have the system pick a port no analyzer knows: it is
+// refused as the ports outside the range are, with their error, and nothing listens.
+TEST_F(WindowTest, AnAnalyzerPortSettingOfZeroIsRefusedAsOnesOutOfRangeAre) {
+  std::vector<std::string> errors;
+  for (const char* dword : {"ffffffff", "00010000", "00000000"}) {
+    SCOPED_TRACE(dword);
+    form_.reset();
+    Store(std::string("[HKEY_CURRENT_USER") + kSettingsKey + "]\n\"ABLSocketPort\"=dword:" + dword +
+          "\n");
+    TForm1& form = Start("ABL");
+    EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kAnalyzerServer, 0, ""}));
+    EXPECT_FALSE(form.ServerSocketABL->Active());
+    EXPECT_THAT(form.lblError->Caption(), HasSubstr("on API 'bind'"));
+    EXPECT_THAT(form.Memo4->Lines().back(), HasSubstr(": " + form.lblError->Caption()));
+    errors.push_back(form.lblError->Caption());
+  }
+  EXPECT_THAT(errors, ElementsAre(errors[0], errors[0], errors[0]));
 }
 
 // The trial a language module gets: the program's windows are made from the
