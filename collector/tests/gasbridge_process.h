@@ -15,12 +15,14 @@
 
 #include <QHostAddress>
 #include <QTcpServer>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -93,6 +95,24 @@ class TGasbridgeProcess {
   // The program file to start instead of the build's (a copy of it beside a
   // language module of the test's own).
   void SetProgram(std::string program) { program_ = std::move(program); }
+
+  // The exit code once the program has ended by itself (128 + the signal when a
+  // signal ended it); nothing when it still runs after Limit (a safety net, never a
+  // measure).
+  std::optional<int> WaitForExit(std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto give_up = std::chrono::steady_clock::now() + limit;
+    while (pid_ > 0) {
+      int status = 0;
+      const pid_t ended = ::waitpid(pid_, &status, WNOHANG);
+      if (ended == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      if (ended < 0 || std::chrono::steady_clock::now() > give_up) return std::nullopt;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
+  }
 
   void Stop() {
     if (pid_ <= 0) return;

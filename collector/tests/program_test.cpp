@@ -1,7 +1,7 @@
-// The real gasbridge program, started beside a damaged language module. Every
-// gasbridge listens on the fixed relay port 14001, and these collect over the
-// analyzer feed's 14000, so they hold a ctest resource lock and the machine-wide
-// lock file.
+// The real gasbridge program: started beside a damaged language module, and with
+// its --quit-after bounds. Every gasbridge listens on the fixed relay port 14001,
+// and these collect over the analyzer feed's 14000, so they hold a ctest resource
+// lock and the machine-wide lock file.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -116,6 +116,23 @@ TEST_F(GasbridgeProgramTest, ADamagedLanguageModuleIsRefusedAndTheCollectorStart
     EXPECT_THAT(TGasbridgeProcess::Read(collector.TransferLog()), HasSubstr(c.reason));
     EXPECT_TRUE(collector.Running());
   }
+}
+
+// Qt's single-shot timer takes an int of milliseconds: past 2,147,483 s it would
+// overflow (4,294,968 s would come to 0.73 s), so such a value ends the program
+// at once with exit code 2, before it makes a window or takes a port.
+TEST_F(GasbridgeProgramTest, QuitAfterIsTakenUpToItsBoundAndRefusedPastIt) {
+  for (const int seconds : {0, 2147484, 4294968}) {
+    SCOPED_TRACE(seconds);
+    TGasbridgeProcess collector(folder_.path() + "/" + std::to_string(seconds));
+    ASSERT_TRUE(collector.Start("ABL", seconds));
+    EXPECT_EQ(collector.WaitForExit(), 2);
+    EXPECT_FALSE(std::filesystem::exists(collector.TransferLog()));
+  }
+  TGasbridgeProcess collector(folder_.path() + "/longest", "\"AutoCreate\"=dword:00000001\n");
+  ASSERT_TRUE(StartCollecting(collector, 2147483));
+  ExpectCollected(collector);
+  EXPECT_TRUE(collector.Running());
 }
 
 }  // namespace
