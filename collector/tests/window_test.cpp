@@ -212,6 +212,20 @@ TEST_F(WindowTest, AnAnalyzerPortSettingOfZeroIsRefusedAsOnesOutOfRangeAre) {
   EXPECT_THAT(errors, ElementsAre(errors[0], errors[0], errors[0]));
 }
 
+// The program's start refused a language module before any window existed: the
+// window says so as soon as it can, in the error line and the transfer log.
+TEST_F(WindowTest, ALanguageModuleRefusedAtTheStartIsShownAndLogged) {
+  Store();
+  refused_module_ = TModuleRefusal{"/opt/qor/gasbridge.SVE", "Class TBogusClass not found"};
+  TForm1& form = Start("COM4");
+  const std::string text =
+      "Language module not used: /opt/qor/gasbridge.SVE (Class TBogusClass not found)";
+  EXPECT_EQ(form.lblError->Caption(), text);
+  EXPECT_EQ(form.lblError->GetColor(), kErrorRed);
+  EXPECT_THAT(form.Memo4->Lines(), ::testing::Contains(HasSubstr(": " + text)));
+  EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kSerial, 4, ""}));
+}
+
 // The trial a language module gets: the program's windows are made from the
 // resources in use and dropped, with nothing of a start done (no setting written, no
 // port taken) and no window left; a form that cannot be read raises its error.
