@@ -92,8 +92,8 @@ class TGasbridgeProcess {
     return started;
   }
 
-  // The program file to start instead of the build's (a copy of it beside a
-  // language module of the test's own).
+  // The program file to start instead of the build's (a link to it or a copy,
+  // beside a language module of the test's own).
   void SetProgram(std::string program) { program_ = std::move(program); }
 
   // The exit code once the program has ended by itself (128 + the signal when a
