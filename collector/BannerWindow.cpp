@@ -11,8 +11,8 @@ TBannerWindow::TBannerWindow(std::string class_name, QWidget* parent)
                                     [this](platform::qt::TComponentBase* s) { Timer1Timer(s); }));
 }
 
-void TBannerWindow::InitializeBanner() {
-  InitializeFromResources();
+void TBannerWindow::InitializeBanner(platform::qt::FormMaking making) {
+  InitializeFromResources(making);
   LblStatus = Required<TCapLabelControl>("LblStatus");
   Timer1 = Required<platform::qt::TTimer>("Timer1");
 }

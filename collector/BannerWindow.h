@@ -31,8 +31,8 @@ class TBannerWindow : public platform::qt::TForm {
   TBannerWindow(std::string class_name, QWidget* parent);
   // Reads the form resources (the derived window has registered its handlers)
   // and finds LblStatus and Timer1: EReadError "Component <name> not found" when
-  // the resource did not make them.
-  void InitializeBanner();
+  // the resource did not make them. On trial, so much and no more.
+  void InitializeBanner(platform::qt::FormMaking making);
   // Closing by hand also stops Timer1, so that the next show has its full time.
   void closeEvent(QCloseEvent* event) override;
 };

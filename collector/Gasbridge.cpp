@@ -6,11 +6,17 @@
 //
 // SOURCE is the data source, as the autostart entry gives it: "COM3", "ABL" or
 // "WARDVORTA" and a host. Options of our own start with "--" and never count as the
-// source: --quit-after ends the program after that many seconds (for running it
-// without a person, e.g. on the offscreen platform). Qt's own options (-platform
-// offscreen, ...) are taken by Qt.
+// source: --quit-after ends the program after that many seconds, 1 to
+// kMaxQuitAfterSeconds (for running it without a person, e.g. on the offscreen
+// platform); another value ends the program at once, with exit code 2. Qt's own
+// options (-platform offscreen, ...) are taken by Qt.
+//
+// A language module is taken only when the program's windows can be made from it:
+// they are made on trial first, and a module whose forms cannot be read is not
+// used, which the main window's error line and transfer log then say.
 #include <QStringList>
 #include <QTimer>
+#include <iostream>
 #include <optional>
 #include <string>
 
@@ -31,13 +37,6 @@ int main(int argc, char** argv) {
   // The program ends when the main window closes, not when a banner does.
   app.setQuitOnLastWindowClosed(false);
   app.SetTitle("Gasbridge");
-  // A second start brings the first forward and ends before it makes a window,
-  // takes a port or writes a setting.
-  if (!TOnlyOne::CheckAtStart()) return 0;
-  RegisterDataModel();
-  const TCapMapProfile caption_settings;
-  const TCapSupport caption_support(caption_settings);
-  RegisterCapAttachedLabelClass();
 
   std::string argument;
   bool have_argument = false;
@@ -46,16 +45,28 @@ int main(int argc, char** argv) {
   for (qsizetype i = 1; i < arguments.size(); ++i) {
     const QString& arg = arguments[i];
     if (arg.startsWith("--quit-after=")) {
-      bool ok = false;
-      const int seconds = arg.mid(13).toInt(&ok);
-      if (ok && seconds >= 0) quit_after = seconds;
+      quit_after = QuitAfterSeconds(platform::qt::FromQString(arg.mid(13)));
+      if (!quit_after) {
+        std::cerr << "gasbridge: --quit-after takes seconds from 1 to " << kMaxQuitAfterSeconds
+                  << "\n";
+        return 2;
+      }
     } else if (!arg.startsWith("--") && !have_argument) {
       argument = platform::qt::FromQString(arg);
       have_argument = true;
     }
   }
 
-  TLanguageManager::SetLanguage(TLanguageManager::GetRegisteredLanguage(kLanguageKey));
+  // A second start brings the first forward and ends before it makes a window,
+  // takes a port or writes a setting.
+  if (!TOnlyOne::CheckAtStart()) return 0;
+  RegisterDataModel();
+  const TCapMapProfile caption_settings;
+  const TCapSupport caption_support(caption_settings);
+  RegisterCapAttachedLabelClass();
+
+  const std::optional<TModuleRefusal> refused = TLanguageManager::SetLanguage(
+      TLanguageManager::GetRegisteredLanguage(kLanguageKey), TryCollectorWindows);
 
   // The end asks no window (the main window would refuse until the user confirms)
   // and ends every event loop, a message box's too.
@@ -65,6 +76,7 @@ int main(int argc, char** argv) {
   if (quit_after) QTimer::singleShot(*quit_after * 1000, &app, end);
   TForm1Setup setup;
   setup.argument = argument;
+  setup.refused_module = refused;
   TForm1 form(std::move(setup));
   form.OnMainWindowClosed = end;
   TfrmStatus status;

@@ -6,8 +6,9 @@
 #include "datafile/QORFunc.h"
 #include "platform/files.h"
 
-TfrmNewPatient::TfrmNewPatient(QWidget* parent) : TBannerWindow("TfrmNewPatient", parent) {
-  InitializeBanner();
+TfrmNewPatient::TfrmNewPatient(QWidget* parent, platform::qt::FormMaking making)
+    : TBannerWindow("TfrmNewPatient", parent) {
+  InitializeBanner(making);
 }
 
 bool TfrmNewPatient::CreatePatient(const std::string& shown_id, const std::string& first_name,

@@ -15,7 +15,8 @@ class TfrmNewPatient : public TBannerWindow {
   Q_OBJECT
 
  public:
-  explicit TfrmNewPatient(QWidget* parent = nullptr);
+  explicit TfrmNewPatient(QWidget* parent = nullptr,
+                          platform::qt::FormMaking making = platform::qt::FormMaking::kForUse);
 
   // Shows "Created: <id> (<first name> <last name>) - <folder>", whatever follows;
   // then makes the folder (with its parents) and writes the patient file "Patient"

@@ -77,14 +77,25 @@ TForm1::TForm1(TForm1Setup setup) : TForm("TForm1"), setup_(std::move(setup)) {
                      [this](QSessionManager&) { WMEndSession(); });
   }
   RegisterMethods();
-  InitializeFromResources();
+  InitializeFromResources(setup_.making);
+  // The components the code cannot do without are part of what the resource must
+  // give; for use, FormCreate looks for them first.
+  if (setup_.making == platform::qt::FormMaking::kOnTrial) FindComponents();
 }
 
 TForm1::~TForm1() {
   // The window's destructor would call OnDestroy when this part of the object is
   // gone already: run it here, while everything of the window is still alive.
   OnDestroy = nullptr;
-  FormDestroy();
+  if (setup_.making == platform::qt::FormMaking::kForUse) FormDestroy();
+}
+
+void TryCollectorWindows() {
+  TForm1Setup setup;
+  setup.making = platform::qt::FormMaking::kOnTrial;
+  { const TForm1 main_window(std::move(setup)); }
+  { const TfrmStatus status(nullptr, platform::qt::FormMaking::kOnTrial); }
+  { const TfrmNewPatient notice(nullptr, platform::qt::FormMaking::kOnTrial); }
 }
 
 void TForm1::RegisterMethods() {
@@ -178,6 +189,11 @@ void TForm1::FormCreate() {
   // 3-4
   ReadSpecimenTranslations();
   platform::SetExceptionHook([this](const std::exception& error) { AppException(error); });
+  // What went wrong before the window existed.
+  if (setup_.refused_module) {
+    core_->ReportFailure(platform::LoadResString(SModuleRefused) + setup_.refused_module->path +
+                         " (" + setup_.refused_module->reason + ")");
+  }
   // 5: the relay server listens for the whole run.
   DataClients.clear();
   StartStep([this] {

@@ -40,6 +40,7 @@
 #include "collector/Unit1Core.h"
 #include "collector/Unit1SaveIt.h"
 #include "collector/Unit1Settings.h"
+#include "datafile/QORClassLanguage.h"
 #include "platform/canvas.h"
 #include "platform/monotonic_clock.h"
 #include "platform/qt/forms.h"
@@ -83,6 +84,8 @@ inline constexpr platform::ResourceString SAddressUnknown{"Unit1.SAddressUnknown
                                                           "address unknown"};
 inline constexpr platform::ResourceString SClientStoppedReading{
     "Unit1.SClientStoppedReading", "Data client disconnected, it stopped reading: "};
+inline constexpr platform::ResourceString SModuleRefused{"Unit1.SModuleRefused",
+                                                         "Language module not used: "};
 
 // The error line's colours.
 inline constexpr platform::Color kErrorRed = 255;
@@ -121,6 +124,16 @@ struct TForm1Setup {
   std::function<IVistameterAutoObject*()> create_auto_object;
   // The relay server's port when not the resource's (tests: 0, any free port).
   std::optional<int> relay_port;
+  // The analyzer server's port when not the setting's (tests: 0, any free port,
+  // which the setting never gives).
+  std::optional<int> analyzer_port;
+  // The language module the program found but did not take, for the error line and
+  // the transfer log (which do not exist before the window).
+  std::optional<TModuleRefusal> refused_module;
+  // On trial (TryCollectorWindows): only the form resource is read and the
+  // components the code needs are looked for; no creation handler, no settings,
+  // no sockets, and no destruction handler when it goes.
+  platform::qt::FormMaking making = platform::qt::FormMaking::kForUse;
   // The monotonic clock of the lifeticks and the watchdog (none: the steady clock).
   const platform::MonotonicClock* clock = nullptr;
   // Requests the end of the program (the default: the application's Terminate).
@@ -335,3 +348,9 @@ class TForm1 : public platform::qt::TForm, private TCollectorView {
   int64_t next_reopen_ms_ = 0;
   std::string line_lost_text_;
 };
+
+// Makes the program's windows on trial from the resources in use, as the program
+// will make them (the main window, the status banner, the new-patient notice), and
+// drops them: raises what reading their form resources raises. The trial for a
+// language module (TLanguageManager::FormTrial), before the first window.
+void TryCollectorWindows();

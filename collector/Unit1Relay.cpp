@@ -71,7 +71,12 @@ void TForm1::ReceiverNotice(const std::string& text) {
 
 void TForm1::StartABLServer() {
   if (ServerSocketABL->Active()) return;
-  ServerSocketABL->SetPort(ABLSocketPort);
+  // A setting of 0 would have the system pick a port that no analyzer knows: the
+  // socket refuses it as it refuses the ports outside the range, with their error.
+  constexpr int kRefusedPort = -1;
+  int port = ABLSocketPort == 0 ? kRefusedPort : ABLSocketPort;
+  if (setup_.analyzer_port) port = *setup_.analyzer_port;
+  ServerSocketABL->SetPort(port);
   ServerSocketABL->SetActive(true);
 }
 

@@ -1,5 +1,6 @@
 #include "collector/Unit1Settings.h"
 
+#include <charconv>
 #include <exception>
 
 #include "platform/text_1252.h"
@@ -164,6 +165,15 @@ TStartSource DataSourceAtStart(std::string_view argument,
     }
   }
   return start;
+}
+
+std::optional<int> QuitAfterSeconds(std::string_view text) {
+  int seconds = 0;
+  const char* end = text.data() + text.size();
+  const std::from_chars_result result = std::from_chars(text.data(), end, seconds);
+  if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
+  if (seconds < kMinQuitAfterSeconds || seconds > kMaxQuitAfterSeconds) return std::nullopt;
+  return seconds;
 }
 
 std::optional<std::string> ReadAutostartValue(platform::TRegistry& registry) {

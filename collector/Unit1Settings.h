@@ -33,6 +33,10 @@ inline constexpr int kDefaultClientSocketPort = 14001;
 inline constexpr int kDefaultABLSocketPort = 14000;
 // COM1 to COM255 exist on the system this collector came from.
 inline constexpr int kMaxComNumber = 255;
+// The program's --quit-after: its milliseconds must fit the int that Qt's
+// single-shot timer takes (2,147,483,000 ms).
+inline constexpr int kMinQuitAfterSeconds = 1;
+inline constexpr int kMaxQuitAfterSeconds = 2147483;
 
 // The data root: the folder of the main application's "ZQTData" value under the
 // first of its two "File Paths" keys that exists ("C:\ZQT\" when that key lacks the
@@ -93,6 +97,10 @@ struct TStartSource {
 // and a port number.
 TStartSource DataSourceAtStart(std::string_view argument,
                                const std::optional<std::string>& autostart_value);
+
+// The seconds of the program's "--quit-after=SECONDS": a whole decimal number from
+// kMinQuitAfterSeconds to kMaxQuitAfterSeconds and nothing else; nothing otherwise.
+std::optional<int> QuitAfterSeconds(std::string_view text);
 
 // The autostart key's default value: its "COM" form ("" when it cannot be read).
 std::optional<std::string> ReadAutostartValue(platform::TRegistry& registry);

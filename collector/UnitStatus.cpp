@@ -1,9 +1,10 @@
 #include "collector/UnitStatus.h"
 
-TfrmStatus::TfrmStatus(QWidget* parent) : TBannerWindow("TfrmStatus", parent) {
+TfrmStatus::TfrmStatus(QWidget* parent, platform::qt::FormMaking making)
+    : TBannerWindow("TfrmStatus", parent) {
   RegisterMethod("FormShow", platform::qt::TNotifyEvent(
                                  [this](platform::qt::TComponentBase* s) { FormShow(s); }));
-  InitializeBanner();
+  InitializeBanner(making);
 }
 
 void TfrmStatus::FormShow(platform::qt::TComponentBase*) {

@@ -16,7 +16,8 @@ class TfrmStatus : public TBannerWindow {
   Q_OBJECT
 
  public:
-  explicit TfrmStatus(QWidget* parent = nullptr);
+  explicit TfrmStatus(QWidget* parent = nullptr,
+                      platform::qt::FormMaking making = platform::qt::FormMaking::kForUse);
 
   void FormShow(platform::qt::TComponentBase* sender);
 };

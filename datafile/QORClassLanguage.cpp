@@ -1,6 +1,8 @@
 #include "datafile/QORClassLanguage.h"
 
 #include <algorithm>
+#include <exception>
+#include <memory>
 #include <optional>
 
 #include "platform/files.h"
@@ -11,12 +13,14 @@
 namespace {
 
 // The module file by its exact name (matched without case, as Windows opens
-// files), loaded; nothing when there is no such file or it is no module.
+// files), loaded; nothing when there is no such file or it is no module. Path
+// becomes the file's path.
 std::unique_ptr<platform::ResourceModule> LoadByName(const std::string& folder,
-                                                     const std::string& name) {
-  const std::optional<std::string> path = platform::FindNoCase(folder, name);
-  if (!path || !platform::FileExists(*path)) return nullptr;
-  return platform::LoadModuleFile(*path);
+                                                     const std::string& name, std::string& path) {
+  const std::optional<std::string> found = platform::FindNoCase(folder, name);
+  if (!found || !platform::FileExists(*found)) return nullptr;
+  path = *found;
+  return platform::LoadModuleFile(*found);
 }
 
 }  // namespace
@@ -34,11 +38,15 @@ platform::LCID TLanguageManager::GetRegisteredLanguage(const std::string& key) {
   return platform::DefaultLocaleId();
 }
 
-void TLanguageManager::SetLanguage(platform::LCID lcid) {
-  if (LoadResourceModule(lcid)) ReloadForms();
+std::optional<TModuleRefusal> TLanguageManager::SetLanguage(platform::LCID lcid,
+                                                            const FormTrial& trial) {
+  std::optional<TModuleRefusal> refusal;
+  if (LoadResourceModule(lcid, trial, &refusal)) ReloadForms();
+  return refusal;
 }
 
-const platform::ResourceModule* TLanguageManager::LoadResourceModule(platform::LCID lcid) {
+const platform::ResourceModule* TLanguageManager::LoadResourceModule(
+    platform::LCID lcid, const FormTrial& trial, std::optional<TModuleRefusal>* refusal) {
   const std::string abbreviation = platform::LocaleAbbreviation(lcid);
   if (abbreviation.size() < 2) return nullptr;
   const std::string program = platform::ProgramPath();
@@ -48,7 +56,9 @@ const platform::ResourceModule* TLanguageManager::LoadResourceModule(platform::L
   if (const size_t dot = stem.rfind('.'); dot != std::string::npos) stem.erase(dot);
   if (stem.empty()) return nullptr;
 
-  std::unique_ptr<platform::ResourceModule> module = LoadByName(folder, stem + "." + abbreviation);
+  std::string path;
+  std::unique_ptr<platform::ResourceModule> module =
+      LoadByName(folder, stem + "." + abbreviation, path);
   if (!module) {
     // Another variant of the language: stem, ".", the two letters, one character.
     const std::string wanted = platform::UpperCase1252(stem + "." + abbreviation.substr(0, 2));
@@ -58,12 +68,29 @@ const platform::ResourceModule* TLanguageManager::LoadResourceModule(platform::L
       if (name.size() != wanted.size() + 1 || platform::UpperCase1252(name).rfind(wanted, 0) != 0) {
         continue;
       }
-      module = LoadByName(folder, name);
+      module = LoadByName(folder, name, path);
       if (module) break;
     }
   }
   if (!module) return nullptr;
-  platform::SetResourceModule(std::move(module));
+  std::unique_ptr<platform::ResourceModule> previous =
+      platform::ExchangeResourceModule(std::move(module));
+  if (trial) {
+    std::optional<std::string> failure;
+    try {
+      trial();
+    } catch (const std::exception& error) {
+      failure = error.what();
+    } catch (...) {
+      failure = "Unknown exception";
+    }
+    if (failure) {
+      // The module goes; what was in use before serves on.
+      platform::ExchangeResourceModule(std::move(previous));
+      if (refusal) *refusal = TModuleRefusal{path, *failure};
+      return nullptr;
+    }
+  }
   return platform::CurrentResourceModule();
 }
 

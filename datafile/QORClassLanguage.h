@@ -8,16 +8,30 @@
 // strings and form resources come from it first (platform/resources.h).
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/form_reader.h"
 #include "platform/locale.h"
 #include "platform/resources.h"
 
+// A module that was found but not taken: its file and why.
+struct TModuleRefusal {
+  std::string path;
+  std::string reason;  // what reading its forms raised
+};
+
 // Class-level operations only; the module in use is the platform's resource module.
 class TLanguageManager {
  public:
   TLanguageManager() = delete;
+
+  // Tries a module's forms before the module is taken: builds the program's
+  // windows from the current resources, exactly as they will be built, and drops
+  // them again; raises what reading their form resources raises. A module whose
+  // forms cannot be read would otherwise stop the program at every start.
+  using FormTrial = std::function<void()>;
 
   // The integer value "Language" of the key (below the current user's root); the
   // user's default locale when the key or the value is missing or the value is not
@@ -25,7 +39,9 @@ class TLanguageManager {
   static platform::LCID GetRegisteredLanguage(const std::string& key);
 
   // Loads the language's module and, when one was loaded, reloads the open forms.
-  static void SetLanguage(platform::LCID lcid);
+  // With a trial, see LoadResourceModule; the result names a refused module.
+  static std::optional<TModuleRefusal> SetLanguage(platform::LCID lcid,
+                                                   const FormTrial& trial = {});
 
   // Finds and loads the module file for the language and makes it the program's
   // resource module, replacing (and releasing) the previous one. The module is
@@ -36,7 +52,14 @@ class TLanguageManager {
   // program's stem, ".", the abbreviation's first two letters and exactly one more
   // character, compared without case (P.ENG falls back to P.ENU). Returns the
   // module now in use, or nothing (and nothing changes) when none was loaded.
-  static const platform::ResourceModule* LoadResourceModule(platform::LCID lcid);
+  //
+  // With a trial, the module found is made the resource module only while the
+  // trial runs; when the trial raises, the module is released, the resources in
+  // use before stay in use, the search goes no further and Refusal (when given)
+  // names the module's file and the error.
+  static const platform::ResourceModule* LoadResourceModule(
+      platform::LCID lcid, const FormTrial& trial = {},
+      std::optional<TModuleRefusal>* refusal = nullptr);
 
   // Reloads every open form, in the screen's order, from the current resource
   // module: for each class from the oldest ancestor to the form's own, the form

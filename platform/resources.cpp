@@ -32,6 +32,12 @@ void SetResourceModule(std::unique_ptr<ResourceModule> module) {
   Module() = std::move(module);
 }
 
+std::unique_ptr<ResourceModule> ExchangeResourceModule(std::unique_ptr<ResourceModule> module) {
+  std::unique_ptr<ResourceModule> previous = std::move(Module());
+  Module() = std::move(module);
+  return previous;
+}
+
 const ResourceModule* CurrentResourceModule() {
   return Module().get();
 }

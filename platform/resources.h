@@ -42,6 +42,9 @@ std::string LoadResString(const ResourceString& resource);
 // Makes Module the program's resource module (none: the program's own texts),
 // releasing the previous one.
 void SetResourceModule(std::unique_ptr<ResourceModule> module);
+// The same, handing the previous module back instead of releasing it, so that a
+// module can be tried and the previous one put back.
+std::unique_ptr<ResourceModule> ExchangeResourceModule(std::unique_ptr<ResourceModule> module);
 const ResourceModule* CurrentResourceModule();
 
 // The program's own module, for data resources (none until the program installs

@@ -15,11 +15,14 @@
 
 #include <QHostAddress>
 #include <QTcpServer>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -75,7 +78,7 @@ class TGasbridgeProcess {
     for (std::string& entry : env)
       envp.push_back(entry.data());
     envp.push_back(nullptr);
-    std::string program = QOR_GASBRIDGE;
+    std::string program = program_;
     std::string argument = source;
     std::string quit = "--quit-after=" + std::to_string(quit_after);
     char* argv[] = {program.data(), argument.data(), quit.data(), nullptr};
@@ -87,6 +90,28 @@ class TGasbridgeProcess {
     posix_spawn_file_actions_destroy(&actions);
     if (!started) pid_ = -1;
     return started;
+  }
+
+  // The program file to start instead of the build's (a link to it or a copy,
+  // beside a language module of the test's own).
+  void SetProgram(std::string program) { program_ = std::move(program); }
+
+  // The exit code once the program has ended by itself (128 + the signal when a
+  // signal ended it); nothing when it still runs after Limit (a safety net, never a
+  // measure).
+  std::optional<int> WaitForExit(std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto give_up = std::chrono::steady_clock::now() + limit;
+    while (pid_ > 0) {
+      int status = 0;
+      const pid_t ended = ::waitpid(pid_, &status, WNOHANG);
+      if (ended == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      if (ended < 0 || std::chrono::steady_clock::now() > give_up) return std::nullopt;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return std::nullopt;
   }
 
   void Stop() {
@@ -119,6 +144,7 @@ class TGasbridgeProcess {
 
  private:
   std::string folder_;
+  std::string program_ = QOR_GASBRIDGE;
   pid_t pid_ = -1;
 };
 

@@ -97,13 +97,15 @@ std::vector<std::vector<std::string>> RelayedMessages(const std::string& bytes) 
 
 class NetworkWindowTest : public WindowTest {
  protected:
-  // The settings: ports the system chooses for the analyzer server, the relay
-  // client's port, and more values.
+  // The analyzer server on a port the system chooses (no setting gives one).
+  NetworkWindowTest() { analyzer_port_ = 0; }
+
+  // The settings: the relay client's port, and more values.
   void StoreNetwork(int client_port = 14001, const std::string& more = "") {
     char port[16];
     std::snprintf(port, sizeof port, "%08x", client_port);
     Store(std::string("[HKEY_CURRENT_USER") + kSettingsKey +
-          "]\n\"ABLSocketPort\"=dword:00000000\n\"ClientSocketPort\"=dword:" + port + "\n" + more);
+          "]\n\"ClientSocketPort\"=dword:" + port + "\n" + more);
   }
 
   int AnalyzerPort() { return form_->ServerSocketABL->LocalPort(); }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "platform/tests/temp_folder.h"
@@ -180,6 +182,27 @@ TEST(DataSourceTest, FromTheCommandLineAndTheAutostartEntry) {
     EXPECT_EQ(start.source, c.source) << c.argument << " / " << c.autostart.value_or("-");
     EXPECT_EQ(start.error, c.error) << c.argument;
   }
+}
+
+// Its milliseconds must fit Qt's int: 4,294,968 s would come to 0.73 s.
+TEST(QuitAfterTest, SecondsAreTakenToTheirLimitsAndRefusedOnePast) {
+  static_assert(kMaxQuitAfterSeconds * 1000LL <= std::numeric_limits<int>::max());
+  const struct {
+    const char* text;
+    std::optional<int> seconds;
+  } cases[] = {
+      {"1", 1},
+      {"0", std::nullopt},
+      {"2147483", 2147483},
+      {"2147484", std::nullopt},
+      {"4294968", std::nullopt},
+      {"-1", std::nullopt},
+      {"", std::nullopt},
+      {"5s", std::nullopt},
+      {"99999999999", std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(QuitAfterSeconds(c.text), c.seconds) << c.text;
 }
 
 TEST_F(SettingsTest, TheAutostartEntry) {

@@ -117,6 +117,8 @@ class WindowTest : public ::testing::Test {
       return &auto_object_;
     };
     setup.relay_port = relay_port_;
+    setup.analyzer_port = analyzer_port_;
+    setup.refused_module = refused_module_;
     setup.clock = &clock_;
     setup.terminate = [this] { ++terminations_; };
     form_ = std::make_unique<TForm1>(std::move(setup));
@@ -149,6 +151,8 @@ class WindowTest : public ::testing::Test {
   TRecordingAutoObject auto_object_;
   bool automation_works_ = true;
   std::optional<int> relay_port_ = 0;
+  std::optional<int> analyzer_port_;  // none: the setting's
+  std::optional<TModuleRefusal> refused_module_;
   int64_t clock_ms_ = 1000000;
   TManualClock clock_{clock_ms_};
   int terminations_ = 0;

@@ -171,8 +171,9 @@ TEST_F(WindowTest, APortAbove16KeepsItsNumberApartFromTheList) {
 }
 
 TEST_F(WindowTest, TheNetworkSourcesFromTheCommandLine) {
-  // The analyzer server on a port the system chooses (0), not the fixed 14000.
-  Store(std::string("[HKEY_CURRENT_USER") + kSettingsKey + "]\n\"ABLSocketPort\"=dword:00000000\n");
+  // The analyzer server on a port the system chooses, not the fixed 14000.
+  Store();
+  analyzer_port_ = 0;
   {
     TForm1& form = Start("wardvorta-ward7.example");
     EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kRelay, 0, "-WARD7.EXAMPLE"}));
@@ -190,6 +191,92 @@ TEST_F(WindowTest, TheNetworkSourcesFromTheCommandLine) {
   form.ComSelChange();
   EXPECT_FALSE(form.ServerSocketABL->Active());
   EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kSerial, 2, ""}));
+}
+
+// A setting of 0 would have the system pick a port no analyzer knows: it is
+// refused as the ports outside the range are, with their error, and nothing listens.
+TEST_F(WindowTest, AnAnalyzerPortSettingOfZeroIsRefusedAsOnesOutOfRangeAre) {
+  std::vector<std::string> errors;
+  for (const char* dword : {"ffffffff", "00010000", "00000000"}) {
+    SCOPED_TRACE(dword);
+    form_.reset();
+    Store(std::string("[HKEY_CURRENT_USER") + kSettingsKey + "]\n\"ABLSocketPort\"=dword:" + dword +
+          "\n");
+    TForm1& form = Start("ABL");
+    EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kAnalyzerServer, 0, ""}));
+    EXPECT_FALSE(form.ServerSocketABL->Active());
+    EXPECT_THAT(form.lblError->Caption(), HasSubstr("on API 'bind'"));
+    EXPECT_THAT(form.Memo4->Lines().back(), HasSubstr(": " + form.lblError->Caption()));
+    errors.push_back(form.lblError->Caption());
+  }
+  EXPECT_THAT(errors, ElementsAre(errors[0], errors[0], errors[0]));
+}
+
+// The program's start refused a language module before any window existed: the
+// window says so as soon as it can, in the error line and the transfer log.
+TEST_F(WindowTest, ALanguageModuleRefusedAtTheStartIsShownAndLogged) {
+  Store();
+  refused_module_ = TModuleRefusal{"/opt/qor/gasbridge.SVE", "Class TBogusClass not found"};
+  TForm1& form = Start("COM4");
+  const std::string text =
+      "Language module not used: /opt/qor/gasbridge.SVE (Class TBogusClass not found)";
+  EXPECT_EQ(form.lblError->Caption(), text);
+  EXPECT_EQ(form.lblError->GetColor(), kErrorRed);
+  EXPECT_THAT(form.Memo4->Lines(), ::testing::Contains(HasSubstr(": " + text)));
+  EXPECT_EQ(form.DataSource(), (TDataSource{Kind::kSerial, 4, ""}));
+}
+
+// The trial a language module gets: the program's windows are made from the
+// resources in use and dropped, with nothing of a start done (no setting written, no
+// port taken) and no window left; a form that cannot be read raises its error.
+TEST_F(WindowTest, TheWindowsOnTrialAreReadAndDroppedWithNothingElseDone) {
+  Store();
+  const size_t windows = platform::ScreenForms().size();
+  EXPECT_NO_THROW(TryCollectorWindows());
+  EXPECT_EQ(platform::ScreenForms().size(), windows);
+  EXPECT_FALSE(RegistryValue(kAutostartKey, "DoStart", nullptr));
+
+  class Module : public platform::ResourceModule {
+   public:
+    Module(std::string name, std::string form) : name_(std::move(name)), form_(std::move(form)) {}
+    std::optional<std::string> FindString(std::string_view) const override { return std::nullopt; }
+    std::optional<std::string> FindData(std::string_view name) const override {
+      if (name == name_) return form_;
+      return std::nullopt;
+    }
+
+   private:
+    std::string name_;
+    std::string form_;
+  };
+  const struct {
+    const char* name;
+    const char* form;
+    const char* error;
+  } cases[] = {
+      {"TForm1", "object Form1: TForm1\n  Caption = 'ABL", "Unterminated string on line 2"},
+      {"TForm1", "object Form1: TForm1\n  object Bogus1: TBogusClass\n  end\nend\n",
+       "Class TBogusClass not found"},
+      {"TForm1", "object Form1: TForm1\n  object Timer1: TTimer\n    Interval = -500\n  end\nend\n",
+       "Invalid property value"},
+      // Readable, but without what the window's code needs.
+      {"TForm1", "object Form1: TForm1\nend\n", "Component Memo1 not found"},
+      {"TfrmNewPatient", "object frmNewPatient: TfrmNewPatient\n  Caption = 12\nend\n",
+       "Invalid property value"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.form);
+    platform::SetResourceModule(std::make_unique<Module>(c.name, c.form));
+    try {
+      TryCollectorWindows();
+      ADD_FAILURE() << "the trial passed";
+    } catch (const std::exception& e) {
+      EXPECT_STREQ(e.what(), c.error);
+    }
+    EXPECT_EQ(platform::ScreenForms().size(), windows);
+  }
+  platform::SetResourceModule(nullptr);
+  EXPECT_FALSE(RegistryValue(kAutostartKey, "DoStart", nullptr));
 }
 
 TEST_F(WindowTest, AFaultyParameterIsShown) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/program.h"
@@ -166,6 +167,55 @@ TEST_F(LanguageTest, AFormWithoutAResourceInTheModuleIsSkipped) {
   EXPECT_EQ(form.caption, "Program's own");
   EXPECT_FALSE(TLanguageManager::ReloadForm(form));
   EXPECT_EQ(platform::LoadResString(kClose), "Only a string");
+}
+
+// A module whose form cannot be read is never taken: the trial builds the form from
+// the module as a window would, and the resources in use before stay.
+TEST_F(LanguageTest, AModuleWhoseFormsFailTheirTrialIsRefused) {
+  platform::ScopedProgramPath path(folder_.path() + "/P.exe");
+  Module(folder_.path(), "P.DEU", "Schliessen");
+  std::vector<std::string> tried;  // the captions the trial's forms were built with
+  const TLanguageManager::FormTrial trial = [&tried] {
+    LangForm form;
+    const std::optional<std::string> resource = platform::LoadResourceData("TLangForm");
+    if (resource) platform::TReader(*resource).ReadRootComponent(form);
+    tried.push_back(form.caption);
+  };
+  LangForm open;
+  EXPECT_EQ(TLanguageManager::SetLanguage(1031, trial), std::nullopt);
+  const platform::ResourceModule* german = platform::CurrentResourceModule();
+  ASSERT_NE(german, nullptr);
+  EXPECT_EQ(tried, std::vector<std::string>{"Schliessen"});
+  EXPECT_EQ(open.caption, "Schliessen");
+
+  struct Case {
+    const char* form;    // the module's form resource
+    const char* reason;  // what the refusal says
+  };
+  const Case cases[] = {
+      {"object LangForm: TLangForm\n  Caption = 'St", "Unterminated string on line 2"},
+      {"object LangForm: TLangForm\n  Color = 1\nend\n", "Property Color does not exist"},
+      {"object LangForm: TLangForm\n  Caption = 12\nend\n", "Invalid property value"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.form);
+    std::ofstream(folder_.path() + "/P.SVE", std::ios::trunc) << "St\xC3\xA4ng\n" << c.form;
+    tried.clear();
+    const std::optional<TModuleRefusal> refusal = TLanguageManager::SetLanguage(1053, trial);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(refusal->path, folder_.path() + "/P.SVE");
+    EXPECT_EQ(refusal->reason, c.reason);
+    EXPECT_TRUE(tried.empty());
+    // The German module serves on, its texts and its form unchanged.
+    EXPECT_EQ(platform::CurrentResourceModule(), german);
+    EXPECT_EQ(platform::LoadResString(kClose), "Schliessen");
+    EXPECT_EQ(open.caption, "Schliessen");
+  }
+  // Without a module in use before, the program's own resources stay.
+  platform::SetResourceModule(nullptr);
+  EXPECT_NE(TLanguageManager::SetLanguage(1053, trial), std::nullopt);
+  EXPECT_EQ(platform::CurrentResourceModule(), nullptr);
+  EXPECT_EQ(platform::LoadResString(kClose), "Close");
 }
 
 TEST(AsInheritedReaderTest, MarksEveryObjectInherited) {

@@ -347,7 +347,7 @@ void TForm::Loaded() {
   if (windowFlags() & Qt::MSWindowsFixedSizeDialogHint) setFixedSize(size());
 }
 
-void TForm::InitializeFromResources() {
+void TForm::InitializeFromResources(FormMaking making) {
   const ResourceModule* language = CurrentResourceModule();
   const ResourceModule* own = ProgramResources();
   const std::vector<std::string> chain = ClassChain();
@@ -361,6 +361,7 @@ void TForm::InitializeFromResources() {
     found = true;
   }
   if (!found) throw EReadError("Resource " + class_name_ + " not found");
+  if (making == FormMaking::kOnTrial) return;
   if (OnCreate) Guarded(OnCreate, nullptr);
   if (visible_from_resource_) show();
 }

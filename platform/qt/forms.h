@@ -18,6 +18,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,6 +42,12 @@ class QButtonGroup;
 namespace platform::qt {
 
 using TCloseQueryEvent = std::function<void(TComponentBase* sender, bool& can_close)>;
+
+// How a window is made from its resources. For use: they are read, OnCreate runs
+// and the window shows when they make it Visible. On trial: they are only read,
+// with the same errors, to learn whether they can be before the window is made
+// for use (a language module is tried so); a window made on trial is dropped.
+enum class FormMaking : uint8_t { kForUse, kOnTrial };
 
 // Makes components of a class by name, for the objects of form resources that the
 // window's code did not create. Factory(owner, parent widget, name).
@@ -112,9 +119,10 @@ class TForm : public QWidget, public FormRoot {
   FormComponent* CreateChild(std::string_view class_name, std::string_view name) override;
   void Loaded() override;
 
-  // Reads the form resources and runs OnCreate (see above). EResNotFound-like
-  // EReadError "Resource <class> not found" when no class of the chain has one.
-  void InitializeFromResources();
+  // Reads the form resources and runs OnCreate (see above); on trial only reads
+  // them. EResNotFound-like EReadError "Resource <class> not found" when no class
+  // of the chain has one.
+  void InitializeFromResources(FormMaking making = FormMaking::kForUse);
 
   // The component of that name and type; nothing when there is none or it is of
   // another type.

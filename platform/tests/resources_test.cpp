@@ -75,5 +75,24 @@ TEST_F(ResourcesTest, ReplacingOrResettingTheModuleReleasesTheOldOne) {
   EXPECT_EQ(LoadResString(kGreeting), "Good day");
 }
 
+TEST_F(ResourcesTest, ExchangingTheModuleHandsThePreviousOneBackUnreleased) {
+  bool first_destroyed = false;
+  SetResourceModule(std::make_unique<MapModule>(
+      std::map<std::string, std::string, std::less<>>{{"Test.SGreeting", "first"}},
+      &first_destroyed));
+  std::unique_ptr<ResourceModule> first = ExchangeResourceModule(std::make_unique<MapModule>(
+      std::map<std::string, std::string, std::less<>>{{"Test.SGreeting", "second"}}, nullptr));
+  EXPECT_FALSE(first_destroyed);
+  EXPECT_EQ(LoadResString(kGreeting), "second");
+  // Put back, the first one serves again; the second comes back to the caller.
+  std::unique_ptr<ResourceModule> second = ExchangeResourceModule(std::move(first));
+  EXPECT_NE(second, nullptr);
+  EXPECT_EQ(LoadResString(kGreeting), "first");
+  // Taken out again, it is the caller's to release.
+  EXPECT_NE(ExchangeResourceModule(nullptr), nullptr);
+  EXPECT_TRUE(first_destroyed);
+  EXPECT_EQ(CurrentResourceModule(), nullptr);
+}
+
 }  // namespace
 }  // namespace platform

@@ -17,13 +17,13 @@ namespace {
 
 class TestWindow : public TForm {
  public:
-  TestWindow() : TForm("TTestWindow") {
+  explicit TestWindow(FormMaking making = FormMaking::kForUse) : TForm("TTestWindow") {
     RegisterMethod("FormCreate", TNotifyEvent([this](TComponentBase*) {
                      created_with_timer = Find<TTimer>("Timer1") != nullptr;
                    }));
     RegisterMethod("Timer1Timer", TNotifyEvent([this](TComponentBase*) { ++ticks; }));
     RegisterMethod("Check1Click", TNotifyEvent([this](TComponentBase*) { ++clicks; }));
-    InitializeFromResources();
+    InitializeFromResources(making);
   }
   std::vector<std::string> ClassChain() const override { return {"TTestWindow", "TTestBase"}; }
   bool created_with_timer = false;
@@ -132,6 +132,37 @@ TEST(FormsTest, AWindowWithoutAResourceCannotBeMade) {
   } catch (const EReadError& e) {
     EXPECT_STREQ(e.what(), "Resource TNoSuchWindow not found");
   }
+}
+
+// A window made on trial reads its resources, with their errors, and nothing more.
+TEST(FormsTest, AWindowMadeOnTrialOnlyReadsItsResources) {
+  {
+    TestWindow window(FormMaking::kOnTrial);
+    EXPECT_FALSE(window.created_with_timer);  // no OnCreate
+    EXPECT_EQ(window.Caption(), "Test &window");
+    EXPECT_NE(window.Find<TTimer>("Timer1"), nullptr);
+    EXPECT_FALSE(window.isVisible());
+  }
+  class Damaged : public ResourceModule {
+   public:
+    std::optional<std::string> FindString(std::string_view) const override { return std::nullopt; }
+    std::optional<std::string> FindData(std::string_view name) const override {
+      if (name != "TTestWindow") return std::nullopt;
+      return "object TestWindow: TTestWindow\n  object Bogus1: TBogusClass\n  end\nend\n";
+    }
+  };
+  SetResourceModule(std::make_unique<Damaged>());
+  const size_t windows = ScreenForms().size();
+  for (const FormMaking making : {FormMaking::kForUse, FormMaking::kOnTrial}) {
+    try {
+      TestWindow window(making);
+      ADD_FAILURE() << "a window with an unknown class was made";
+    } catch (const EReadError& e) {
+      EXPECT_STREQ(e.what(), "Class TBogusClass not found");
+    }
+    EXPECT_EQ(ScreenForms().size(), windows);
+  }
+  SetResourceModule(nullptr);
 }
 
 TEST(FormsTest, ALanguageModuleFileSuppliesTextsAndForms) {
