@@ -104,29 +104,69 @@ bool CreateDir(const std::string& path) {
   return !path.empty() && ::mkdir(ToOsPath(path).c_str(), 0777) == 0;
 }
 
-std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name) {
+namespace {
+
+// The folder's entry names, or the error that kept it from being listed to its end;
+// a folder that does not exist (or is no folder) has none, without error.
+int ListEntries(const std::string& folder, std::vector<std::string>& names) {
+  const std::string os_folder = folder.empty() ? "." : ToOsPath(folder);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(os_folder.c_str()), ::closedir);
+  if (!dir) return errno == ENOENT || errno == ENOTDIR ? 0 : errno;
+  for (;;) {
+    // readdir tells its end from its failure only by errno.
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (!entry) return errno;
+    std::string name = Utf8ToWin1252(entry->d_name);
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  }
+}
+
+std::optional<std::string> Find(const std::string& folder, const std::string& name,
+                                std::string_view written, bool raise) {
   // One entry of the folder, never a path that leads elsewhere.
   const std::string wanted = FoldName(name);
   if (wanted.empty() || name.find_first_of("/\\") != std::string::npos) return std::nullopt;
   std::string prefix = folder;
   if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
-  if (EntryExists(prefix + name)) return prefix + name;
 
-  for (const std::string& entry_name : ListFolder(folder)) {
+  // The names looked up directly need no listing, only the right to enter the
+  // folder.
+  std::string direct[2] = {name, std::string(written)};
+  for (const std::string& candidate : direct) {
+    if (candidate.empty() || FoldName(candidate) != wanted) continue;
+    const std::string path = prefix + candidate;
+    struct stat st;
+    if (::stat(ToOsPath(path).c_str(), &st) == 0) return path;
+    if (raise && errno != ENOENT && errno != ENOTDIR) {
+      throw EFOpenError("Cannot open file \"" + path + "\". " + ErrorText(errno));
+    }
+  }
+
+  std::vector<std::string> names;
+  if (const int error = ListEntries(folder, names); error != 0 && raise) {
+    throw EFOpenError("Cannot list folder \"" + folder + "\". " + ErrorText(error));
+  }
+  for (const std::string& entry_name : names) {
     if (FoldName(entry_name) == wanted) return prefix + entry_name;
   }
   return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name) {
+  return Find(folder, name, {}, false);
+}
+
+std::optional<std::string> FindNoCaseOrRaise(const std::string& folder, const std::string& name,
+                                             std::string_view written) {
+  return Find(folder, name, written, true);
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
-  const std::string os_folder = folder.empty() ? "." : ToOsPath(folder);
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(os_folder.c_str()), ::closedir);
-  if (!dir) return names;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    std::string name = Utf8ToWin1252(entry->d_name);
-    if (name != "." && name != "..") names.push_back(std::move(name));
-  }
+  ListEntries(folder, names);
   return names;
 }
 

@@ -33,8 +33,20 @@ bool CreateDir(const std::string& path);
 // Finds the entry of Folder whose name equals Name without regard to case and to a
 // trailing dot, as Windows matches file names ("PATIENT." finds "Patient"). An
 // exact match wins; returns the entry's path (Folder, a separator, the entry's own
-// name) or nothing.
+// name) or nothing. A look-up that may come to nothing (an ini file, a language
+// module): a folder that cannot be listed counts as holding no match.
 std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name);
+
+// FindNoCase for a look-up whose "nothing" leads to a file being written (the
+// patient file, created when it is missing): Name and then Written, the spelling
+// the system gives the file it writes ("Patient" for "PATIENT."), are looked up
+// directly before the folder is listed, so that a folder that may be entered but not
+// listed still finds them; and a look-up that fails is never taken for a missing
+// entry. A folder that does not exist holds no entries; one that cannot be listed
+// raises EFOpenError "Cannot list folder "<folder>". <reason>", a name that cannot
+// be looked up EFOpenError "Cannot open file "<path>". <reason>".
+std::optional<std::string> FindNoCaseOrRaise(const std::string& folder, const std::string& name,
+                                             std::string_view written = {});
 
 // The names of the folder's entries (files and folders, without "." and ".."), in
 // the order the file system gives them; empty when the folder cannot be read.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -23,6 +25,7 @@
 #include "platform/date_time.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/tests/as_user.h"
 #include "platform/tests/message_of.h"
 #include "platform/tests/temp_folder.h"
 
@@ -80,6 +83,54 @@ TEST_F(FilesTest, FindNoCaseMatchesAsWindowsDoes) {
   // An exact match wins over others that differ in case.
   Touch("PATIENT");
   EXPECT_EQ(platform::FindNoCase(dir_, "PATIENT"), dir_ + "/PATIENT");
+}
+
+TEST_F(FilesTest, ALookUpThatLeadsToAWriteNeverTakesAFailureForAMissingFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to look up as another user";
+  // Each folder as user 65534 meets it: one that may be entered but not listed
+  // (0333), one that may be listed but not entered (0666), an ordinary one.
+  struct Case {
+    const char* folder;
+    mode_t mode;
+    const char* entry;    // its one entry; nullptr: the folder does not exist
+    bool no_descriptors;  // the process has no file descriptor left
+    std::string found;    // the entry found, or what was raised
+  };
+  const std::string d = dir_ + "/";
+  const std::vector<Case> cases = {
+      {"written", 0333, "Patient", false, d + "written/Patient"},
+      {"asked", 0333, "PATIENT.", false, d + "asked/PATIENT."},
+      {"other", 0333, "PATIENT", false, "Cannot list folder \"" + d + "other\". Permission denied"},
+      {"closed", 0666, "Patient", false,
+       "Cannot open file \"" + d + "closed/PATIENT.\". Permission denied"},
+      {"missing", 0, nullptr, false, "nothing"},
+      {"listed", 0755, "pAtIeNt", false, d + "listed/pAtIeNt"},
+      {"none", 0755, "Patients", false, "nothing"},
+      {"written", 0333, "Patient", true, d + "written/Patient"},
+      {"listed", 0755, "pAtIeNt", true,
+       "Cannot list folder \"" + d + "listed\". Too many open files"},
+  };
+  ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+  for (const Case& c : cases) {
+    if (!c.entry || platform::DirectoryExists(d + c.folder)) continue;
+    ASSERT_TRUE(platform::CreateDir(d + c.folder));
+    std::ofstream(d + c.folder + "/" + c.entry) << "x";
+    ASSERT_EQ(::chmod((d + c.folder).c_str(), c.mode), 0);
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.folder) + (c.no_descriptors ? ", no descriptors" : ""));
+    const std::string seen =
+        platform_test::RunAs(platform_test::kNobody, platform_test::kNogroup, [&] {
+          if (c.no_descriptors && !platform_test::ExhaustDescriptors()) return std::string("?");
+          try {
+            return platform::FindNoCaseOrRaise(d + c.folder, "PATIENT.", "Patient")
+                .value_or("nothing");
+          } catch (const EFOpenError& error) {
+            return std::string(error.what());
+          }
+        });
+    EXPECT_EQ(seen, c.found);
+  }
 }
 
 }  // namespace
