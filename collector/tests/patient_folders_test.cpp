@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,9 +77,12 @@ class PatientFoldersTest : public ::testing::Test {
   // the points filed, one line each.
   std::string WalkAs(bool nobody, bool no_descriptors = false) {
     const auto walk = [&] {
-      if (no_descriptors && !platform_test::ExhaustDescriptors()) return std::string("?");
-      core_.QueueMessage(kMessage);
-      core_.ProcessNextMessage();
+      {
+        std::optional<platform_test::TNoDescriptorsLeft> none;
+        if (no_descriptors && !none.emplace().Exhausted()) return std::string("?");
+        core_.QueueMessage(kMessage);
+        core_.ProcessNextMessage();
+      }
       std::string seen;
       for (const std::string& error : view_.errors)
         seen += "error: " + error + "\n";

@@ -15,6 +15,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace platform_test {
 
@@ -64,14 +65,34 @@ inline std::string RunAs(uid_t uid, gid_t gid, const std::function<std::string()
   return RunInChild(job, true, uid, gid);
 }
 
-// Leaves the process no free file descriptor below a low limit (those open stay
-// open), as a process that ran out of them has: for a child only.
-inline bool ExhaustDescriptors() {
-  const rlimit limit{64, 64};
-  if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
-  while (::open("/dev/null", O_RDONLY) >= 0) {
+// While it lives, the process has no free file descriptor below a low limit (those
+// open stay open), as a process that ran out of them has: for a child only. The
+// sanitizers' runtime needs descriptors of its own to report, so a test ends it
+// before it looks at what it got.
+class TNoDescriptorsLeft {
+ public:
+  TNoDescriptorsLeft() {
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    const rlimit limit{64, saved_.rlim_max};
+    if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+      opened_.push_back(fd);
+    exhausted_ = errno == EMFILE;
   }
-  return errno == EMFILE;
-}
+  ~TNoDescriptorsLeft() {
+    for (const int fd : opened_)
+      ::close(fd);
+    ::setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+  TNoDescriptorsLeft(const TNoDescriptorsLeft&) = delete;
+  TNoDescriptorsLeft& operator=(const TNoDescriptorsLeft&) = delete;
+
+  bool Exhausted() const { return exhausted_; }
+
+ private:
+  rlimit saved_{};
+  std::vector<int> opened_;
+  bool exhausted_ = false;
+};
 
 }  // namespace platform_test
