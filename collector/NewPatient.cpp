@@ -4,7 +4,6 @@
 
 #include "collector/PatientIds.h"
 #include "datafile/QORFunc.h"
-#include "platform/files.h"
 
 TfrmNewPatient::TfrmNewPatient(QWidget* parent, platform::qt::FormMaking making)
     : TBannerWindow("TfrmNewPatient", parent) {
@@ -16,9 +15,8 @@ bool TfrmNewPatient::CreatePatient(const std::string& shown_id, const std::strin
   ShowNotice("Created: " + shown_id + " (" + first_name + " " + last_name + ") - " + folder);
   const std::vector<uint8_t> file = BuildPatientFile(shown_id, first_name, last_name);
   if (!ForceDirectory(folder)) return false;
-  const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-  platform::WriteFileAtomically(folder + (separated ? "" : "/") + "Patient", file.data(),
-                                file.size());
+  // A patient file that is there already is the patient's, kept as it is.
+  WritePatientFile(folder, file);
   return true;
 }
 

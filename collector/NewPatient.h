@@ -19,12 +19,12 @@ class TfrmNewPatient : public TBannerWindow {
                           platform::qt::FormMaking making = platform::qt::FormMaking::kForUse);
 
   // Shows "Created: <id> (<first name> <last name>) - <folder>", whatever follows;
-  // then makes the folder (with its parents) and writes the patient file "Patient"
-  // in it (platform::WriteFileAtomically, so a failed write leaves no half file).
-  // False when the folder could not be made: nothing is written. Raises when the
-  // folder's root does not exist (ForceDirectory's exception) or the file cannot be
-  // written. The folder is the caller's, made from a checked patient id
-  // (collector/PatientIds.h).
+  // then makes the folder (with its parents) and creates the patient file "Patient"
+  // in it (WritePatientFile: whole or not at all, and a patient file that is there
+  // already stays as it is). False when the folder could not be made: nothing is
+  // written. Raises when the folder's root does not exist (ForceDirectory's
+  // exception) or the file cannot be written. The folder is the caller's, made from
+  // a checked patient id (collector/PatientIds.h).
   bool CreatePatient(const std::string& shown_id, const std::string& first_name,
                      const std::string& last_name, const std::string& folder);
 

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "collector/RecordParsing.h"
+#include "platform/exception.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -162,6 +164,15 @@ std::vector<uint8_t> BuildPatientFile(std::string_view shown_id, std::string_vie
   std::vector<uint8_t> bytes(kTemplate.begin(), kTemplate.end());
   std::memcpy(bytes.data() + 2, fields.data(), fields.size());
   return bytes;
+}
+
+bool WritePatientFile(const std::string& folder, const std::vector<uint8_t>& bytes) {
+  const bool separated = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+  const std::string path = folder + (separated ? "" : "/") + kPatientFileName;
+  if (platform::CreateFileExclusively(path, bytes.data(), bytes.size())) return true;
+  if (platform::FileExists(path)) return false;
+  // A folder, or whatever else holds the name: the patient cannot have its file.
+  throw EFCreateError("Cannot create file \"" + path + "\". File exists");
 }
 
 std::string PatientNameFromFile(std::span<const uint8_t> first_bytes) {

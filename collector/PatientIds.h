@@ -85,6 +85,9 @@ std::string PatientFolderPath(std::string_view data_dir, std::string_view folder
 // The patient file ("Patient" in the patient's folder): 271 bytes from the
 // template, with the last name, the first name and the shown id filled in.
 constexpr size_t kPatientFileSize = 271;
+// The name the collector gives the patient file; it looks the file up as "PATIENT."
+// (without regard to case), since the main application may spell it otherwise.
+inline constexpr const char* kPatientFileName = "Patient";
 // The template the program carries: bytes 0-1 and 56-270 as the clinical main
 // application expects them; bytes 2-55 are always overwritten and are NUL.
 std::span<const uint8_t, kPatientFileSize> PatientFileTemplate();
@@ -94,6 +97,13 @@ std::string CopyToFixedField(std::string_view text, size_t length);
 // (20 + 1), the trimmed shown id (11 + 1), template bytes 56-270.
 std::vector<uint8_t> BuildPatientFile(std::string_view shown_id, std::string_view first_name,
                                       std::string_view last_name);
+// Creates the patient file in Folder (with or without a separator at its end) with
+// these bytes, whole or not at all, and never in place of what is there: the main
+// application keeps its own data in the file past the template. False, writing
+// nothing, when a file of that name exists; raises EFCreateError "Cannot create file
+// "<name>". <reason>" when the name is taken by something else, or the file cannot
+// be written.
+bool WritePatientFile(const std::string& folder, const std::vector<uint8_t>& bytes);
 // The last name stored in a patient file from its first bytes: bytes 3 to 22
 // (from 1) cut at the first NUL; missing bytes count as NUL.
 std::string PatientNameFromFile(std::span<const uint8_t> first_bytes);

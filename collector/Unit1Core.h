@@ -194,10 +194,15 @@ class TCollectorCore : private TAnalyzerLinkEvents {
   // Walks one message (ProcessMessage).
   void ProcessMessage(const std::vector<std::string>& lines);
 
-  // The patient file of a folder ("PATIENT.", found without regard to case).
+  // The patient file of a folder ("PATIENT.", found without regard to case; the
+  // name the collector writes, "Patient", looked up first). A folder that cannot be
+  // searched raises (platform::FindNoCaseOrRaise), which ends the walk, reported:
+  // such a patient is never taken for a missing one.
   static bool PatientExists(const std::string& folder);
   static std::string ReadPatientName(const std::string& folder);
   // Writes the patient's folder and patient file; false (reported) when it cannot.
+  // A patient file that is there already (made meanwhile) is kept as it is: true,
+  // and nothing is announced.
   bool CreatePatient(const std::string& shown_id, const std::string& first_name,
                      const std::string& last_name, const std::string& folder);
 

@@ -269,12 +269,16 @@ void TCollectorCore::FlushReports(TWalk& walk) {
 
 bool TCollectorCore::PatientExists(const std::string& folder) {
   if (folder.empty()) return false;
-  const std::optional<std::string> file = platform::FindNoCase(folder, "PATIENT.");
+  // A patient whose file cannot be looked for is not missing: creating it would
+  // write over the main application's file.
+  const std::optional<std::string> file =
+      platform::FindNoCaseOrRaise(folder, "PATIENT.", kPatientFileName);
   return file && platform::FileExists(*file);
 }
 
 std::string TCollectorCore::ReadPatientName(const std::string& folder) {
-  const std::optional<std::string> file = platform::FindNoCase(folder, "PATIENT.");
+  const std::optional<std::string> file =
+      platform::FindNoCaseOrRaise(folder, "PATIENT.", kPatientFileName);
   if (!file) return "";
   const std::optional<std::string> head = platform::ReadFileHead(*file, kPatientNameReadBytes);
   if (!head) return "";
@@ -288,7 +292,7 @@ bool TCollectorCore::CreatePatient(const std::string& shown_id, const std::strin
   try {
     if (!ForceDirectory(folder)) throw Exception("Exception: Could not create directory");
     const std::vector<uint8_t> bytes = BuildPatientFile(shown_id, first_name, last_name);
-    platform::WriteFileAtomically(folder + "Patient", bytes.data(), bytes.size());
+    if (!WritePatientFile(folder, bytes)) return true;  // another made it meanwhile
   } catch (const std::exception& error) {
     ReportFailure(platform::LoadResString(SNotCreated) + who + ": " + error.what());
     return false;

@@ -421,7 +421,9 @@ void TSaveItNew::AddParameterSerie(const TParameterSerie& definition) {
     std::memset(file.Memory() + p + s + 8, 0, static_cast<size_t>(n));
     if (records_follow) last_start += new_block_end - block_end;
   }
-  file.SaveToFile(FileName);
+  // Through the lock: where the file cannot be replaced with its owner, it is
+  // written in place, still under this lock.
+  locked.Replace(file.Memory(), static_cast<size_t>(file.Size()));
   const std::optional<platform::FileStamp> saved = platform::GetFileStamp(FileName);
   // What is learnt must be the file's last record, ending where the file ends.
   const bool last_is_whole =

@@ -104,29 +104,69 @@ bool CreateDir(const std::string& path) {
   return !path.empty() && ::mkdir(ToOsPath(path).c_str(), 0777) == 0;
 }
 
-std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name) {
+namespace {
+
+// The folder's entry names, or the error that kept it from being listed to its end;
+// a folder that does not exist (or is no folder) has none, without error.
+int ListEntries(const std::string& folder, std::vector<std::string>& names) {
+  const std::string os_folder = folder.empty() ? "." : ToOsPath(folder);
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(os_folder.c_str()), ::closedir);
+  if (!dir) return errno == ENOENT || errno == ENOTDIR ? 0 : errno;
+  for (;;) {
+    // readdir tells its end from its failure only by errno.
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (!entry) return errno;
+    std::string name = Utf8ToWin1252(entry->d_name);
+    if (name != "." && name != "..") names.push_back(std::move(name));
+  }
+}
+
+std::optional<std::string> Find(const std::string& folder, const std::string& name,
+                                std::string_view written, bool raise) {
   // One entry of the folder, never a path that leads elsewhere.
   const std::string wanted = FoldName(name);
   if (wanted.empty() || name.find_first_of("/\\") != std::string::npos) return std::nullopt;
   std::string prefix = folder;
   if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += '/';
-  if (EntryExists(prefix + name)) return prefix + name;
 
-  for (const std::string& entry_name : ListFolder(folder)) {
+  // The names looked up directly need no listing, only the right to enter the
+  // folder.
+  std::string direct[2] = {name, std::string(written)};
+  for (const std::string& candidate : direct) {
+    if (candidate.empty() || FoldName(candidate) != wanted) continue;
+    const std::string path = prefix + candidate;
+    struct stat st;
+    if (::stat(ToOsPath(path).c_str(), &st) == 0) return path;
+    if (raise && errno != ENOENT && errno != ENOTDIR) {
+      throw EFOpenError("Cannot open file \"" + path + "\". " + ErrorText(errno));
+    }
+  }
+
+  std::vector<std::string> names;
+  if (const int error = ListEntries(folder, names); error != 0 && raise) {
+    throw EFOpenError("Cannot list folder \"" + folder + "\". " + ErrorText(error));
+  }
+  for (const std::string& entry_name : names) {
     if (FoldName(entry_name) == wanted) return prefix + entry_name;
   }
   return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name) {
+  return Find(folder, name, {}, false);
+}
+
+std::optional<std::string> FindNoCaseOrRaise(const std::string& folder, const std::string& name,
+                                             std::string_view written) {
+  return Find(folder, name, written, true);
+}
+
 std::vector<std::string> ListFolder(const std::string& folder) {
   std::vector<std::string> names;
-  const std::string os_folder = folder.empty() ? "." : ToOsPath(folder);
-  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(os_folder.c_str()), ::closedir);
-  if (!dir) return names;
-  while (const dirent* entry = ::readdir(dir.get())) {
-    std::string name = Utf8ToWin1252(entry->d_name);
-    if (name != "." && name != "..") names.push_back(std::move(name));
-  }
+  ListEntries(folder, names);
   return names;
 }
 
@@ -261,11 +301,64 @@ void RemoveLeftovers(const std::string& folder, const std::string& name) {
   }
 }
 
+// Writes the bytes into the existing file Path names, from its start, and cuts it to
+// their length: for a file that a new file could not replace with its owner and
+// group. Named is the status of that file; Held a descriptor this process opened a
+// file with for writing and holds its writers' lock through, or -1. When Held is
+// that file the bytes go through it; otherwise the file is opened and locked here.
+// Room for a longer file is taken before anything is overwritten, so that a full
+// disk leaves the file as it was.
+void WriteInPlace(const std::string& path, const struct stat& named, int held, const void* data,
+                  size_t size) {
+  const auto fail = [&path](const std::string& reason) {
+    throw EFCreateError("Cannot create file \"" + path + "\". " + reason);
+  };
+  struct stat st;
+  const bool through_held = held >= 0 && ::fstat(held, &st) == 0 && st.st_dev == named.st_dev &&
+                            st.st_ino == named.st_ino;
+  std::optional<Fd> own;
+  int fd = held;
+  if (!through_held) {
+    own.emplace(::open(ToOsPath(path).c_str(), O_RDWR | O_CLOEXEC));
+    fd = own->get();
+    if (fd < 0) fail(ErrorText(errno));
+    if (::fstat(fd, &st) != 0) fail(ErrorText(errno));
+    if (!S_ISREG(st.st_mode)) fail(ErrorText(EISDIR));
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+      fail(errno == EWOULDBLOCK ? kLockedText : ErrorText(errno));
+  }
+  const off_t length = static_cast<off_t>(size);
+  if (length > st.st_size) {
+    if (const int error = ::posix_fallocate(fd, st.st_size, length - st.st_size); error != 0) {
+      // What was taken before the failure goes again; the bytes stay as they were.
+      while (::ftruncate(fd, st.st_size) != 0 && errno == EINTR) {
+      }
+      fail(ErrorText(error));
+    }
+  }
+  const uint8_t* bytes = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(fd, bytes + done, size - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail(ErrorText(n < 0 ? errno : ENOSPC));
+    done += static_cast<size_t>(n);
+  }
+  while (::ftruncate(fd, length) != 0) {
+    if (errno != EINTR) fail(ErrorText(errno));
+  }
+  if (::fsync(fd) != 0) fail(ErrorText(errno));
+  if (own && !own->Close()) fail(ErrorText(errno));
+}
+
 // Writes the bytes to a temporary file in the target's folder, flushes them to the
 // disk, and only then gives the file its name: in place of the file that has it
 // (Replace), or only while no entry has it, else returns false and leaves nothing.
 // Either way a crash leaves no file or a whole one under the name, never a part.
-bool WriteThenName(const std::string& path, const void* data, size_t size, bool replace) {
+// A replaced file whose owner or group the new file cannot take is written in place
+// instead (WriteInPlace; Held as there), which a crash can leave part old, part new.
+bool WriteThenName(const std::string& path, const void* data, size_t size, bool replace,
+                   int held = -1) {
   const std::string os_path = ToOsPath(path);
   const auto fail = [&path](int error) {
     throw EFCreateError("Cannot create file \"" + path + "\". " + ErrorText(error));
@@ -292,13 +385,27 @@ bool WriteThenName(const std::string& path, const void* data, size_t size, bool 
     }
   } guard{temp, keep_temp};
 
-  // mkstemp creates the file for its owner only; give it the mode the replaced
-  // file had, or the one a new file would get, so that other programs reading the
-  // folder keep their access.
+  // mkstemp creates the file for its owner only; give it the owner, group and mode
+  // the replaced file had, or the mode a new file would get, so that the other
+  // programs that share the file keep their access to it. The owner before the mode:
+  // a change of owner clears the set-user and set-group bits.
   mode_t mode;
   struct stat st;
   if (replace && ::stat(os_path.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
+    struct stat made;
+    if (::fstat(fd.get(), &made) != 0) fail(errno);
+    if ((made.st_uid != st.st_uid || made.st_gid != st.st_gid) &&
+        ::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
+      if (errno != EPERM) fail(errno);
+      // Renamed over the file, this one would hand it to the saving user, and its
+      // owner could lose the access it had.
+      fd.Close();
+      ::unlink(temp.c_str());
+      keep_temp = true;
+      WriteInPlace(path, st, held, data, size);
+      return true;
+    }
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -391,6 +498,7 @@ OpenedFile::OpenedFile(const std::string& path, Mode mode) : path_(path) {
     fd_ = -1;
     fail(error == EWOULDBLOCK ? kLockedText : ErrorText(error));
   }
+  writer_ = mode == Mode::kWriteLocked;
 }
 
 OpenedFile::~OpenedFile() {
@@ -451,6 +559,10 @@ void OpenedFile::Truncate(int64_t size) {
     if (errno != EINTR)
       throw EWriteError("Cannot write file \"" + path_ + "\". " + ErrorText(errno));
   }
+}
+
+void OpenedFile::Replace(const void* data, size_t size) const {
+  WriteThenName(path_, data, size, true, writer_ ? fd_ : -1);
 }
 
 void OpenedFile::Close() {

@@ -33,8 +33,20 @@ bool CreateDir(const std::string& path);
 // Finds the entry of Folder whose name equals Name without regard to case and to a
 // trailing dot, as Windows matches file names ("PATIENT." finds "Patient"). An
 // exact match wins; returns the entry's path (Folder, a separator, the entry's own
-// name) or nothing.
+// name) or nothing. A look-up that may come to nothing (an ini file, a language
+// module): a folder that cannot be listed counts as holding no match.
 std::optional<std::string> FindNoCase(const std::string& folder, const std::string& name);
+
+// FindNoCase for a look-up whose "nothing" leads to a file being written (the
+// patient file, created when it is missing): Name and then Written, the spelling
+// the system gives the file it writes ("Patient" for "PATIENT."), are looked up
+// directly before the folder is listed, so that a folder that may be entered but not
+// listed still finds them; and a look-up that fails is never taken for a missing
+// entry. A folder that does not exist holds no entries; one that cannot be listed
+// raises EFOpenError "Cannot list folder "<folder>". <reason>", a name that cannot
+// be looked up EFOpenError "Cannot open file "<path>". <reason>".
+std::optional<std::string> FindNoCaseOrRaise(const std::string& folder, const std::string& name,
+                                             std::string_view written = {});
 
 // The names of the folder's entries (files and folders, without "." and ".."), in
 // the order the file system gives them; empty when the folder cannot be read.
@@ -48,12 +60,20 @@ std::string ReadFileToString(const std::string& path);
 
 // Replaces (or creates) the file with Size bytes: they are written to a temporary
 // file in the same folder, flushed to the disk, and renamed over the file, so the
-// previous file survives any failure whole. A replaced file keeps its permissions.
-// The temporary file is ".~NAME.PID.XXXXXX", locked while it lives; the
-// temporary files of the same name that saves killed midway left behind (their
-// process gone, none holding their lock) are removed first, as are unlocked ones
-// that have not changed for a minute. Raises EFCreateError "Cannot create file
-// "<name>". <reason>".
+// previous file survives any failure whole. A replaced file keeps its owner, group
+// and permissions. The temporary file is ".~NAME.PID.XXXXXX", locked while it
+// lives; the temporary files of the same name that saves killed midway left behind
+// (their process gone, none holding their lock) are removed first, as are unlocked
+// ones that have not changed for a minute.
+//
+// A new file can keep the owner and group only where the system lets the process
+// give them (root; the owner, for a group it is in). Where it cannot, the file is
+// never handed to the saving user: the bytes are written into the file itself, in
+// place, under its writers' lock (see OpenedFile), as far as the file lets this
+// process write it. That write is not atomic: a crash in the middle of it leaves
+// the file part old, part new. Raises EFCreateError "Cannot create file "<name>".
+// <reason>" (the reason the text of the system's error, or the lock's text when
+// another writer holds the file in the in-place case).
 void WriteFileAtomically(const std::string& path, const void* data, size_t size);
 
 // Creates the file with Size bytes, whole or not at all, and never in place of an
@@ -123,6 +143,11 @@ class OpenedFile {
   void WriteAt(int64_t offset, const void* data, int64_t count);
   // Cuts the file to Size bytes. Raises EWriteError.
   void Truncate(int64_t size);
+  // Replaces the file the path names with Size bytes, as WriteFileAtomically does;
+  // where that writes in place and this is that file, the bytes go through this
+  // object and the writers' lock it holds (a second lock taken on the same file
+  // would be refused). Raises EFCreateError as WriteFileAtomically.
+  void Replace(const void* data, size_t size) const;
   // Closes the file now; raises EWriteError when the close reports a late write
   // error. The destructor closes silently.
   void Close();
@@ -130,6 +155,7 @@ class OpenedFile {
  private:
   std::string path_;
   int fd_ = -1;
+  bool writer_ = false;  // opened kWriteLocked: holds the writers' lock
 };
 
 }  // namespace platform

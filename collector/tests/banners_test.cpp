@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -139,6 +140,17 @@ TEST_F(BannersTest, CreatePatientShowsTheNoticeAndWritesThePatientFile) {
   clock_->Advance(1);
   EXPECT_FALSE(notice.isVisible());
   EXPECT_FALSE(notice.Timer1->Enabled());
+}
+
+TEST_F(BannersTest, CreatePatientKeepsAPatientFileThatIsThere) {
+  platform_test::TempFolder data("qor_newpatient");
+  const std::string folder = data.path() + "/12345678.$90/";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "Patient") << "the main application's patient file";
+  TfrmNewPatient notice;
+  EXPECT_TRUE(notice.CreatePatient("123456-7890", "B", "Smith", folder));
+  const std::vector<char> file = FileBytes(folder + "Patient");
+  EXPECT_EQ(std::string(file.begin(), file.end()), "the main application's patient file");
 }
 
 TEST_F(BannersTest, APatientFolderThatCannotBeMadeWritesNothing) {

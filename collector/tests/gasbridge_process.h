@@ -7,6 +7,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
@@ -82,6 +83,18 @@ class TGasbridgeProcess {
     std::string argument = source;
     std::string quit = "--quit-after=" + std::to_string(quit_after);
     char* argv[] = {program.data(), argument.data(), quit.data(), nullptr};
+    if (run_as_) {
+      // posix_spawn cannot change the user: a child of our own does, then runs it.
+      pid_ = ::fork();
+      if (pid_ == 0) {
+        if (::chdir(folder_.c_str()) == 0 && ::setgroups(0, nullptr) == 0 && ::setgid(gid_) == 0 &&
+            ::setuid(uid_) == 0) {
+          ::execve(program.c_str(), argv, envp.data());
+        }
+        ::_exit(127);
+      }
+      return pid_ > 0;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
@@ -112,6 +125,14 @@ class TGasbridgeProcess {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return std::nullopt;
+  }
+
+  // The next Start runs the program as that user, in that one group (needs root);
+  // the folder must be theirs by then.
+  void RunAs(uid_t uid, gid_t gid) {
+    run_as_ = true;
+    uid_ = uid;
+    gid_ = gid;
   }
 
   void Stop() {
@@ -146,6 +167,9 @@ class TGasbridgeProcess {
   std::string folder_;
   std::string program_ = QOR_GASBRIDGE;
   pid_t pid_ = -1;
+  bool run_as_ = false;
+  uid_t uid_ = 0;
+  gid_t gid_ = 0;
 };
 
 // Whether something listens on the loopback interface's Port.

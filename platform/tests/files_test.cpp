@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include <fcntl.h>
@@ -23,6 +26,7 @@
 #include "platform/date_time.h"
 #include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/tests/as_user.h"
 #include "platform/tests/message_of.h"
 #include "platform/tests/temp_folder.h"
 
@@ -80,6 +84,55 @@ TEST_F(FilesTest, FindNoCaseMatchesAsWindowsDoes) {
   // An exact match wins over others that differ in case.
   Touch("PATIENT");
   EXPECT_EQ(platform::FindNoCase(dir_, "PATIENT"), dir_ + "/PATIENT");
+}
+
+TEST_F(FilesTest, ALookUpThatLeadsToAWriteNeverTakesAFailureForAMissingFile) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to look up as another user";
+  // Each folder as user 65534 meets it: one that may be entered but not listed
+  // (0333), one that may be listed but not entered (0666), an ordinary one.
+  struct Case {
+    const char* folder;
+    mode_t mode;
+    const char* entry;    // its one entry; nullptr: the folder does not exist
+    bool no_descriptors;  // the process has no file descriptor left
+    std::string found;    // the entry found, or what was raised
+  };
+  const std::string d = dir_ + "/";
+  const std::vector<Case> cases = {
+      {"written", 0333, "Patient", false, d + "written/Patient"},
+      {"asked", 0333, "PATIENT.", false, d + "asked/PATIENT."},
+      {"other", 0333, "PATIENT", false, "Cannot list folder \"" + d + "other\". Permission denied"},
+      {"closed", 0666, "Patient", false,
+       "Cannot open file \"" + d + "closed/PATIENT.\". Permission denied"},
+      {"missing", 0, nullptr, false, "nothing"},
+      {"listed", 0755, "pAtIeNt", false, d + "listed/pAtIeNt"},
+      {"none", 0755, "Patients", false, "nothing"},
+      {"written", 0333, "Patient", true, d + "written/Patient"},
+      {"listed", 0755, "pAtIeNt", true,
+       "Cannot list folder \"" + d + "listed\". Too many open files"},
+  };
+  ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
+  for (const Case& c : cases) {
+    if (!c.entry || platform::DirectoryExists(d + c.folder)) continue;
+    ASSERT_TRUE(platform::CreateDir(d + c.folder));
+    std::ofstream(d + c.folder + "/" + c.entry) << "x";
+    ASSERT_EQ(::chmod((d + c.folder).c_str(), c.mode), 0);
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.folder) + (c.no_descriptors ? ", no descriptors" : ""));
+    const std::string seen =
+        platform_test::RunAs(platform_test::kNobody, platform_test::kNogroup, [&] {
+          try {
+            std::optional<platform_test::TNoDescriptorsLeft> none;
+            if (c.no_descriptors && !none.emplace().Exhausted()) return std::string("?");
+            return platform::FindNoCaseOrRaise(d + c.folder, "PATIENT.", "Patient")
+                .value_or("nothing");
+          } catch (const EFOpenError& error) {
+            return std::string(error.what());
+          }
+        });
+    EXPECT_EQ(seen, c.found);
+  }
 }
 
 }  // namespace
@@ -369,3 +422,141 @@ TEST_F(FilesTest, AnUnprivilegedSaveTakesAnotherUsersLiveSaveForNoLeftover) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Owners of replaced files
+
+namespace {
+
+struct Owner {
+  uid_t uid;
+  gid_t gid;
+  mode_t mode;
+};
+
+std::string Describe(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return "gone";
+  std::ifstream file(path, std::ios::binary);
+  char mode[8];
+  std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(st.st_mode & 07777));
+  return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + mode + " " +
+         std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+ino_t InodeOf(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+}  // namespace
+
+TEST_F(FilesTest, AReplacedFileKeepsItsOwnerGroupAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files to other users";
+  ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+  constexpr uid_t kOther = 1001;  // the file's owner; 65534 shares its group
+  constexpr uid_t kRoot = 0;
+  const uid_t nobody = platform_test::kNobody;
+  const gid_t nogroup = platform_test::kNogroup;
+  enum class Saver { kRoot, kNobody, kNobodyHoldingTheLock, kNobodyWhileAnotherHoldsIt };
+  struct Case {
+    const char* name;
+    Owner owner;
+    Saver saver;
+    const char* bytes;
+    // What the save did: "atomic" (a new file under the name), "in place", or what
+    // it raised.
+    std::string how;
+  };
+  const std::vector<Case> cases = {
+      // Root gives every file its owner back.
+      {"a", {nobody, nogroup, 0600}, Saver::kRoot, "new bytes", "atomic"},
+      {"b", {nobody, nogroup, 06770}, Saver::kRoot, "new", "atomic"},
+      // The saver's own file in its own group: nothing to give.
+      {"c", {nobody, nogroup, 0644}, Saver::kNobody, "new bytes", "atomic"},
+      // Another's file, or a group the saver is not in: written in place, longer
+      // and shorter than it was.
+      {"d", {kOther, nogroup, 0660}, Saver::kNobody, "a longer text than it was", "in place"},
+      {"e", {kOther, nogroup, 0660}, Saver::kNobody, "s", "in place"},
+      {"f", {nobody, kRoot, 0660}, Saver::kNobody, "new bytes", "in place"},
+      {"g", {kOther, nogroup, 0660}, Saver::kNobodyHoldingTheLock, "new bytes", "in place"},
+      // ... as far as the file lets the saver write it, and when no other writer
+      // holds it.
+      {"h",
+       {kOther, nogroup, 0640},
+       Saver::kNobody,
+       "new bytes",
+       "raised: Cannot create file \"" + dir_ + "/h\". Permission denied"},
+      {"i",
+       {kOther, nogroup, 0660},
+       Saver::kNobodyWhileAnotherHoldsIt,
+       "new bytes",
+       "raised: Cannot create file \"" + dir_ +
+           "/i\". The process cannot access the file because it is being used by another "
+           "process"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_ + "/" + c.name;
+    std::ofstream(path) << "old bytes";
+    ASSERT_EQ(::chown(path.c_str(), c.owner.uid, c.owner.gid), 0);
+    ASSERT_EQ(::chmod(path.c_str(), c.owner.mode), 0);
+    const std::string before = Describe(path);
+    const ino_t inode = InodeOf(path);
+    int other_writer = -1;
+    if (c.saver == Saver::kNobodyWhileAnotherHoldsIt) {
+      other_writer = ::open(path.c_str(), O_RDWR);
+      ASSERT_EQ(::flock(other_writer, LOCK_EX), 0);
+    }
+    const auto save = [&]() -> std::string {
+      try {
+        if (c.saver == Saver::kNobodyHoldingTheLock) {
+          const platform::OpenedFile held(path, platform::OpenedFile::Mode::kWriteLocked);
+          held.Replace(c.bytes, std::strlen(c.bytes));
+        } else {
+          platform::WriteFileAtomically(path, c.bytes, std::strlen(c.bytes));
+        }
+      } catch (const EFCreateError& error) {
+        return std::string("raised: ") + error.what();
+      }
+      return InodeOf(path) == inode ? "in place" : "atomic";
+    };
+    const std::string how =
+        c.saver == Saver::kRoot ? save() : platform_test::RunAs(nobody, nogroup, save);
+    if (other_writer >= 0) ::close(other_writer);
+    EXPECT_EQ(how, c.how);
+    const bool saved = how.rfind("raised", 0) != 0;
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(c.owner.mode));
+    const std::string kept =
+        std::to_string(c.owner.uid) + ":" + std::to_string(c.owner.gid) + " " + mode + " ";
+    EXPECT_EQ(Describe(path), saved ? kept + c.bytes : before);
+    EXPECT_TRUE(EntriesStartingWith(dir_, ".~").empty());
+  }
+}
+
+TEST_F(FilesTest, AWriteInPlaceThatFindsNoRoomLeavesTheFileAsItWas) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the file to another user";
+  ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+  const std::string path = dir_ + "/f";
+  const std::string old_bytes(50, 'o');
+  std::ofstream(path) << old_bytes;
+  ASSERT_EQ(::chown(path.c_str(), 1001, platform_test::kNogroup), 0);
+  ASSERT_EQ(::chmod(path.c_str(), 0660), 0);
+  // No file may grow past 100 bytes: the disk is full for this one.
+  const std::string seen =
+      platform_test::RunAs(platform_test::kNobody, platform_test::kNogroup, [&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100, 100};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string new_bytes(200, 'n');
+        try {
+          platform::WriteFileAtomically(path, new_bytes.data(), new_bytes.size());
+        } catch (const EFCreateError& error) {
+          return std::string(error.what());
+        }
+        return std::string("written");
+      });
+  EXPECT_EQ(seen, "Cannot create file \"" + path + "\". File too large");
+  EXPECT_EQ(platform::ReadFileToString(path), old_bytes);
+}
