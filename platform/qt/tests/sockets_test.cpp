@@ -485,7 +485,7 @@ TEST_F(ServerBoundTest, ABurstThatGoesOnIsReportedEveryMinute) {
 }
 
 // CPU seconds this process has used.
-double CpuSeconds() {
+[[maybe_unused]] double CpuSeconds() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
@@ -494,7 +494,7 @@ double CpuSeconds() {
 
 // Runs the event loop for Ms of the real clock: the window over which CPU is
 // measured, not a wait for something to happen.
-void RunFor(int ms) {
+[[maybe_unused]] void RunFor(int ms) {
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   loop.exec();
@@ -521,8 +521,19 @@ int DescriptorsRunOut() {
   RawPeer first(server.LocalPort());
   RawPeer second(server.LocalPort());
   if (!first.WaitConnected() || !second.WaitConnected()) return 128;
-  // Every descriptor in use.
+  const int last_kept = static_cast<int>(kLimit) - kReservedDescriptors - 1;
   std::vector<int> fillers;
+#if defined(__SANITIZE_ADDRESS__)
+  // Under the sanitizers (address and undefined behaviour together here) the
+  // check of a virtual call probes memory through a pipe, which it cannot make
+  // with no descriptor free: here the descriptors are used up to the last one
+  // below the reserve only, and the optimised build tries the server with none.
+  for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) {
+    fillers.push_back(fd);
+    if (fd >= last_kept) break;
+  }
+#else
+  // Every descriptor in use.
   for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
     fillers.push_back(fd);
   const double before = CpuSeconds();
@@ -541,9 +552,9 @@ int DescriptorsRunOut() {
     failed |= 2;
   }
   hooked.clear();
+#endif
   // The descriptors free from the last one below the reserve: the first peer gets
   // that one and is kept, the second would take a reserved one and is closed.
-  const int last_kept = static_cast<int>(kLimit) - kReservedDescriptors - 1;
   std::erase_if(fillers, [&](int fd) { return fd >= last_kept && ::close(fd) == 0; });
   if (!RunUntil([&] { return server.Connections().size() == 1 && second.Closed(); })) {
     std::fprintf(stderr, "%zu connections kept\n", server.Connections().size());
