@@ -56,9 +56,11 @@ std::string AddressText(const TCustomWinSocket* socket) {
   return address.empty() ? platform::LoadResString(SAddressUnknown) : address;
 }
 
-// A connection as the data clients' list shows it.
+// A connection as the data clients' list, the caption and the reports show it: its
+// host and address, or the address alone when the reverse lookup gave no name.
 std::string PeerText(const TCustomWinSocket* socket) {
-  return socket->RemoteHost() + " (" + AddressText(socket) + ")";
+  const std::string host = socket->RemoteHost();
+  return host.empty() ? AddressText(socket) : host + " (" + AddressText(socket) + ")";
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A gasbridge program of its own, for the tests and benchmarks that run real
 // collectors side by side: a data root, a settings store and an automation log of
 // its own in a folder given to it, the stand-in automation server, the offscreen
-// platform. It is ended (SIGTERM) when the object goes.
+// platform. It is ended (SIGTERM) when the object goes. A descriptor limit of its
+// own can be set before it starts.
 //
 // Needs QOR_GASBRIDGE and QOR_STANDIN_LIBRARY (the two programs' paths) defined.
 #pragma once
@@ -11,6 +12,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +24,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,24 +86,31 @@ class TGasbridgeProcess {
     std::string argument = source;
     std::string quit = "--quit-after=" + std::to_string(quit_after);
     char* argv[] = {program.data(), argument.data(), quit.data(), nullptr};
-    if (run_as_) {
-      // posix_spawn cannot change the user: a child of our own does, then runs it.
+    bool started = false;
+    if (run_as_ || descriptor_limit_ > 0) {
+      // posix_spawn changes neither the user nor the limits: a child of our own
+      // does, then runs the program (with only the calls a forked child of a
+      // threaded process may make).
+      const rlimit limit{descriptor_limit_, descriptor_limit_};
       pid_ = ::fork();
       if (pid_ == 0) {
-        if (::chdir(folder_.c_str()) == 0 && ::setgroups(0, nullptr) == 0 && ::setgid(gid_) == 0 &&
-            ::setuid(uid_) == 0) {
-          ::execve(program.c_str(), argv, envp.data());
+        if (descriptor_limit_ > 0 && ::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(127);
+        if (::chdir(folder_.c_str()) != 0) ::_exit(127);
+        if (run_as_ &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(gid_) != 0 || ::setuid(uid_) != 0)) {
+          ::_exit(127);
         }
+        ::execve(program.c_str(), argv, envp.data());
         ::_exit(127);
       }
-      return pid_ > 0;
+      started = pid_ > 0;
+    } else {
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
+      started = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) == 0;
+      posix_spawn_file_actions_destroy(&actions);
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
-    const bool started =
-        ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data()) == 0;
-    posix_spawn_file_actions_destroy(&actions);
     if (!started) pid_ = -1;
     return started;
   }
@@ -133,6 +143,28 @@ class TGasbridgeProcess {
     run_as_ = true;
     uid_ = uid;
     gid_ = gid;
+  }
+
+  // The program's descriptor limit (RLIMIT_NOFILE, soft and hard) from its next
+  // start on; 0: this process's own.
+  void SetDescriptorLimit(rlim_t limit) { descriptor_limit_ = limit; }
+
+  // The CPU time the program has used so far, user and system (-1 when it is not
+  // running).
+  double CpuSeconds() const {
+    const std::string stat = Read("/proc/" + std::to_string(pid_) + "/stat");
+    // The name in parentheses may hold spaces; the fields after it are counted
+    // from the state, the third field: utime and stime are the 14th and 15th.
+    const size_t name_end = stat.rfind(')');
+    if (pid_ <= 0 || name_end == std::string::npos) return -1;
+    std::istringstream fields(stat.substr(name_end + 1));
+    std::string skipped;
+    for (int field = 3; field < 14; ++field)
+      fields >> skipped;
+    long long user = 0;
+    long long system = 0;
+    fields >> user >> system;
+    return static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
   }
 
   void Stop() {
@@ -170,6 +202,7 @@ class TGasbridgeProcess {
   bool run_as_ = false;
   uid_t uid_ = 0;
   gid_t gid_ = 0;
+  rlim_t descriptor_limit_ = 0;
 };
 
 // Whether something listens on the loopback interface's Port.

@@ -4,16 +4,29 @@
 // its relay client, whose own relay server finds 14001 taken and which runs on
 // without it. Both file the same results. These tests listen on the fixed ports, so
 // they hold a ctest resource lock and a machine-wide lock file.
+//
+// A collector under the usual limit of 1,024 descriptors also meets a flood of idle
+// connections, on either port, while an analyzer sends it a message.
+#include <arpa/inet.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QNetworkProxy>
 #include <QTcpSocket>
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "collector/tests/abl9_expected.h"
 #include "collector/tests/gasbridge_process.h"
@@ -57,6 +70,101 @@ bool Feed(const std::string& bytes) {
   return true;
 }
 
+// A connection on a raw socket from the loopback address From, made without
+// blocking.
+class TRawConnection {
+ public:
+  TRawConnection(int port, const std::string& from)
+      : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
+    ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<uint16_t>(port));
+    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
+  }
+  ~TRawConnection() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TRawConnection(TRawConnection&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  TRawConnection& operator=(TRawConnection&&) = delete;
+
+  int fd() const { return fd_; }
+  // Waits until the connection is made, at most until Deadline.
+  bool WaitConnected(std::chrono::steady_clock::time_point deadline) const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{fd_, POLLOUT, 0};
+    return ::poll(&ready, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) == 1;
+  }
+  bool Send(const std::string& bytes) const {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+      pollfd ready{fd_, POLLOUT, 0};
+      if (::poll(&ready, 1, 10000) != 1) return false;
+      const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n < 0 && errno != EAGAIN) return false;
+      if (n > 0) sent += static_cast<size_t>(n);
+    }
+    return true;
+  }
+  // Everything received so far, added to Into; false once the peer has closed
+  // the connection.
+  bool Receive(std::string& into) const {
+    char bytes[4096];
+    ssize_t n;
+    while ((n = ::recv(fd_, bytes, sizeof bytes, MSG_DONTWAIT)) > 0)
+      into.append(bytes, static_cast<size_t>(n));
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+  }
+
+ private:
+  int fd_;
+};
+
+// This process's soft descriptor limit raised (up to the hard one) for as long as
+// it lives: the flood's connections are this process's descriptors too.
+class TScopedDescriptorLimit {
+ public:
+  explicit TScopedDescriptorLimit(rlim_t wanted) {
+    ::getrlimit(RLIMIT_NOFILE, &old_);
+    rlimit raised = old_;
+    raised.rlim_cur = std::max(old_.rlim_cur, std::min(wanted, old_.rlim_max));
+    ok_ = raised.rlim_cur >= wanted && ::setrlimit(RLIMIT_NOFILE, &raised) == 0;
+  }
+  ~TScopedDescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &old_); }
+  bool ok() const { return ok_; }
+
+ private:
+  rlimit old_{};
+  bool ok_ = false;
+};
+
+// Count idle connections to Port, each from an address of its own (127.0.1.1 and
+// up) when asked, else all from 127.0.0.1. They are made in rounds below the
+// server's queue of waiting connections, each waited for, so that they all reach
+// it; a server that takes none leaves them waiting, until a safety limit.
+std::vector<TRawConnection> Flood(int port, int count, bool own_addresses) {
+  std::vector<TRawConnection> flood;
+  flood.reserve(static_cast<size_t>(count));
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (int i = 0; i < count;) {
+    const size_t first = flood.size();
+    for (int round = 0; round < 16 && i < count; ++round, ++i) {
+      const std::string from =
+          own_addresses ? "127.0." + std::to_string(1 + i / 250) + "." + std::to_string(1 + i % 250)
+                        : "127.0.0.1";
+      flood.emplace_back(port, from);
+    }
+    for (size_t c = first; c < flood.size(); ++c)
+      flood[c].WaitConnected(give_up);
+  }
+  return flood;
+}
+
 class NetworkEndToEndTest : public ::testing::Test {
  protected:
   NetworkEndToEndTest() {
@@ -73,6 +181,70 @@ class NetworkEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([&] {
       return collector_test::Listening(kAnalyzerPort) && collector_test::Listening(kRelayPort);
     }));
+  }
+
+  // The first collector, under the usual limit of 1,024 descriptors, with an
+  // analyzer connected to its feed, meets Count idle connections on Port (each from
+  // an address of its own when asked; the relay server keeps one per address): the
+  // analyzer's message is still filed, the program lives and idles, and once the
+  // flood is gone new connections are served again.
+  void FloodWhileAMessageIsFiled(int port, int count, bool own_addresses, const char* server) {
+    const TScopedDescriptorLimit descriptors(static_cast<rlim_t>(count) + 256);
+    if (!descriptors.ok()) GTEST_SKIP() << "this process may not hold " << count << " connections";
+    first_.SetDescriptorLimit(1024);
+    StartFirst();
+    const TRawConnection analyzer(kAnalyzerPort, "127.0.0.1");
+    ASSERT_TRUE(
+        analyzer.WaitConnected(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
+    std::vector<TRawConnection> flood = Flood(port, count, own_addresses);
+    // The CPU the program uses while the flood stands, over at least 3 s: a program
+    // that waits for its peers uses a small part of it, one that spins on a queue it
+    // cannot take from uses all of it.
+    const double cpu_before = first_.CpuSeconds();
+    const auto flooded = std::chrono::steady_clock::now();
+    ASSERT_TRUE(analyzer.Send(collector_test::ReadFixture(QOR_COLLECTOR_TESTDATA_DIR "/" +
+                                                          std::string(collector_test::kAbl9File))));
+    const auto filed = [&] {
+      return TGasbridgeProcess::Read(first_.TransferLog())
+                 .find(" Transferring Anon (100000-001) to Wardvorta") != std::string::npos;
+    };
+    ASSERT_TRUE(WaitFor([&] { return filed() || !first_.Running(); }));
+    std::this_thread::sleep_until(flooded + std::chrono::seconds(3));
+    const double cpu = first_.CpuSeconds() - cpu_before;
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - flooded).count();
+    ASSERT_TRUE(first_.Running()) << "the program ended";
+    EXPECT_LT(cpu, 0.5 * wall) << cpu << " s of CPU in " << wall << " s";
+    ASSERT_TRUE(filed()) << TGasbridgeProcess::Read(first_.TransferLog());
+    EXPECT_EQ(first_.AutomationCalls("AddValue(\"100000-001\""), 32u);
+    collector_test::ExpectAbl9Filed(
+        collector_test::ReadBack(first_.DataDir() + collector_test::kAbl9Folder + "/ABL.vor"));
+    // The connections past the bound were closed, and are reported once the burst
+    // is over.
+    const std::string closed =
+        std::string(server) + " on port " + std::to_string(port) + " closed ";
+    EXPECT_TRUE(WaitFor([&] {
+      return TGasbridgeProcess::Read(first_.TransferLog()).find(closed) != std::string::npos;
+    })) << TGasbridgeProcess::Read(first_.TransferLog());
+    flood.clear();
+    // Served again: a new analyzer's message makes its patient, and reaches a new
+    // data client. Until the collector has seen the flood's connections go, a new
+    // one may still be past the bound and closed: it is made again.
+    std::optional<TRawConnection> client;
+    std::string relayed;
+    const std::string folder = first_.DataDir() + "PROBE000.$01/";
+    ASSERT_TRUE(WaitFor([&] {
+      if (!client || !client->Receive(relayed)) client.emplace(kRelayPort, "127.0.0.1");
+      Feed("\x01H|\\^&\rP|1||PROBE00001||Probe^Patient\r\x04");
+      return WaitFor(
+          [&] {
+            client->Receive(relayed);
+            return std::filesystem::exists(folder + "Patient") &&
+                   relayed.find("1P|1||PROBE00001") != std::string::npos;
+          },
+          std::chrono::seconds(1));
+    })) << relayed;
+    EXPECT_TRUE(first_.Running());
   }
 
   // The second collector, once it has found its relay port taken.
@@ -105,7 +277,10 @@ class NetworkEndToEndTest : public ::testing::Test {
 TEST_F(NetworkEndToEndTest, TheAbl9MessageIsFiledByTheCollectorAndItsRelayClient) {
   StartFirst();
   StartSecond();
-  EXPECT_THAT(TGasbridgeProcess::Read(second_.TransferLog()), HasSubstr("Socket error: "));
+  // The relay server that could not listen is named, with its port.
+  EXPECT_THAT(TGasbridgeProcess::Read(second_.TransferLog()),
+              HasSubstr("Socket error: The bound address is already in use (98), on API 'bind', "
+                        "for ServerSocket1 on port 14001"));
   WaitUntilRelayed("PROBE0001");
   ASSERT_TRUE(Feed(collector_test::ReadFixture(QOR_COLLECTOR_TESTDATA_DIR "/" +
                                                std::string(collector_test::kAbl9File))));
@@ -137,6 +312,14 @@ TEST_F(NetworkEndToEndTest, TheRelayClientComesBackWhenTheCollectorRestarts) {
   // The relay client reconnects on its own, 5.5 s after it lost the link.
   WaitUntilRelayed("PROBE0002");
   EXPECT_TRUE(second_.Running());
+}
+
+TEST_F(NetworkEndToEndTest, AFloodOfConnectionsToTheFeedLeavesTheAnalyzersMessageFiled) {
+  FloodWhileAMessageIsFiled(kAnalyzerPort, 1060, false, "ServerSocketABL");
+}
+
+TEST_F(NetworkEndToEndTest, AFloodOfDataClientsLeavesTheAnalyzersMessageFiled) {
+  FloodWhileAMessageIsFiled(kRelayPort, 1030, true, "ServerSocket1");
 }
 
 }  // namespace

@@ -86,6 +86,13 @@ class Peer {
   std::string received_;
 };
 
+// A connection as the window names it: host and address, or the address alone
+// when the reverse lookup gave no name.
+std::string Named(const TCustomWinSocket* socket) {
+  const std::string& address = socket->RemoteAddress();
+  return socket->RemoteHost().empty() ? address : socket->RemoteHost() + " (" + address + ")";
+}
+
 // What a data client received, as the relay client reads it.
 std::vector<std::vector<std::string>> RelayedMessages(const std::string& bytes) {
   StreamRecorder recorder;
@@ -283,9 +290,10 @@ TEST_F(NetworkWindowTest, DataClientsAreListedOnePerAddressInTheOrderOfConnectio
   ASSERT_EQ(form.DataClients.size(), 2u);
   const std::vector<std::string> lines = form.ListBoxConnectedClients->Items();
   // Remote host (when the reverse lookup names it) and dotted address.
-  EXPECT_THAT(lines[0], ::testing::EndsWith(" (127.0.0.1)"));
-  EXPECT_THAT(lines[1], ::testing::EndsWith(" (127.0.0.2)"));
-  EXPECT_EQ(lines[0], form.DataClients[0]->RemoteHost() + " (127.0.0.1)");
+  EXPECT_EQ(form.DataClients[0]->RemoteAddress(), "127.0.0.1");
+  EXPECT_EQ(form.DataClients[1]->RemoteAddress(), "127.0.0.2");
+  EXPECT_EQ(lines[0], Named(form.DataClients[0]));
+  EXPECT_EQ(lines[1], Named(form.DataClients[1]));
   form.RelayToDataClients("1H|x", true);
   form.RelayToDataClients("\x04", false);
   const std::string expected =
@@ -368,6 +376,23 @@ TEST_F(NetworkWindowTest, WhatADataClientSendsIsDroppedAndReported) {
   EXPECT_THAT(LastLogLine(), HasSubstr(peer + ", 100005 bytes in all"));
 }
 
+// A peer the reverse lookup finds no name for is shown by its address alone, with
+// no empty name and parentheses before it.
+TEST_F(NetworkWindowTest, APeerWithoutANameIsShownByItsAddress) {
+  StoreNetwork();
+  TForm1& form = Start();
+  std::unique_ptr<Peer> client = DataClient("127.0.0.2");
+  if (!form.DataClients[0]->RemoteHost().empty()) {
+    GTEST_SKIP() << "127.0.0.2 has a name on this machine: " << form.DataClients[0]->RemoteHost();
+  }
+  EXPECT_THAT(form.ListBoxConnectedClients->Items(), ElementsAre("127.0.0.2"));
+  client->Send("hello");
+  const std::string text =
+      "Bytes from a data client dropped (the relay link takes none): 127.0.0.2, 5 bytes";
+  ASSERT_TRUE(RunUntil([&] { return form.lblError->Caption() == text; }))
+      << form.lblError->Caption();
+}
+
 TEST_F(NetworkWindowTest, ADataClientThatStopsReadingIsCutOffAndReported) {
   StoreNetwork();
   TForm1& form = Start();
@@ -393,8 +418,9 @@ TEST_F(NetworkWindowTest, TheRelayClientCollectsRelayedMessagesAndRelaysThemAgai
   TForm1& form = Start("WARDVORTA127.0.0.1");
   EXPECT_EQ(form.ComSel->ItemIndex(), 17);
   std::unique_ptr<Peer> server = AcceptRelayClient();
-  const std::string host = form.ClientSocket1->Socket()->RemoteHost();
-  EXPECT_EQ(form.Caption(), kBaseCaption + " - Connected to " + host + " (127.0.0.1)");
+  EXPECT_EQ(form.ClientSocket1->Socket()->RemoteAddress(), "127.0.0.1");
+  EXPECT_EQ(form.Caption(),
+            kBaseCaption + " - Connected to " + Named(form.ClientSocket1->Socket()));
   std::unique_ptr<Peer> client = DataClient();
   // Two framed lines and EOT in one read: one message, lines without the framing.
   server->Send(

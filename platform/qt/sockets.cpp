@@ -1,5 +1,6 @@
 #include "platform/qt/sockets.h"
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QHostAddress>
@@ -11,9 +12,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 
 #include "platform/qt/event_loop.h"
 #include "platform/qt/qt_text.h"
+#include "platform/qt/timer.h"
 
 namespace platform::qt {
 namespace {
@@ -52,13 +55,50 @@ std::string DottedAddress(const QHostAddress& address) {
   return address.toString().toStdString();
 }
 
-void ReportError(TComponentBase* sender, const TSocketErrorEvent& handler, TCustomWinSocket* socket,
-                 TErrorEvent event, int code, const char* api, const std::string& text) {
+std::string ErrorText(const std::string& text, int code, const char* api) {
+  return "Socket error: " + text + " (" + std::to_string(code) + "), on API '" + api + "'";
+}
+
+// To the handler with Code; unless it sets the code to 0, Message to the hook.
+void Report(TComponentBase* sender, const TSocketErrorEvent& handler, TCustomWinSocket* socket,
+            TErrorEvent event, int code, const std::string& message) {
   int error_code = code;
   if (handler) RunGuarded([&] { handler(sender, socket, event, error_code); });
-  if (error_code != 0) {
-    ReportException(ESocketError("Socket error: " + text + " (" + std::to_string(code) +
-                                 "), on API '" + api + "'"));
+  if (error_code != 0) ReportException(ESocketError(message));
+}
+
+void ReportError(TComponentBase* sender, const TSocketErrorEvent& handler, TCustomWinSocket* socket,
+                 TErrorEvent event, int code, const char* api, const std::string& text) {
+  Report(sender, handler, socket, event, code, ErrorText(text, code, api));
+}
+
+// Whether an accepted connection's descriptor lies among the last
+// kReservedDescriptors below the soft limit. Descriptors are handed out lowest
+// first, so every one below it is in use.
+bool InReserve(int fd) {
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+  return static_cast<rlim_t>(fd) + kReservedDescriptors >= limit.rlim_cur;
+}
+
+// An accept error that ends one waiting connection only (it reset, or the network
+// failed under it): the next one may be taken.
+bool EndsOneConnection(int error) {
+  switch (error) {
+    case EINTR:
+    case ECONNABORTED:
+    case EPROTO:
+    case ENETDOWN:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case EOPNOTSUPP:
+    case ENETUNREACH:
+    case EPERM:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -178,10 +218,24 @@ void TCustomWinSocket::Close() {
 // ---- TServerSocket ----
 
 TServerSocket::TServerSocket(TForm* owner, std::string name)
-    : TComponentBase(owner, std::move(name)) {}
+    : TComponentBase(owner, std::move(name)),
+      refusal_period_(std::make_unique<TTimer>(nullptr, "")),
+      accept_pause_(std::make_unique<TTimer>(nullptr, "")) {
+  refusal_period_->SetEnabled(false);
+  refusal_period_->SetInterval(static_cast<uint32_t>(kRefusalQuiet.count()));
+  refusal_period_->OnTimer = [this](TComponentBase*) { RefusalPeriodOver(); };
+  accept_pause_->SetEnabled(false);
+  accept_pause_->SetInterval(static_cast<uint32_t>(kAcceptPause.count()));
+  accept_pause_->OnTimer = [this](TComponentBase*) {
+    accept_pause_->SetEnabled(false);
+    if (accept_notifier_) accept_notifier_->setEnabled(true);
+  };
+}
 
 TServerSocket::~TServerSocket() {
   // No events into a window that is being destroyed.
+  refusal_period_.reset();
+  accept_pause_.reset();
   connections_.clear();
   accept_notifier_.reset();
   server_.reset();
@@ -230,6 +284,10 @@ void TServerSocket::SetActive(bool active) {
   }
   if (active == Active()) return;
   if (!active) {
+    accept_pause_->SetEnabled(false);
+    pause_reported_ = false;
+    ReportRefusals();
+    refusal_period_->SetEnabled(false);
     accept_notifier_.reset();
     server_.reset();
     // Each connection reports its end; the list empties as they go.
@@ -248,8 +306,7 @@ void TServerSocket::SetActive(bool active) {
     const ErrorInfo info = InfoOf(server_->serverError());
     const std::string text = FromQString(server_->errorString());
     server_.reset();
-    throw ESocketError("Socket error: " + text + " (" + std::to_string(info.code) +
-                       "), on API 'bind'");
+    throw ESocketError(ErrorText(text, info.code, "bind") + ", for " + Where());
   }
   server_->pauseAccepting();
   accept_notifier_ =
@@ -269,6 +326,11 @@ std::vector<TCustomWinSocket*> TServerSocket::Connections() const {
   return open;
 }
 
+std::string TServerSocket::Where() const {
+  const int port = server_ ? server_->serverPort() : port_;
+  return ComponentName() + " on port " + std::to_string(port);
+}
+
 void TServerSocket::Accept() {
   while (server_) {
     sockaddr_storage peer{};
@@ -277,9 +339,22 @@ void TServerSocket::Accept() {
         ::accept4(static_cast<int>(server_->socketDescriptor()), reinterpret_cast<sockaddr*>(&peer),
                   &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
-      // A connection that ended while it waited is gone; try the next.
-      if (errno == EINTR || errno == ECONNABORTED) continue;
-      return;  // none left (or no descriptor free: the notifier comes back)
+      const int error = errno;
+      if (error == EAGAIN || error == EWOULDBLOCK) return;  // none left
+      if (EndsOneConnection(error)) continue;
+      // No descriptor free (EMFILE, ENFILE), no memory: the connection stays
+      // queued and the level-triggered notifier would fire again at once.
+      PauseAccepting(error);
+      return;
+    }
+    pause_reported_ = false;
+    if (Connections().size() >= static_cast<size_t>(kMaxConnections)) {
+      Refuse(fd, false);
+      continue;
+    }
+    if (InReserve(fd)) {
+      Refuse(fd, true);
+      continue;
     }
     auto socket = std::make_unique<QTcpSocket>();
     socket->setProxy(QNetworkProxy::NoProxy);
@@ -289,6 +364,56 @@ void TServerSocket::Accept() {
     }
     Adopt(socket.release(), DottedAddress(QHostAddress(reinterpret_cast<const sockaddr*>(&peer))));
   }
+}
+
+void TServerSocket::Refuse(int fd, bool for_descriptors) {
+  ::close(fd);
+  ++(for_descriptors ? refused_for_descriptors_ : refused_full_);
+  ++refused_in_period_;
+  if (!refusal_period_->Enabled()) {
+    burst_periods_ = 0;
+    refusal_period_->SetEnabled(true);
+  }
+}
+
+void TServerSocket::RefusalPeriodOver() {
+  ++burst_periods_;
+  const bool quiet = refused_in_period_ == 0;
+  refused_in_period_ = 0;
+  if (!quiet && burst_periods_ < kRefusalReportPeriods) return;
+  // Reported once the burst is over, and now and then while it goes on.
+  ReportRefusals();
+  burst_periods_ = 0;
+  if (quiet) refusal_period_->SetEnabled(false);
+}
+
+void TServerSocket::ReportRefusals() {
+  const int64_t total = refused_full_ + refused_for_descriptors_;
+  if (total == 0) return;
+  const std::string full = "it keeps at most " + std::to_string(kMaxConnections);
+  const std::string reserve = "the last " + std::to_string(kReservedDescriptors) +
+                              " descriptors are kept for the program's files";
+  std::string text = Where() + " closed " + std::to_string(total) +
+                     (total == 1 ? " connection" : " connections") + " at once: ";
+  if (refused_for_descriptors_ == 0) {
+    text += full;
+  } else if (refused_full_ == 0) {
+    text += reserve;
+  } else {
+    text += full + " (" + std::to_string(refused_full_) + "), " + reserve + " (" +
+            std::to_string(refused_for_descriptors_) + ")";
+  }
+  refused_full_ = refused_for_descriptors_ = refused_in_period_ = 0;
+  Report(this, OnClientError, nullptr, TErrorEvent::eeAccept, ECONNREFUSED, text);
+}
+
+void TServerSocket::PauseAccepting(int error) {
+  accept_notifier_->setEnabled(false);
+  accept_pause_->SetEnabled(true);
+  if (pause_reported_) return;
+  pause_reported_ = true;
+  Report(this, OnClientError, nullptr, TErrorEvent::eeAccept, error,
+         ErrorText(std::generic_category().message(error), error, "accept") + ", for " + Where());
 }
 
 void TServerSocket::Adopt(QTcpSocket* socket, std::string address) {

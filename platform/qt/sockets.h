@@ -23,7 +23,21 @@
 // - Errors go to OnError / OnClientError with a code; unless the handler sets the
 //   code to 0, ESocketError "Socket error: <text> (<code>), on API '<api>'" goes to
 //   the application-wide exception hook. Activating a server whose port cannot be
-//   bound raises ESocketError to the caller.
+//   bound raises ESocketError to the caller, naming the server and the port
+//   ("..., on API 'bind', for ServerSocket1 on port 14001").
+// - A server keeps at most kMaxConnections connections, and none on the last
+//   kReservedDescriptors descriptors below the process's soft RLIMIT_NOFILE: those
+//   stay for the program's own files and the toolkit's threads, so that a flood of
+//   connections never makes the program's other work fail for want of one. A
+//   connection past either bound is accepted and closed at once. The closed ones
+//   of a burst are reported together, with their count (OnClientError with
+//   eeAccept and ECONNREFUSED, no socket), once kRefusalQuiet has passed without
+//   one, or every kRefusalReportPeriods of it while they keep coming.
+// - When the system has no descriptor to give (or no memory) for the next
+//   connection, the server stops accepting for kAcceptPause, so that it never
+//   spins on a queue it cannot take from; the connections wait in the system's
+//   queue meanwhile. Reported once (eeAccept, the error's code) until it accepts
+//   again.
 // - TCP ports end at kMaxTcpPort: a server on a larger (or negative) port cannot be
 //   bound; a client's port is held to 0..kMaxTcpPort when it connects.
 // - Every handler runs through the exception hook.
@@ -57,6 +71,11 @@ constexpr std::chrono::milliseconds kReverseLookupLimit{1000};
 constexpr int64_t kMaxPendingSend = 1 << 20;
 constexpr int64_t kMaxReadBuffer = 64 << 10;
 constexpr int kMaxTcpPort = 65535;
+constexpr int kMaxConnections = 256;
+constexpr int kReservedDescriptors = 64;
+constexpr std::chrono::milliseconds kAcceptPause{500};
+constexpr std::chrono::milliseconds kRefusalQuiet{1000};
+constexpr int kRefusalReportPeriods = 60;
 
 enum class TErrorEvent : uint8_t {
   eeGeneral,
@@ -69,6 +88,7 @@ enum class TErrorEvent : uint8_t {
 };
 
 class TCustomWinSocket;
+class TTimer;
 using TSocketNotifyEvent = std::function<void(TComponentBase* sender, TCustomWinSocket* socket)>;
 using TSocketErrorEvent = std::function<void(TComponentBase* sender, TCustomWinSocket* socket,
                                              TErrorEvent event, int& error_code)>;
@@ -155,8 +175,17 @@ class TServerSocket : public QObject, public TComponentBase {
 
  private:
   void Accept();
+  // The connection on Fd is one past a bound: closed, and counted for the report.
+  void Refuse(int fd, bool for_descriptors);
+  void RefusalPeriodOver();
+  void ReportRefusals();
+  // No connection can be taken now (Error says why): the notifier would fire again
+  // at once, so accepting waits.
+  void PauseAccepting(int error);
   void Adopt(QTcpSocket* socket, std::string address);
   void Drop(TCustomWinSocket* connection);
+  // "<name> on port <port>": which server a report is about.
+  std::string Where() const;
 
   int port_ = 0;
   bool active_wanted_ = false;
@@ -166,6 +195,15 @@ class TServerSocket : public QObject, public TComponentBase {
   // no longer tells it afterwards.
   std::unique_ptr<QSocketNotifier> accept_notifier_;
   std::vector<std::unique_ptr<TCustomWinSocket>> connections_;
+  // The burst of connections closed at once that is not reported yet: how many for
+  // each bound, how many in the running period, and the periods it has lasted.
+  int64_t refused_full_ = 0;
+  int64_t refused_for_descriptors_ = 0;
+  int64_t refused_in_period_ = 0;
+  int burst_periods_ = 0;
+  std::unique_ptr<TTimer> refusal_period_;
+  std::unique_ptr<TTimer> accept_pause_;
+  bool pause_reported_ = false;
 };
 
 class TClientSocket : public QObject, public TComponentBase {
