@@ -7,17 +7,13 @@
 // Needs QOR_GASBRIDGE and QOR_STANDIN_LIBRARY (the two programs' paths) defined.
 #pragma once
 
-#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QHostAddress>
-#include <QTcpServer>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -28,6 +24,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "collector/tests/fixed_ports.h"
 
 extern char** environ;
 
@@ -173,8 +171,14 @@ class TGasbridgeProcess {
     ::waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }
-  // Whether it is still running.
-  bool Running() { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
+  // Whether it is still running. One that has ended is reaped, and its id forgotten,
+  // so that no later Stop signals a process that took the id over.
+  bool Running() {
+    if (pid_ <= 0) return false;
+    if (::waitpid(pid_, nullptr, WNOHANG) == 0) return true;
+    pid_ = -1;
+    return false;
+  }
   pid_t Pid() const { return pid_; }
 
   std::string Root() const { return folder_ + "/root/"; }
@@ -203,33 +207,6 @@ class TGasbridgeProcess {
   uid_t uid_ = 0;
   gid_t gid_ = 0;
   rlim_t descriptor_limit_ = 0;
-};
-
-// Whether something listens on the loopback interface's Port.
-inline bool Listening(int port) {
-  QTcpServer probe;
-  return !probe.listen(QHostAddress::LocalHost, static_cast<quint16>(port));
-}
-
-// Holds the machine-wide lock of the fixed ports 14000 and 14001 for as long as it
-// lives, so that runs of other build trees on the same machine wait rather than
-// collide (ctest's RESOURCE_LOCK covers one run only).
-class TFixedPortsLock {
- public:
-  TFixedPortsLock() {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "qor-gasbridge-ports-14000-14001.lock").string();
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ >= 0) ::flock(fd_, LOCK_EX);
-  }
-  ~TFixedPortsLock() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TFixedPortsLock(const TFixedPortsLock&) = delete;
-  TFixedPortsLock& operator=(const TFixedPortsLock&) = delete;
-
- private:
-  int fd_ = -1;
 };
 
 }  // namespace collector_test

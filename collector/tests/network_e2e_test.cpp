@@ -172,15 +172,20 @@ class NetworkEndToEndTest : public ::testing::Test {
     RegisterDataModel();
   }
 
-  // The first collector, once it listens on both ports.
+  // The first collector, once it listens on both ports itself: were one of them
+  // another program's, the relay client would connect to a stranger.
   void StartFirst() {
     ASSERT_TRUE(WaitFor([] {
       return !collector_test::Listening(kAnalyzerPort) && !collector_test::Listening(kRelayPort);
     })) << "ports 14000 and 14001 are taken by another program";
     ASSERT_TRUE(first_.Start("ABL"));
-    ASSERT_TRUE(WaitFor([&] {
-      return collector_test::Listening(kAnalyzerPort) && collector_test::Listening(kRelayPort);
-    }));
+    const auto holds_both = [&] {
+      return collector_test::ListensOn(first_.Pid(), kAnalyzerPort) &&
+             collector_test::ListensOn(first_.Pid(), kRelayPort);
+    };
+    ASSERT_TRUE(WaitFor([&] { return holds_both() || !first_.Running() || BindFailed(first_); }))
+        << Logs();
+    ASSERT_TRUE(holds_both()) << Logs();
   }
 
   // The first collector, under the usual limit of 1,024 descriptors, with an
@@ -250,10 +255,25 @@ class NetworkEndToEndTest : public ::testing::Test {
   // The second collector, once it has found its relay port taken.
   void StartSecond() {
     ASSERT_TRUE(second_.Start("WARDVORTA127.0.0.1"));
-    ASSERT_TRUE(WaitFor([&] {
-      return TGasbridgeProcess::Read(second_.TransferLog()).find("on API 'bind'") !=
-             std::string::npos;
-    }));
+    ASSERT_TRUE(WaitFor([&] { return BindFailed(second_) || !second_.Running(); })) << Logs();
+    ASSERT_TRUE(second_.Running()) << Logs();
+  }
+
+  static bool BindFailed(const TGasbridgeProcess& collector) {
+    return TGasbridgeProcess::Read(collector.TransferLog()).find("on API 'bind'") !=
+           std::string::npos;
+  }
+
+  // What both collectors logged, for the message of a failure.
+  std::string Logs() {
+    std::string text;
+    for (TGasbridgeProcess* collector : {&first_, &second_}) {
+      text += std::string(collector == &first_ ? "first" : "second") + " collector (" +
+              (collector->Running() ? "running" : "not running") + "), transfer log:\n" +
+              TGasbridgeProcess::Read(collector->TransferLog()) + "\nautomation log:\n" +
+              TGasbridgeProcess::Read(collector->AutomationLog()) + "\n";
+    }
+    return text;
   }
 
   // Sends a probe message (a patient record alone, for a patient of its own) until
@@ -265,7 +285,8 @@ class NetworkEndToEndTest : public ::testing::Test {
       EXPECT_TRUE(Feed("\x01H|\\^&\rP|1||" + id + "||Probe^Patient\r\x04"));
       return WaitFor([&] { return std::filesystem::exists(folder + "Patient"); },
                      std::chrono::seconds(1));
-    })) << "the second collector never received a probe";
+    })) << "the second collector never received a probe\n"
+        << Logs();
   }
 
   platform_test::TempFolder folder_{"gasbridge_e2e"};
@@ -287,7 +308,7 @@ TEST_F(NetworkEndToEndTest, TheAbl9MessageIsFiledByTheCollectorAndItsRelayClient
   for (TGasbridgeProcess* collector : {&first_, &second_}) {
     ASSERT_TRUE(WaitFor([&] {
       return collector->AutomationCalls("AddValue(\"100000-001\"") == 32;
-    })) << collector->AutomationLog();
+    })) << Logs();
     const std::string folder = collector->DataDir() + collector_test::kAbl9Folder + "/";
     EXPECT_TRUE(std::filesystem::exists(folder + "Patient"));
     collector_test::ExpectAbl9Filed(collector_test::ReadBack(folder + "ABL.vor"));

@@ -122,7 +122,12 @@ class FileOwnerEndToEndTest : public ::testing::Test {
     ASSERT_TRUE(WaitFor([] { return !collector_test::Listening(kAnalyzerPort); }))
         << "port 14000 is taken by another program";
     ASSERT_TRUE(collector_.Start("ABL"));
-    ASSERT_TRUE(WaitFor([] { return collector_test::Listening(kAnalyzerPort); }));
+    // The collector itself must hold the port, not a stranger that took it meanwhile.
+    WaitFor([&] {
+      return collector_test::ListensOn(collector_.Pid(), kAnalyzerPort) || !collector_.Running();
+    });
+    ASSERT_TRUE(collector_test::ListensOn(collector_.Pid(), kAnalyzerPort))
+        << TGasbridgeProcess::Read(collector_.TransferLog());
     ASSERT_TRUE(Feed(kMessage));
     ASSERT_TRUE(WaitFor([&] { return collector_.AutomationCalls("TransferDone()") == 1; }))
         << TGasbridgeProcess::Read(collector_.TransferLog());

@@ -61,9 +61,10 @@ class GasbridgeProgramTest : public ::testing::Test {
       return !collector_test::Listening(kAnalyzerPort) && !collector_test::Listening(14001);
     })) << "ports 14000 and 14001 are taken by another program";
     if (!collector.Start("ABL", quit_after)) return false;
-    EXPECT_TRUE(
-        WaitFor([&] { return collector_test::Listening(kAnalyzerPort) || !collector.Running(); }));
-    return collector.Running();
+    EXPECT_TRUE(WaitFor([&] {
+      return collector_test::ListensOn(collector.Pid(), kAnalyzerPort) || !collector.Running();
+    }));
+    return collector.Running() && collector_test::ListensOn(collector.Pid(), kAnalyzerPort);
   }
 
   // Feeds a patient record alone until the collector has made that patient.

@@ -125,7 +125,11 @@ class DamagedStoreTest : public ::testing::Test {
       return !collector_test::Listening(kAnalyzerPort) && !collector_test::Listening(kRelayPort);
     })) << "ports 14000 and 14001 are taken by another program";
     ASSERT_TRUE(gasbridge_.Start("ABL"));
-    ASSERT_TRUE(WaitFor([] { return collector_test::Listening(kAnalyzerPort); }));
+    ASSERT_TRUE(WaitFor([&] {
+      return collector_test::ListensOn(gasbridge_.Pid(), kAnalyzerPort) || !gasbridge_.Running();
+    }));
+    ASSERT_TRUE(collector_test::ListensOn(gasbridge_.Pid(), kAnalyzerPort))
+        << TGasbridgeProcess::Read(gasbridge_.TransferLog());
     ASSERT_TRUE(Feed(collector_test::ReadFixture(QOR_COLLECTOR_TESTDATA_DIR "/" +
                                                  std::string(collector_test::kAbl9File))));
     ASSERT_TRUE(WaitFor([&] {

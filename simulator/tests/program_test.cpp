@@ -42,17 +42,18 @@ class ProgramTest : public ::testing::Test {
     ASSERT_TRUE(process.waitForStarted());
   }
   bool Finished() const { return process.state() == QProcess::NotRunning; }
-  // Hands what the program sends to Collector until the program has ended; false
-  // when it does not end.
-  bool PumpUntilFinished(CollectorEnd& collector) {
-    const bool finished = platform_test::RunUntil(
+  // Hands what the program sends to Collector until the program has ended and the
+  // last byte it sent, a message's EOT, has come through; false when that does not
+  // happen. The program's end alone is not enough: what it wrote just before may
+  // still be on its way through the pseudo-terminal, which passes the bytes on after
+  // the write has returned.
+  bool PumpUntilEndedAfterEot(CollectorEnd& collector) {
+    return platform_test::RunUntil(
         [&] {
           collector.Pump();
-          return Finished();
+          return Finished() && !collector.received.empty() && collector.received.back() == '\x04';
         },
         std::chrono::seconds(90));
-    collector.Pump();
-    return finished;
   }
   std::string Out() { return process.readAllStandardOutput().toStdString(); }
   std::string Err() { return process.readAllStandardError().toStdString(); }
@@ -67,7 +68,7 @@ TEST_F(ProgramTest, SendCannedOnceSendsTheCannedMessageAndEnds) {
   platform_test::Pty& pty = ports.Add(2);
   CollectorEnd collector(pty);
   Start({"--com", "2", "--send-canned-once", "--quit-after", "60"});
-  ASSERT_TRUE(PumpUntilFinished(collector));
+  ASSERT_TRUE(PumpUntilEndedAfterEot(collector)) << Err();
   EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(process.exitCode(), 0) << Err();
   EXPECT_EQ(Out(), "gasmimic: sent the canned message (44 lines) on COM2\n");
@@ -92,7 +93,7 @@ TEST_F(ProgramTest, TheTimeIsUpOnlyWhenTheMessageInFlightHasEnded) {
       std::chrono::seconds(60)));
   EXPECT_EQ(out, "gasmimic: the time is up; the message in flight ends first\n");
   ASSERT_FALSE(Finished()) << Err();
-  ASSERT_TRUE(PumpUntilFinished(collector));
+  ASSERT_TRUE(PumpUntilEndedAfterEot(collector)) << Err();
   EXPECT_EQ(process.exitCode(), 0) << Err();
   ASSERT_EQ(collector.messages.size(), 1u);
   ASSERT_EQ(collector.messages[0].size(), 11u);

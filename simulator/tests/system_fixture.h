@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "collector/PatientIds.h"
+#include "collector/tests/fixed_ports.h"
 #include "platform/tests/pty_pair.h"
 #include "platform/tests/temp_folder.h"
 
@@ -315,7 +316,7 @@ inline constexpr char kPatientLastName[] = "Demo";
 inline constexpr char kPatientFirstName[] = "Patient";
 
 // A data root, a settings store and a com-port folder of their own, and the two
-// programs started on them.
+// programs started on them, under the machine-wide lock of the fixed ports.
 class DemoSystem {
  public:
   // AblPort: the collector's analyzer server port (ABLSocketPort).
@@ -421,6 +422,9 @@ class DemoSystem {
     return env;
   }
 
+  // Taken before Gasbridge starts and let go after it has ended: it listens on the
+  // relay port 14001 for its whole run.
+  collector_test::TFixedPortsLock lock_;
   platform_test::TempFolder folder_{"gasbridge_gasmimic"};
   platform_test::ComPorts ports_;
   std::string gasbridge_, gasmimic_;
