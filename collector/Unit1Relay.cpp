@@ -75,10 +75,9 @@ void TForm1::StartABLServer() {
   if (ServerSocketABL->Active()) return;
   // A setting of 0 would have the system pick a port that no analyzer knows: the
   // socket refuses it as it refuses the ports outside the range, with their error.
-  constexpr int kRefusedPort = -1;
-  int port = ABLSocketPort == 0 ? kRefusedPort : ABLSocketPort;
-  if (setup_.analyzer_port) port = *setup_.analyzer_port;
-  ServerSocketABL->SetPort(port);
+  // Only a port given by the set-up (tests) may be 0, for a free one.
+  ServerSocketABL->SetPort(setup_.analyzer_port ? *setup_.analyzer_port : ABLSocketPort);
+  ServerSocketABL->SetPortZeroChoosesAny(setup_.analyzer_port.has_value());
   ServerSocketABL->SetActive(true);
 }
 

@@ -301,7 +301,7 @@ void TServerSocket::SetActive(bool active) {
   }
   server_ = std::make_unique<QTcpServer>();
   server_->setProxy(QNetworkProxy::NoProxy);
-  if (port_ < 0 || port_ > kMaxTcpPort ||
+  if (port_ < 0 || port_ > kMaxTcpPort || (port_ == 0 && !port_zero_chooses_any_) ||
       !server_->listen(QHostAddress::AnyIPv4, static_cast<quint16>(port_))) {
     const ErrorInfo info = InfoOf(server_->serverError());
     const std::string text = FromQString(server_->errorString());
