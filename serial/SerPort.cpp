@@ -5,6 +5,7 @@
 #include <chrono>
 #include <exception>
 
+#include "platform/comm.h"
 #include "platform/qt/event_loop.h"
 #include "serial/SerExcept.h"
 #include "serial/SerTraceRings.h"
@@ -102,7 +103,11 @@ void TSerCustomComPort::CheckPortNumber() {
 }
 
 void TSerCustomComPort::OpenLine() {
-  const std::string path = "\\\\.\\COM" + std::to_string(com_number_);
+  // The number is resolved here rather than in the device layer, so that the open
+  // after a hang-up can go where the open that hung up went.
+  const std::string path = reopen_device_path_
+                               ? device_path_
+                               : platform::ResolveComPort("COM" + std::to_string(com_number_));
   uint32_t flags = 0;
   if (dtr_) flags |= 1;
   if (rts_) flags |= 2;
@@ -118,7 +123,12 @@ void TSerCustomComPort::OpenLine() {
   if (result == ecAlreadyOpen && !detail.empty() && !loading_) {
     throw EAlreadyOpen(result, ErrorMessageText(result) + ": " + detail);
   }
-  if (result != 0) CheckException(result);
+  if (result != 0) {
+    CheckException(result);
+    return;
+  }
+  device_path_ = path;
+  reopen_device_path_ = false;
 }
 
 void TSerCustomComPort::InitPort() {
@@ -171,6 +181,10 @@ void TSerCustomComPort::InitPort() {
 void TSerCustomComPort::DonePort() {
   open_ = false;
   if (state_ != State::kOpen) return;
+  // A device that hung up is looked for where it was: behind the same link, and
+  // when that link is gone, not at the fallback of a number without one (which
+  // is another device, as often as not the serial console).
+  reopen_device_path_ = dispatcher_->HungUp();
   // A dump that fails (a trace file in a folder that is gone) must not keep the
   // port open: the close goes on, and the first failure is raised once it is done.
   std::exception_ptr dump_error;
@@ -279,6 +293,7 @@ void TSerCustomComPort::SetComNumber(uint16_t number) {
   if (number == com_number_) return;
   if (loading_ || state_ != State::kOpen) {
     com_number_ = number;
+    reopen_device_path_ = false;
     return;
   }
   dispatcher_->SaveTriggers(saved_triggers_);
@@ -286,6 +301,7 @@ void TSerCustomComPort::SetComNumber(uint16_t number) {
   const TTraceLogState logging = logging_;
   SetOpen(false);
   com_number_ = number;
+  reopen_device_path_ = false;
   SetTracing(tracing);
   SetLogging(logging);
   SetOpen(true);
