@@ -595,6 +595,8 @@ void TForm1::WatchSerialLine() {
   if (!line_lost_ || MonotonicMs() < next_reopen_ms_) return;
   next_reopen_ms_ = MonotonicMs() + kReopenPeriodMs;
   try {
+    // The same number: the port goes back through the link it hung up on, and not
+    // to another device while that link is gone.
     port.SetComNumber(source_.port);
     port.SetOpen(true);
   } catch (const std::exception&) {

@@ -239,31 +239,56 @@ int CommEvent::WaitAny(std::initializer_list<CommEvent*> events, int timeout_ms)
 // ---------------------------------------------------------------------------------
 // CommDevice
 
-std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error,
-                                             std::string* detail) {
+namespace {
+
+// Takes the device's lock and opens it: the descriptor of a terminal, or -1 and
+// *error set. Opening changes nothing on the line: no controlling terminal, no wait
+// for a carrier.
+int OpenLocked(const std::string& path, std::unique_ptr<CommLock>* lock, int* error,
+               std::string* detail) {
   *error = 0;
   if (detail) detail->clear();
   // The lock is named after the device itself, whatever link led to it; a path that
   // leads nowhere fails in the open below.
-  std::unique_ptr<CommLock> lock;
   if (char* device = ::realpath(path.c_str(), nullptr)) {
-    lock = CommLock::Acquire(device, error, detail);
+    *lock = CommLock::Acquire(device, error, detail);
     std::free(device);
-    if (!lock) return nullptr;
+    if (!*lock) return -1;
   }
-  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    *error = WindowsErrorFromErrno(errno);
     // A serial port without its hardware does not exist for the system.
-    if (errno == EIO) *error = kErrorFileNotFound;
-    return nullptr;
+    *error = errno == EIO ? kErrorFileNotFound : WindowsErrorFromErrno(errno);
+    return -1;
   }
+  if (!::isatty(fd)) {
+    ::close(fd);
+    *error = kErrorFileNotFound;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+int CommDevice::Probe(const std::string& path) {
+  std::unique_ptr<CommLock> lock;
+  int error = 0;
+  const int fd = OpenLocked(path, &lock, &error, nullptr);
+  if (fd >= 0) ::close(fd);
+  return error;
+}
+
+std::unique_ptr<CommDevice> CommDevice::Open(const std::string& path, int* error,
+                                             std::string* detail) {
+  std::unique_ptr<CommLock> lock;
+  const int fd = OpenLocked(path, &lock, error, detail);
+  if (fd < 0) return nullptr;
   auto fail = [&](int err) -> std::unique_ptr<CommDevice> {
     *error = err;
     ::close(fd);
     return nullptr;
   };
-  if (!::isatty(fd)) return fail(kErrorFileNotFound);
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     return fail(errno == EWOULDBLOCK ? kErrorAccessDenied : WindowsErrorFromErrno(errno));
   }

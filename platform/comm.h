@@ -172,6 +172,14 @@ class CommDevice {
   // blocks the device for good (see CommLock::Acquire).
   static std::unique_ptr<CommDevice> Open(const std::string& path, int* error,
                                           std::string* detail = nullptr);
+  // Whether Open would find the device, without changing it: the lock file is
+  // honoured and held as Open does, the device is opened as Open opens it (not as
+  // the controlling terminal, without waiting for a carrier) and closed again, and
+  // nothing else is done to it: its line settings and modem lines stay as its
+  // holder set them. 0, or the Windows error of the failed open
+  // (kErrorAccessDenied when another program holds the lock, or the device is
+  // forbidden).
+  static int Probe(const std::string& path);
   ~CommDevice();
   CommDevice(const CommDevice&) = delete;
   CommDevice& operator=(const CommDevice&) = delete;

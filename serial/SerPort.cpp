@@ -5,6 +5,7 @@
 #include <chrono>
 #include <exception>
 
+#include "platform/comm.h"
 #include "platform/qt/event_loop.h"
 #include "serial/SerExcept.h"
 #include "serial/SerTraceRings.h"
@@ -119,7 +120,11 @@ void TSerCustomComPort::CheckPortNumber() {
 }
 
 void TSerCustomComPort::OpenLine() {
-  const std::string path = "\\\\.\\COM" + std::to_string(com_number_);
+  // The number is resolved here rather than in the device layer, so that the open
+  // after a hang-up can go where the open that hung up went.
+  const std::string path = reopen_device_path_
+                               ? device_path_
+                               : platform::ResolveComPort("COM" + std::to_string(com_number_));
   uint32_t flags = 0;
   if (dtr_) flags |= 1;
   if (rts_) flags |= 2;
@@ -135,7 +140,12 @@ void TSerCustomComPort::OpenLine() {
   if (result == ecAlreadyOpen && !detail.empty() && !loading_) {
     throw EAlreadyOpen(result, ErrorMessageText(result) + ": " + detail);
   }
-  if (result != 0) CheckException(result);
+  if (result != 0) {
+    CheckException(result);
+    return;
+  }
+  device_path_ = path;
+  reopen_device_path_ = false;
 }
 
 void TSerCustomComPort::InitPort() {
@@ -193,6 +203,10 @@ void TSerCustomComPort::DonePort() {
 std::exception_ptr TSerCustomComPort::DumpAndShutDown() {
   open_ = false;
   if (state_ != State::kOpen) return nullptr;
+  // A device that hung up is looked for where it was: behind the same link, and
+  // when that link is gone, not at the fallback of a number without one (which
+  // is another device, as often as not the serial console).
+  reopen_device_path_ = dispatcher_->HungUp();
   // A dump that fails (a trace file in a folder that is gone) must not keep the
   // port open: the close goes on, and the first failure is raised once it is done.
   std::exception_ptr dump_error;
@@ -301,6 +315,7 @@ void TSerCustomComPort::SetComNumber(uint16_t number) {
   if (number == com_number_) return;
   if (loading_ || state_ != State::kOpen) {
     com_number_ = number;
+    reopen_device_path_ = false;
     return;
   }
   dispatcher_->SaveTriggers(saved_triggers_);
@@ -312,6 +327,7 @@ void TSerCustomComPort::SetComNumber(uint16_t number) {
   // would leave the caller a closed port that a second try only renumbers.
   const std::exception_ptr dump_error = DumpAndShutDown();
   com_number_ = number;
+  reopen_device_path_ = false;
   SetTracing(tracing);
   SetLogging(logging);
   SetOpen(true);  // a failed reopen raises its own error

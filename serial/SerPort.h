@@ -136,9 +136,13 @@ class TSerCustomComPort : public TSerBaseComponent {
   // side of a pseudo-terminal closed): its modem lines then read off, PutString
   // fails with -3004 and GetChar, once the received bytes are read, with -3005.
   // The port stays open until closed; a new device under the same name needs a
-  // close and an open. A port whose worker thread ended on an exception answers the
-  // same (its lines aside) until it is closed: the exception goes to the
-  // application's exception hook on the user-interface thread.
+  // close and an open. That open, with the number unchanged, goes through the path
+  // of the open that hung up: the COMn link, whatever it points at by then; while
+  // the link is gone the port is missing (EBadId), and /dev/ttyS<n-1>, where a first
+  // open of a COMn without a link goes, is not tried. A port whose worker thread
+  // ended on an exception answers the same (its lines aside) until it is closed:
+  // the exception goes to the application's exception hook on the user-interface
+  // thread.
   bool HungUp();
 
   // --- Properties -------------------------------------------------------------------
@@ -315,6 +319,11 @@ class TSerCustomComPort : public TSerBaseComponent {
   TDispatcherFactory factory_;
   std::vector<std::pair<int, TPortUserCallback>> users_;
   int next_user_id_ = 1;
+  // The device path of the last open (what COMn resolved to then), and whether the
+  // next open goes through it again: after a close of a port whose device had hung
+  // up, until the number changes.
+  std::string device_path_;
+  bool reopen_device_path_ = false;
   uint8_t thread_boost_ = 0;
   uint16_t trigger_length_ = 1;
 

@@ -159,14 +159,12 @@ void TSerWin32Dispatcher::SyncCall(const std::function<void()>& fn) {
 std::vector<int> ProbeComPorts() {
   std::vector<int> present;
   for (int n = 1; n <= 50; ++n) {
-    TSerWin32Dispatcher probe(nullptr);
-    const int result = probe.OpenDevice("\\\\.\\COM" + std::to_string(n), 64, 64);
-    if (result >= 0) {
-      probe.CloseDevice();
-      present.push_back(n);
-    } else if (probe.last_error() == platform::kErrorAccessDenied) {
-      present.push_back(n);
-    }
+    // Not through OpenDevice: that open puts the line into raw mode, and the close
+    // gives nothing back, so drawing a list of ports would reconfigure every line
+    // that a program without a lock file holds, and the serial console.
+    const int error =
+        platform::CommDevice::Probe(platform::ResolveComPort("\\\\.\\COM" + std::to_string(n)));
+    if (error == 0 || error == platform::kErrorAccessDenied) present.push_back(n);
   }
   return present;
 }

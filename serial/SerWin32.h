@@ -48,5 +48,7 @@ class TSerWin32Dispatcher : public TSerBaseDispatcher {
 };
 
 // Port numbers 1 to 50 that count as present: the device opens, or exists but is
-// held by another program (access denied).
+// held by another program (access denied). Each is only opened and closed again
+// (platform::CommDevice::Probe): its line stays as its holder set it, and a locked
+// one is not opened at all.
 std::vector<int> ProbeComPorts();

@@ -257,4 +257,31 @@ TEST_F(SerialWindowTest, AHungUpLineIsReportedOnceAndOpenedAgainWhenTheDeviceIsB
   EXPECT_EQ(Exchange(back, "\x05", 1), kAck);
 }
 
+TEST_F(SerialWindowTest, AHungUpLineWhoseLinkWentIsOpenedAgainOnlyOnceTheLinkIsBack) {
+  Store();
+  ports_.KeepOutFallback(1);
+  TForm1& form = Start("COM1");
+  TSerPortDevice& port = form.ComPort->Port();
+  EXPECT_EQ(Exchange("\x05", 1), kAck);
+  // The cable goes, and its link with it, as a USB adapter's udev link goes.
+  line_.HangUp();
+  ports_.Unlink(1);
+  form.Timer1Timer();
+  ASSERT_FALSE(port.Open());
+  for (int second = 1; second <= 12; ++second) {
+    clock_ms_ += 1000;
+    form.Timer1Timer();
+    ASSERT_FALSE(port.Open()) << "opened " << second << " s after its link went";
+  }
+  EXPECT_THAT(form.Memo4->Lines(),
+              testing::Not(testing::Contains(HasSubstr("is back and open again"))));
+  EXPECT_THAT(form.lblError->Caption(), HasSubstr("COM1 hung up"));
+  platform_test::Pty& back = ports_.Add(1);
+  clock_ms_ += 1000;
+  form.Timer1Timer();
+  EXPECT_TRUE(port.Open());
+  EXPECT_THAT(form.Memo4->Lines().back(), HasSubstr("COM1 is back and open again"));
+  EXPECT_EQ(Exchange(back, "\x05", 1), kAck);
+}
+
 }  // namespace

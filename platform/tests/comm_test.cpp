@@ -1,11 +1,16 @@
 #include "platform/comm.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <functional>
 #include <thread>
 
+#include "platform/comm_lock.h"
 #include "platform/tests/pty_pair.h"
 
 namespace platform {
@@ -13,6 +18,34 @@ namespace {
 
 using platform_test::ComPorts;
 using platform_test::Pty;
+
+constexpr uid_t kNobody = 65534;
+
+// What Fn returns in a child process that runs as user 65534 ("" when it cannot
+// become that user).
+std::string AsNobody(const std::function<std::string()>& fn) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(fds[0]);
+    const bool nobody = ::setgroups(0, nullptr) == 0 &&
+                        ::setresgid(kNobody, kNobody, kNobody) == 0 &&
+                        ::setresuid(kNobody, kNobody, kNobody) == 0;
+    const std::string text = nobody ? fn() : "";
+    [[maybe_unused]] ssize_t n = ::write(fds[1], text.data(), text.size());
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string text;
+  char buf[256];
+  ssize_t n;
+  while ((n = ::read(fds[0], buf, sizeof buf)) > 0)
+    text.append(buf, static_cast<size_t>(n));
+  ::close(fds[0]);
+  ::waitpid(child, nullptr, 0);
+  return text;
+}
 
 TEST(CommTest, ErrnoBecomesWindowsError) {
   struct Case {
@@ -53,6 +86,63 @@ TEST(CommTest, MissingDeviceAndNonTerminalAreNotFound) {
   EXPECT_EQ(error, kErrorFileNotFound);
   EXPECT_EQ(CommDevice::Open("/dev/null", &error), nullptr);
   EXPECT_EQ(error, kErrorFileNotFound);
+}
+
+TEST(CommTest, AProbeFindsADeviceAndLeavesItsLineAsItWas) {
+  ComPorts ports;
+  Pty& free_line = ports.Add(1);
+  Pty& held_line = ports.Add(2);
+  ports.Link(3, ports.path() + "/nowhere");
+  // COM1's holder takes no lock file and keeps its line cooked.
+  free_line.Cook();
+  const std::string line = free_line.Settings();
+  int error = 0;
+  auto holder = CommDevice::Open(ResolveComPort("COM2"), &error);
+  ASSERT_NE(holder, nullptr) << error;
+  struct Case {
+    const char* name;
+    int error;
+  };
+  for (Case c : {Case{"COM1", 0}, Case{"COM2", kErrorAccessDenied},
+                 Case{"COM3", kErrorFileNotFound}, Case{"/dev/null", kErrorFileNotFound}}) {
+    EXPECT_EQ(CommDevice::Probe(ResolveComPort(c.name)), c.error) << c.name;
+  }
+  EXPECT_EQ(free_line.Settings(), line);
+  // The probe's lock went with it; the holder's stays.
+  const std::string locks = ports.lock_folder() + "/";
+  EXPECT_FALSE(std::filesystem::exists(locks + CommLockName(free_line.slave_path())));
+  EXPECT_TRUE(std::filesystem::exists(locks + CommLockName(held_line.slave_path())));
+}
+
+TEST(CommTest, AProbeAsAnUnprivilegedUserChangesNoLineAndLeavesNoLock) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "needs root to hand a pseudo-terminal to user 65534 and switch to it";
+  }
+  ComPorts ports;
+  Pty& own = ports.Add(1);    // the user's own device
+  Pty& other = ports.Add(2);  // root's: the user may not open it
+  ASSERT_EQ(::chown(own.slave_path().c_str(), kNobody, kNobody), 0);
+  // mkdtemp's folder is private: the user needs a way to the links and the locks.
+  namespace fs = std::filesystem;
+  fs::permissions(ports.path(), fs::perms::owner_all | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read |
+                                    fs::perms::others_exec);
+  own.Cook();
+  other.Cook();
+  const std::string own_line = own.Settings();
+  const std::string other_line = other.Settings();
+  const std::string own_path = ResolveComPort("COM1");
+  const std::string other_path = ResolveComPort("COM2");
+  const std::string found = AsNobody([&] {
+    return std::to_string(CommDevice::Probe(own_path)) + " " +
+           std::to_string(CommDevice::Probe(other_path));
+  });
+  EXPECT_EQ(found, "0 " + std::to_string(kErrorAccessDenied));
+  EXPECT_EQ(own.Settings(), own_line);
+  EXPECT_EQ(other.Settings(), other_line);
+  for (const Pty* pty : {&own, &other}) {
+    EXPECT_FALSE(fs::exists(ports.lock_folder() + "/" + CommLockName(pty->slave_path())));
+  }
 }
 
 TEST(CommTest, SecondOpenIsDeniedUntilTheFirstCloses) {

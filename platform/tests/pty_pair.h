@@ -15,8 +15,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -30,8 +32,10 @@ class Pty {
  public:
   Pty() {
     char name[256];
-    termios raw;
+    termios raw{};
     ::cfmakeraw(&raw);
+    ::cfsetispeed(&raw, B9600);
+    ::cfsetospeed(&raw, B9600);
     if (::openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
       throw std::runtime_error("openpty failed");
     }
@@ -74,6 +78,38 @@ class Pty {
       ssize_t n = ::read(master_, buf, std::min(sizeof buf, count - out.size()));
       if (n <= 0) break;
       out.append(buf, static_cast<size_t>(n));
+    }
+    return out;
+  }
+  // Sets the line as `stty sane` leaves a terminal: canonical input with echo and
+  // signals, CR read as NL, NL written as CR NL.
+  void Cook() const {
+    termios t;
+    if (::tcgetattr(slave_, &t) != 0) throw std::runtime_error("tcgetattr failed");
+    t.c_iflag = BRKINT | ICRNL | IXON | IMAXBEL;
+    t.c_oflag = OPOST | ONLCR;
+    t.c_cflag = CS8 | CREAD | HUPCL;
+    t.c_lflag = ISIG | ICANON | ECHO | ECHOE | ECHOK | IEXTEN | ECHOCTL | ECHOKE;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    ::cfsetispeed(&t, B38400);
+    ::cfsetospeed(&t, B38400);
+    if (::tcsetattr(slave_, TCSANOW, &t) != 0) throw std::runtime_error("tcsetattr failed");
+  }
+  // The line's settings as `stty -g` shows them: the four mode words, then the
+  // control characters, in hexadecimal.
+  std::string Settings() const {
+    termios t;
+    if (::tcgetattr(slave_, &t) != 0) return "tcgetattr failed";
+    char text[16];
+    std::string out;
+    for (tcflag_t mode : {t.c_iflag, t.c_oflag, t.c_cflag, t.c_lflag}) {
+      std::snprintf(text, sizeof text, "%x:", static_cast<unsigned>(mode));
+      out += text;
+    }
+    for (cc_t c : t.c_cc) {
+      std::snprintf(text, sizeof text, "%x:", static_cast<unsigned>(c));
+      out += text;
     }
     return out;
   }
@@ -122,8 +158,17 @@ class ComPorts {
   // A new pseudo-terminal behind COMn in place of the one there (a device that
   // comes back after a hang-up gets a new name).
   Pty& Replace(int n) {
-    std::filesystem::remove(folder_.path() + "/COM" + std::to_string(n));
+    Unlink(n);
     return Add(n);
+  }
+  // Takes COMn's link away, as udev takes a USB adapter's when it is pulled out.
+  void Unlink(int n) { std::filesystem::remove(folder_.path() + "/COM" + std::to_string(n)); }
+  // Keeps /dev/ttyS<n-1>, where COMn goes without a link, out of reach: a lock file
+  // there that names no process refuses it before it is opened, so a test that goes
+  // there by mistake fails instead of reconfiguring the machine's own serial port
+  // (often its console).
+  void KeepOutFallback(int n) {
+    std::ofstream(lock_folder() + "/LCK..ttyS" + std::to_string(n - 1));
   }
   // COMn as a link to any path.
   void Link(int n, const std::string& target) {

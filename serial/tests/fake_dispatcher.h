@@ -28,6 +28,10 @@ class FakeDispatcher : public TSerBaseDispatcher {
   int open_error = 0;      // a Windows error OpenDevice fails with, when set
   int write_error = 0;     // an error WriteBlock reports
   int max_read = 1 << 30;  // the device hands out at most this much a read
+  bool hung_up = false;    // the device is gone
+  // When set, each OpenDevice adds the device its name leads to (a COMn resolved as
+  // the device layer resolves it).
+  std::vector<std::string>* reached = nullptr;
 
   int LineEscape(int func) override {
     escapes.push_back(func);
@@ -72,7 +76,8 @@ class FakeDispatcher : public TSerBaseDispatcher {
   bool SetQueueSizes(int, int) override { return true; }
   void StartThreads() override {}
   void StopThreads() override {}
-  int OpenDevice(const std::string&, int, int) override {
+  int OpenDevice(const std::string& name, int, int) override {
+    if (reached) reached->push_back(platform::ResolveComPort(name));
     if (open_error) {
       last_error_ = open_error;
       return -1;
@@ -81,6 +86,7 @@ class FakeDispatcher : public TSerBaseDispatcher {
   }
   int CloseDevice() override { return 0; }
   int YieldSlice() override { return 0; }
+  bool HungUp() override { return hung_up; }
 
   // Runs what one round of the dispatch thread does.
   void Round() {

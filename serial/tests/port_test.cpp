@@ -383,6 +383,65 @@ TEST_F(PortTest, HungUpDeviceCanBeClosedAndTheNumberReused) {
   EXPECT_EQ(back.Read(1), "\x06");
 }
 
+TEST_F(PortTest, TheOpenAfterAHangUpGoesThroughTheLinkOfTheOpenThatHungUp) {
+  // A scripted device: it opens whatever it is given and says which device that is.
+  std::vector<std::string> reached;
+  serial_test::FakeDispatcher* device = nullptr;
+  TSerComPort port(nullptr);
+  Configure(port, 1);
+  port.SetDispatcherFactory([&](TSerCustomComPort&) {
+    auto fake = std::make_unique<serial_test::FakeDispatcher>();
+    fake->reached = &reached;
+    device = fake.get();
+    return fake;
+  });
+  const auto hang_up_and_close = [&] {
+    device->hung_up = true;
+    EXPECT_TRUE(port.HungUp());
+    port.SetOpen(false);
+  };
+  const std::string link = ports.path() + "/COM1";
+  ports.Link(1, "/dev/null");
+  port.SetOpen(true);
+  hang_up_and_close();
+  ports.Unlink(1);  // the link goes with the device
+  port.SetOpen(true);
+  // A close without a hang-up: the next open is a first one, and without the link
+  // it goes to the fallback.
+  port.SetOpen(false);
+  port.SetOpen(true);
+  // So is an open after the number was set anew.
+  ports.Link(1, "/dev/null");
+  hang_up_and_close();
+  port.SetComNumber(0);
+  port.SetComNumber(1);
+  port.SetOpen(true);
+  EXPECT_EQ(reached, (std::vector<std::string>{link, link, "/dev/ttyS0", link}));
+}
+
+TEST_F(PortTest, AHungUpPortWhoseLinkWentIsMissingUntilTheLinkIsBack) {
+  Pty& pty = ports.Add(1);
+  ports.KeepOutFallback(1);
+  TSerComPort port(nullptr);
+  Configure(port, 1);
+  std::string received;
+  ReadInto(port, received);
+  port.SetOpen(true);
+  pty.HangUp();
+  ASSERT_TRUE(SpinUntil([&] { return port.HungUp(); }));
+  port.SetOpen(false);
+  ports.Unlink(1);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(CodeOf<ESerException>([&] { port.SetOpen(true); }), -2001);
+    EXPECT_FALSE(port.Open());
+  }
+  // A new device behind the same link.
+  Pty& back = ports.Add(1);
+  port.SetOpen(true);
+  back.Write("back");
+  ASSERT_TRUE(SpinUntil([&] { return received == "back"; }));
+}
+
 TEST_F(PortTest, APortLockedByAnotherProgramIsAlreadyOpenAndKeepsItsLine) {
   Pty& pty = ports.Add(15);
   termios cooked;

@@ -61,7 +61,7 @@ class SelComTest : public ::testing::Test {
  protected:
   void SetUp() override {
     App();
-    ports.Add(1);
+    first = &ports.Add(1);
     ports.Add(3);
     for (int n = 2; n <= 51; ++n) {
       if (n != 3) ports.Link(n, ports.path() + "/absent");
@@ -71,6 +71,7 @@ class SelComTest : public ::testing::Test {
     ASSERT_NE(holder, nullptr);
   }
   platform_test::ComPorts ports;
+  platform_test::Pty* first = nullptr;
   std::unique_ptr<platform::CommDevice> holder;
 };
 
@@ -89,6 +90,16 @@ TEST_F(SelComTest, ListsPresentAndHeldPortsAndSelectsTheFirst) {
   EXPECT_EQ(form.SelectedPort(), 1);
   form.PortsComboBox->SetItemIndex(1);
   EXPECT_EQ(form.SelectedPort(), 3);
+}
+
+TEST_F(SelComTest, DrawingTheListLeavesEachPortsLineAsItsHolderSetIt) {
+  // COM1's holder takes no lock file and keeps its line cooked, as `stty sane`
+  // leaves it.
+  first->Cook();
+  const std::string line = first->Settings();
+  TComSelectForm form;
+  EXPECT_EQ(form.PortsComboBox->Items(), (std::vector<std::string>{"COM1", "COM3"}));
+  EXPECT_EQ(first->Settings(), line);
 }
 
 TEST_F(SelComTest, ALanguageModuleTranslatesTheForm) {
