@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QNetworkProxy>
-#include <QTcpSocket>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -21,6 +19,7 @@
 
 #include "collector/PatientIds.h"
 #include "collector/tests/gasbridge_process.h"
+#include "collector/tests/program_support.h"
 #include "collector/tests/read_back.h"
 #include "collector/tests/records.h"
 #include "datafile/QORClassIdentity.h"
@@ -32,8 +31,10 @@
 
 namespace {
 
+using collector_test::Feed;
 using collector_test::Rec;
 using collector_test::TGasbridgeProcess;
+using collector_test::WaitFor;
 using platform_test::kNobody;
 using platform_test::kNogroup;
 using ::testing::HasSubstr;
@@ -41,32 +42,6 @@ using ::testing::Not;
 
 constexpr int kAnalyzerPort = 14000;
 constexpr uid_t kOther = 1001;  // another user, in the group 65534
-
-// Polls Done until it holds; false after Limit (a safety net, never a measure).
-bool WaitFor(const std::function<bool()>& done,
-             std::chrono::seconds limit = std::chrono::seconds(60)) {
-  const auto give_up = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > give_up) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-// Sends Bytes to the analyzer port, as an analyzer does, and closes.
-bool Feed(const std::string& bytes) {
-  QTcpSocket socket;
-  socket.setProxy(QNetworkProxy::NoProxy);
-  socket.connectToHost("127.0.0.1", kAnalyzerPort);
-  if (!socket.waitForConnected(10000)) return false;
-  socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
-  while (socket.bytesToWrite() > 0) {
-    if (!socket.waitForBytesWritten(10000)) return false;
-  }
-  socket.disconnectFromHost();
-  if (socket.state() != QAbstractSocket::UnconnectedState) socket.waitForDisconnected(10000);
-  return true;
-}
 
 // Patient 123456-7890 (Doe): an existing series (pO2) and a new one (pCO2).
 const std::string kMessage =

@@ -14,6 +14,7 @@
 
 #include "collector/AnalyzerLink.h"
 #include "collector/tests/gasbridge_process.h"
+#include "collector/tests/program_support.h"
 #include "collector/tests/read_back.h"
 #include "datamodel/DataModel.h"
 #include "platform/lock_file.h"
@@ -23,20 +24,10 @@
 namespace {
 
 using collector_test::TGasbridgeProcess;
+using collector_test::WaitFor;
 using ::testing::AllOf;
 using ::testing::HasSubstr;
 using ::testing::Not;
-
-// Polls Done until it holds; false after Limit (a safety net, never a measure).
-bool WaitFor(const std::function<bool()>& done,
-             std::chrono::seconds limit = std::chrono::seconds(60)) {
-  const auto give_up = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > give_up) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
 
 class SerialEndToEndTest : public ::testing::Test {
  protected:

@@ -6,8 +6,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QNetworkProxy>
-#include <QTcpSocket>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -19,43 +17,20 @@
 
 #include "collector/tests/abl9_expected.h"
 #include "collector/tests/gasbridge_process.h"
+#include "collector/tests/program_support.h"
 #include "collector/tests/stream_recorder.h"
 #include "platform/qt/tests/qt_app.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
 
+using collector_test::Feed;
 using collector_test::TGasbridgeProcess;
+using collector_test::WaitFor;
 using ::testing::HasSubstr;
 
 constexpr int kAnalyzerPort = 14000;
 constexpr int kRelayPort = 14001;
-
-// Polls Done until it holds; false after Limit (a safety net, never a measure).
-bool WaitFor(const std::function<bool()>& done,
-             std::chrono::seconds limit = std::chrono::seconds(60)) {
-  const auto give_up = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > give_up) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-// Sends Bytes to the analyzer port, as an analyzer does, and closes.
-bool Feed(const std::string& bytes) {
-  QTcpSocket socket;
-  socket.setProxy(QNetworkProxy::NoProxy);
-  socket.connectToHost("127.0.0.1", kAnalyzerPort);
-  if (!socket.waitForConnected(10000)) return false;
-  socket.write(bytes.data(), static_cast<qint64>(bytes.size()));
-  while (socket.bytesToWrite() > 0) {
-    if (!socket.waitForBytesWritten(10000)) return false;
-  }
-  socket.disconnectFromHost();
-  if (socket.state() != QAbstractSocket::UnconnectedState) socket.waitForDisconnected(10000);
-  return true;
-}
 
 // The lines of a store's text that hold something, without their line ends.
 std::vector<std::string> LinesOf(const std::string& text) {
