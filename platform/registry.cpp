@@ -303,29 +303,18 @@ int32_t TRegistry::ReadInteger(const std::string& name) const {
 }
 
 void TRegistry::WriteString(const std::string& name, const std::string& value) {
-  // A name is written as a quoted text only, where a line break would end it.
-  if (current_.empty() || read_only_ || HasControlCharacters(name)) {
-    FailToSet(name, current_.empty() ? StoreRefusal(store_path_) : "");
-  }
-  RegValue entry{name, RegValueKind::kString, value, 0, ""};
-  const std::string& key = current_;
-  std::string why;
-  if (!Modify(
-          store_path_,
-          [&](RegDocument& doc) {
-            doc.AddKey(key).SetValue(entry);
-            return true;
-          },
-          why)) {
-    FailToSet(name, why);
-  }
+  WriteValue(RegValue{name, RegValueKind::kString, value, 0, ""});
 }
 
 void TRegistry::WriteInteger(const std::string& name, int32_t value) {
-  if (current_.empty() || read_only_ || HasControlCharacters(name)) {
-    FailToSet(name, current_.empty() ? StoreRefusal(store_path_) : "");
+  WriteValue(RegValue{name, RegValueKind::kDword, "", static_cast<uint32_t>(value), ""});
+}
+
+void TRegistry::WriteValue(const RegValue& entry) {
+  // A name is written as a quoted text only, where a line break would end it.
+  if (current_.empty() || read_only_ || HasControlCharacters(entry.name)) {
+    FailToSet(entry.name, current_.empty() ? StoreRefusal(store_path_) : "");
   }
-  RegValue entry{name, RegValueKind::kDword, "", static_cast<uint32_t>(value), ""};
   const std::string& key = current_;
   std::string why;
   if (!Modify(
@@ -335,7 +324,7 @@ void TRegistry::WriteInteger(const std::string& name, int32_t value) {
             return true;
           },
           why)) {
-    FailToSet(name, why);
+    FailToSet(entry.name, why);
   }
 }
 

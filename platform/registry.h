@@ -34,6 +34,8 @@ namespace platform {
 
 enum class RegDataType : uint8_t { kUnknown, kString, kInteger, kBinary };
 
+struct RegValue;  // platform/registry_file.h
+
 // The store file in use: $QOR_REGISTRY, else the per-user default.
 std::string RegistryStorePath();
 
@@ -87,6 +89,8 @@ class TRegistry {
 
  private:
   std::string FullPath(const std::string& key) const;
+  // Sets Entry under the open key and saves the store; raises as the writers do.
+  void WriteValue(const RegValue& entry);
 
   std::string store_path_;
   std::string current_;  // normalised full path; "" when no key is open
