@@ -230,10 +230,6 @@ class TClientSocket : public QObject, public TComponentBase {
   void SetAddress(const std::string& address);
   int Port() const { return port_; }
   void SetPort(int port);
-  // Whether port 0 has the system choose a free port (the default, which tests
-  // use). A server whose port comes from a setting refuses 0 as it refuses a port
-  // outside the range: no peer could know the port the system chose.
-  void SetPortZeroChoosesAny(bool chooses) { port_zero_chooses_any_ = chooses; }
   bool Active() const;
   void SetActive(bool active);
   void Open() { SetActive(true); }
@@ -252,7 +248,6 @@ class TClientSocket : public QObject, public TComponentBase {
   std::string host_;
   std::string address_;
   int port_ = 0;
-  bool port_zero_chooses_any_ = true;
   bool active_wanted_ = false;
   std::unique_ptr<TCustomWinSocket> connection_;
 };
