@@ -55,46 +55,16 @@ std::vector<FileLine> LogicalLines(std::string_view text) {
   return lines;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | c >> 6);
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | c >> 12);
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | c >> 18);
-    out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-    out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// UTF-16 bytes (after their byte-order mark) as UTF-8; a lone surrogate becomes
-// U+FFFD, an odd last byte is dropped.
+// UTF-16 bytes (after their byte-order mark) as UTF-8; an odd last byte is dropped.
 std::string Utf16BytesToUtf8(std::string_view bytes, bool little_endian) {
-  const auto unit = [&](size_t i) -> char32_t {
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const auto first = static_cast<unsigned char>(bytes[i]);
     const auto second = static_cast<unsigned char>(bytes[i + 1]);
-    return little_endian ? char32_t(second) << 8 | first : char32_t(first) << 8 | second;
-  };
-  std::string out;
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char32_t c = unit(i);
-    if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
-      const char32_t low = unit(i + 2);
-      if (low >= 0xDC00 && low < 0xE000) {
-        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-        i += 2;
-      }
-    }
-    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
-    AppendUtf8(out, c);
+    units += static_cast<char16_t>(little_endian ? second << 8 | first : first << 8 | second);
   }
-  return out;
+  return Utf16ToUtf8(units);
 }
 
 bool StartsWithUtf16Mark(std::string_view text) {

@@ -38,9 +38,13 @@ void AppendUtf8(char32_t code_point, std::string& out) {
   } else if (code_point < 0x800) {
     out += static_cast<char>(0xC0 | (code_point >> 6));
     out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    // Every code point of the code page lies in the basic plane.
+  } else if (code_point < 0x10000) {
     out += static_cast<char>(0xE0 | (code_point >> 12));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code_point >> 18));
+    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
     out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (code_point & 0x3F));
   }
@@ -113,6 +117,21 @@ std::string Utf16ToWin1252(std::u16string_view text) {
   // "?" on its own.
   for (const char16_t unit : text)
     out += CodePointToByte(unit);
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t code_point = text[i];
+    if (code_point >= 0xD800 && code_point < 0xDC00 && i + 1 < text.size() &&
+        text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (code_point >= 0xD800 && code_point < 0xE000) code_point = 0xFFFD;
+    AppendUtf8(code_point, out);
+  }
   return out;
 }
 

@@ -16,6 +16,9 @@ std::u16string Win1252ToUtf16(std::string_view text);
 // in code units that its UTF-16 form had.
 std::string Utf16ToWin1252(std::u16string_view text);
 
+// UTF-16 as UTF-8, surrogate pairs joined; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
 std::string Win1252ToUtf8(std::string_view text);
 // Invalid UTF-8 becomes "?" as well: one per maximal ill-formed subsequence (a lead
 // byte with the continuation bytes that still fitted it, or a stray byte), so that

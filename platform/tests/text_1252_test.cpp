@@ -73,6 +73,21 @@ TEST(Text1252Test, Utf16OutsideTheCodePageBecomesOneQuestionMarkPerCodeUnit) {
   }
 }
 
+// UTF-8 bytes written out by hand for each case.
+TEST(Text1252Test, Utf16ToUtf8JoinsSurrogatePairsAndReplacesLoneOnes) {
+  const struct {
+    std::u16string in;
+    std::string out;
+  } cases[] = {
+      {u"A\u00E9\u20AC", "A\xC3\xA9\xE2\x82\xAC"},
+      {u"\xD83D\xDE00", "\xF0\x9F\x98\x80"},           // U+1F600, a pair
+      {u"\xD83Dx", "\xEF\xBF\xBDx"},                   // a high surrogate alone
+      {std::u16string(1, u'\xDE00'), "\xEF\xBF\xBD"},  // a low one alone
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Utf16ToUtf8(c.in), c.out);
+}
+
 TEST(Text1252Test, InvalidUtf8BecomesOneQuestionMarkPerBrokenSequence) {
   struct Case {
     const char* name;
