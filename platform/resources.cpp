@@ -1,5 +1,7 @@
 #include "platform/resources.h"
 
+#include <utility>
+
 namespace platform {
 namespace {
 
@@ -29,13 +31,11 @@ std::string LoadResString(const ResourceString& resource) {
 }
 
 void SetResourceModule(std::unique_ptr<ResourceModule> module) {
-  Module() = std::move(module);
+  ExchangeResourceModule(std::move(module));
 }
 
 std::unique_ptr<ResourceModule> ExchangeResourceModule(std::unique_ptr<ResourceModule> module) {
-  std::unique_ptr<ResourceModule> previous = std::move(Module());
-  Module() = std::move(module);
-  return previous;
+  return std::exchange(Module(), std::move(module));
 }
 
 const ResourceModule* CurrentResourceModule() {
