@@ -1,10 +1,8 @@
 // Filing into real monitor-data files through the save component, read back with
 // another save component.
 #include <gmock/gmock.h>
-#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,6 +18,7 @@
 #include "datamodel/DataModel.h"
 #include "platform/locale.h"
 #include "platform/lock_file.h"
+#include "platform/tests/as_user.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
@@ -76,32 +75,17 @@ class FilingTest : public ::testing::Test {
   // 65534, for whom a read-only file is read-only; the automation calls it made
   // come back through a pipe, one a line.
   std::vector<std::string> WalkUnprivileged(const std::vector<std::string>& lines) {
-    int pipe_ends[2];
-    if (::pipe(pipe_ends) != 0) return {"no pipe"};
-    const pid_t child = ::fork();
-    if (child == 0) {
-      ::close(pipe_ends[0]);
-      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
-        ::_exit(2);
-      }
-      core_.QueueMessage(lines);
-      core_.ProcessNextMessage();
-      std::string calls;
-      for (const std::string& call : auto_object_.calls)
-        calls += call + "\n";
-      const bool sent =
-          ::write(pipe_ends[1], calls.data(), calls.size()) == static_cast<ssize_t>(calls.size());
-      ::_exit(sent ? 0 : 1);
-    }
-    ::close(pipe_ends[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipe_ends[0], buffer, sizeof buffer)) > 0;)
-      text.append(buffer, static_cast<size_t>(n));
-    ::close(pipe_ends[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string text =
+        platform_test::RunAs(platform_test::kNobody, platform_test::kNogroup, [&] {
+          core_.QueueMessage(lines);
+          core_.ProcessNextMessage();
+          std::string calls;
+          for (const std::string& call : auto_object_.calls)
+            calls += call + "\n";
+          return calls;
+        });
+    // Calls end their lines; anything else is the child's report of what failed.
+    EXPECT_TRUE(text.empty() || text.back() == '\n') << text;
     std::vector<std::string> calls;
     for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
       calls.push_back(text.substr(at, end - at));

@@ -33,6 +33,7 @@
 #include "collector/tests/stream_recorder.h"
 #include "datamodel/DataModel.h"
 #include "platform/qt/tests/qt_app.h"
+#include "platform/tests/raw_peer.h"
 #include "platform/tests/temp_folder.h"
 
 namespace {
@@ -40,65 +41,11 @@ namespace {
 using collector_test::Feed;
 using collector_test::TGasbridgeProcess;
 using collector_test::WaitFor;
+using platform_test::RawPeer;
 using ::testing::HasSubstr;
 
 constexpr int kAnalyzerPort = 14000;
 constexpr int kRelayPort = 14001;
-
-// A connection on a raw socket from the loopback address From, made without
-// blocking.
-class TRawConnection {
- public:
-  TRawConnection(int port, const std::string& from)
-      : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(static_cast<uint16_t>(port));
-    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
-  }
-  ~TRawConnection() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TRawConnection(TRawConnection&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  TRawConnection& operator=(TRawConnection&&) = delete;
-
-  int fd() const { return fd_; }
-  // Waits until the connection is made, at most until Deadline.
-  bool WaitConnected(std::chrono::steady_clock::time_point deadline) const {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd ready{fd_, POLLOUT, 0};
-    return ::poll(&ready, 1, static_cast<int>(std::max<int64_t>(left.count(), 0))) == 1;
-  }
-  bool Send(const std::string& bytes) const {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-      pollfd ready{fd_, POLLOUT, 0};
-      if (::poll(&ready, 1, 10000) != 1) return false;
-      const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-      if (n < 0 && errno != EAGAIN) return false;
-      if (n > 0) sent += static_cast<size_t>(n);
-    }
-    return true;
-  }
-  // Everything received so far, added to Into; false once the peer has closed
-  // the connection.
-  bool Receive(std::string& into) const {
-    char bytes[4096];
-    ssize_t n;
-    while ((n = ::recv(fd_, bytes, sizeof bytes, MSG_DONTWAIT)) > 0)
-      into.append(bytes, static_cast<size_t>(n));
-    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
-  }
-
- private:
-  int fd_;
-};
 
 // This process's soft descriptor limit raised (up to the hard one) for as long as
 // it lives: the flood's connections are this process's descriptors too.
@@ -122,8 +69,8 @@ class TScopedDescriptorLimit {
 // up) when asked, else all from 127.0.0.1. They are made in rounds below the
 // server's queue of waiting connections, each waited for, so that they all reach
 // it; a server that takes none leaves them waiting, until a safety limit.
-std::vector<TRawConnection> Flood(int port, int count, bool own_addresses) {
-  std::vector<TRawConnection> flood;
+std::vector<RawPeer> Flood(int port, int count, bool own_addresses) {
+  std::vector<RawPeer> flood;
   flood.reserve(static_cast<size_t>(count));
   const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   for (int i = 0; i < count;) {
@@ -173,10 +120,10 @@ class NetworkEndToEndTest : public ::testing::Test {
     if (!descriptors.ok()) GTEST_SKIP() << "this process may not hold " << count << " connections";
     first_.SetDescriptorLimit(1024);
     StartFirst();
-    const TRawConnection analyzer(kAnalyzerPort, "127.0.0.1");
+    const RawPeer analyzer(kAnalyzerPort, "127.0.0.1");
     ASSERT_TRUE(
         analyzer.WaitConnected(std::chrono::steady_clock::now() + std::chrono::seconds(10)));
-    std::vector<TRawConnection> flood = Flood(port, count, own_addresses);
+    std::vector<RawPeer> flood = Flood(port, count, own_addresses);
     // The CPU the program uses while the flood stands, over at least 3 s: a program
     // that waits for its peers uses a small part of it, one that spins on a queue it
     // cannot take from uses all of it.
@@ -210,7 +157,7 @@ class NetworkEndToEndTest : public ::testing::Test {
     // Served again: a new analyzer's message makes its patient, and reaches a new
     // data client. Until the collector has seen the flood's connections go, a new
     // one may still be past the bound and closed: it is made again.
-    std::optional<TRawConnection> client;
+    std::optional<RawPeer> client;
     std::string relayed;
     const std::string folder = first_.DataDir() + "PROBE000.$01/";
     ASSERT_TRUE(WaitFor([&] {

@@ -27,6 +27,7 @@
 #include "platform/qt/event_loop.h"
 #include "platform/qt/tests/qt_app.h"
 #include "platform/qt/timer.h"
+#include "platform/tests/raw_peer.h"
 
 namespace platform::qt {
 namespace {
@@ -360,44 +361,7 @@ TEST_F(SocketsTest, ErrorsGoToTheHandlerOrTheHook) {
 
 // ---- The bounds on what a server keeps ----
 
-// A client on a raw socket, connecting (without blocking) from the loopback address
-// From.
-class RawPeer {
- public:
-  explicit RawPeer(int port, const char* from = "127.0.0.1")
-      : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::inet_pton(AF_INET, from, &local.sin_addr);
-    ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(static_cast<uint16_t>(port));
-    remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote);
-  }
-  ~RawPeer() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  RawPeer(RawPeer&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  RawPeer& operator=(RawPeer&&) = delete;
-
-  // Waits, without the event loop, until the system has made the connection (the
-  // server need not have accepted it).
-  bool WaitConnected() const {
-    pollfd ready{fd_, POLLOUT, 0};
-    return ::poll(&ready, 1, 10000) == 1 && !(ready.revents & (POLLERR | POLLHUP));
-  }
-  // Whether the server has closed it (what it would read is its end).
-  bool Closed() const {
-    char byte;
-    const ssize_t got = ::recv(fd_, &byte, 1, MSG_DONTWAIT);
-    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
-  }
-
- private:
-  int fd_;
-};
+using platform_test::RawPeer;
 
 // Count peers more for Server, once it has accepted and kept them all.
 bool AddPeers(std::vector<RawPeer>& peers, TServerSocket& server, size_t count) {
